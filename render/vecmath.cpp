@@ -1,0 +1,117 @@
+// Tagged vector helpers and easing curves. Single precision for vectors (sums in
+// float, square roots and trigonometry in double then narrowed), double for easing.
+#include "render/vecmath.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "runtime/random.h"
+
+Mat4::Mat4()
+{
+    for (int i = 0; i < 16; ++i)
+        m[i] = (i % 5 == 0) ? 1.0f : 0.0f;
+}
+
+Vec3 add(const Vec3& a, const Vec3& b)
+{
+    if (a.tag == 0 || b.tag == 0)
+        return Vec3{1, 0, 0, 0};
+    return Vec3{1, a.x + b.x, a.y + b.y, a.z + b.z};
+}
+
+Vec3 sub(const Vec3& a, const Vec3& b)
+{
+    if (a.tag == 0 || b.tag == 0)
+        return Vec3{1, 0, 0, 0};
+    return Vec3{1, a.x - b.x, a.y - b.y, a.z - b.z};
+}
+
+Vec3 cross(const Vec3& a, const Vec3& b)
+{
+    if (a.tag == 0 || b.tag == 0)
+        return Vec3{1, 0, 0, 0};
+    return Vec3{1, a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
+Vec3 scale(const Vec3& v, float s)
+{
+    if (v.tag == 0)
+        return Vec3{1, 0, 0, 0};
+    return Vec3{v.tag, v.x * s, v.y * s, v.z * s};
+}
+
+float dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+
+float length(const Vec3& v)
+{
+    float sum = v.x * v.x + v.y * v.y + v.z * v.z;
+    return static_cast<float>(std::sqrt(static_cast<double>(sum)));
+}
+
+void normalize(Vec3& v)
+{
+    if (v.tag != 1)
+        return; // tag 0 has no value, tag 2 is already normalised
+    float len = length(v);
+    if (static_cast<double>(len) < 1e-8) {
+        v = Vec3{2, 0, 0, 0};
+        return;
+    }
+    float k = 1.0f / len;
+    v.x *= k;
+    v.y *= k;
+    v.z *= k;
+    v.tag = 2;
+}
+
+void rotationXYZ(Mat4& m, float a, float b, float c)
+{
+    float ca = static_cast<float>(std::cos(static_cast<double>(a)));
+    float sa = static_cast<float>(std::sin(static_cast<double>(a)));
+    float cb = static_cast<float>(std::cos(static_cast<double>(b)));
+    float sb = static_cast<float>(std::sin(static_cast<double>(b)));
+    float cc = static_cast<float>(std::cos(static_cast<double>(c)));
+    float sc = static_cast<float>(std::sin(static_cast<double>(c)));
+    m.at(0, 0) = cb * cc;
+    m.at(0, 1) = -(cb * sc);
+    m.at(0, 2) = sb;
+    m.at(1, 0) = sa * sb * cc + ca * sc;
+    m.at(1, 1) = ca * cc - sa * sb * sc;
+    m.at(1, 2) = -(sa * cb);
+    m.at(2, 0) = sa * sc - ca * sb * cc;
+    m.at(2, 1) = ca * sb * sc + sa * cc;
+    m.at(2, 2) = ca * cb;
+}
+
+Vec3 transform(const Mat4& m, const Vec3& v)
+{
+    return Vec3{1, m.at(0, 0) * v.x + m.at(0, 1) * v.y + m.at(0, 2) * v.z,
+                m.at(1, 0) * v.x + m.at(1, 1) * v.y + m.at(1, 2) * v.z,
+                m.at(2, 0) * v.x + m.at(2, 1) * v.y + m.at(2, 2) * v.z};
+}
+
+void rotateVector(Vec3& v, double a, double b, double c)
+{
+    Mat4 m;
+    rotationXYZ(m, static_cast<float>(a), static_cast<float>(b), static_cast<float>(c));
+    v = transform(m, v);
+}
+
+double easeInOutPow(double t, double p)
+{
+    double u = std::clamp(t, 0.0, 1.0);
+    double w = (std::cos(M_PI * u) + 1.0) * 0.5;
+    double q = (p - 1.0) * 0.5 + 1.0;
+    return std::pow(1.0 - std::pow(w, q), p);
+}
+
+double softStart(double t)
+{
+    double c = t >= 0.0 ? t : 0.0;
+    double b = std::pow(c * 0.5, 2.2);
+    double d = std::clamp(c * 0.3, 0.0, 1.0);
+    return (b - c) * (1.0 - d) + c;
+}
+
+double random01() { return rng::rand() / 32767.0; }

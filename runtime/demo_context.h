@@ -1,0 +1,189 @@
+// The engine records handed to demo parts, and the part interface. One instance of
+// each record lives for the whole process (defined in demo_context.cpp); parts see
+// the system only through DemoContext, FrameInput and the frame delta.
+#pragma once
+#include <cstdint>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "render/vecmath.h"
+
+struct FrameInput;
+
+// One off-screen target: a multisample framebuffer to draw into and a resolve
+// framebuffer that textures are attached to. GL object names, 0 until created.
+struct RenderTarget {
+    uint32_t colour0 = 0;
+    uint32_t colour1 = 0;
+    uint32_t depth = 0;
+    uint32_t multisampleFbo = 0;
+    uint32_t resolveFbo = 0;
+};
+
+// One loaded texture file, for the developer asset report.
+struct TextureRecord {
+    std::string name;
+    int32_t textureId = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t kind = 0; // 0 JPEG texture, 1 mesh
+};
+
+// Glyph metrics of one outline-font character, in font units of the outline lists.
+struct GlyphMetrics {
+    float blackBoxX = 0, blackBoxY = 0;
+    float originX = 0, originY = 0;
+    float advanceX = 0, advanceY = 0;
+};
+
+// One tenth of a second of the developer frame-rate log.
+struct FrameLogBin {
+    double time = 0;
+    double value = 0;
+    int32_t count = 0;
+};
+
+constexpr int kTextureSlots = 10000;
+constexpr int kRenderTargetSlots = 16;
+constexpr int kSharedVectors = 15;
+
+struct DemoContext {
+    // Swaps the window's buffers; set by start-up.
+    bool (*presentFrame)() = nullptr;
+    double vendorScale = 1.0;
+    int32_t reservedInt = 0;
+    uint8_t wideFlag = 0;
+    FrameInput* currentInput = nullptr;
+    void* deviceContext = nullptr;
+
+    // Scene-shared values: 0 camera eye, 1 camera target, 2 camera up.
+    Vec3 sharedVectors[kSharedVectors];
+    Vec3& cameraEye() { return sharedVectors[0]; }
+    Vec3& cameraTarget() { return sharedVectors[1]; }
+    Vec3& cameraUp() { return sharedVectors[2]; }
+
+    // Developer text log and frame-rate log.
+    std::ofstream logStream;
+    double logSeconds = 0;
+    std::vector<FrameLogBin> logBins;
+
+    // Texture table: slot textureBase + id holds the GL name of texture id.
+    uint32_t textures[kTextureSlots] = {};
+    int32_t textureBase = 0;
+    uint8_t loaderOptions[2] = {0, 0};
+    std::vector<TextureRecord> textureList;
+
+    RenderTarget renderTargets[kRenderTargetSlots];
+
+    // Outline font: first of 256 display lists, metrics of each character.
+    uint32_t fontBase = 0;
+    GlyphMetrics glyphMetrics[256];
+
+    int32_t renderWidth = 1280, renderHeight = 720;
+    int32_t windowWidth = 1280, windowHeight = 720;
+};
+
+struct FrameInput {
+    double pointerX = 0;
+    double pointerY = 0;
+    double wheelTravel = 0;
+    int32_t wheelSteps = 0;
+    double nudgeA = 0;
+    double nudgeB = 0;
+    int32_t leftButton = 0;
+    int32_t rightButton = 0;
+    int32_t muteAmbient = 0;
+    double cameraX = 0, cameraY = 0, cameraZ = 0;
+    bool flagsA[32] = {};
+    bool flagsB[32] = {};
+    double showTime = 0;
+    std::vector<Vec3> pointList;
+    int32_t cueValue = 0;
+    int32_t partMode = 0;
+    uint8_t sceneBlock[2048] = {};
+    double auxValues[32] = {};
+    int32_t keysDown[256] = {};
+    int32_t reservedOne = 1;
+    int32_t reservedWords[3] = {0, 0, 0};
+    int32_t sceneCount = 0;
+    double sceneValue = 0;
+
+    double& exitFade() { return auxValues[10]; }
+};
+
+// The abstract demo part. The runtime constructs it, calls init once, sets
+// initialised, calls draw once per frame and deletes it on the exit paths.
+class parts {
+public:
+    virtual void draw(double& frameDelta, DemoContext& context, FrameInput& input) = 0;
+    virtual ~parts() {}
+    virtual void init(DemoContext& context) = 0;
+
+    int32_t initialised = 0;
+    double playbackValue = 0;
+};
+
+struct SoundSample;
+
+// The runtime's own bookkeeping; parts never see it.
+struct RuntimeState {
+    double showTime = 0;
+    double lastClock = 0;
+    double frameDelta = 0;
+    int32_t frameCount = 0;
+    int32_t fpsFrames = 0;
+    double fpsSeconds = 0;
+    double loadSeconds = 0;
+    parts* partList[8] = {};
+    bool exitRequested = false;
+    double exitStartTime = 0;
+    uint8_t keyTable[256] = {};
+    uint8_t leftDown = 0, rightDown = 0;
+    int32_t wheelStepsTotal = 0;
+    double wheelTravelTotal = 0;
+    uint8_t fullscreen = 0, previousFullscreen = 0;
+    uint8_t active = 1;
+    std::string clipboardText;
+    SoundSample* music = nullptr;
+    SoundSample* ambient = nullptr;
+    SoundSample* effects = nullptr;
+    void* windowHandle = nullptr;
+    void* deviceContext = nullptr;
+    void* renderContext = nullptr;
+    void* instance = nullptr;
+    std::vector<std::pair<int32_t, int32_t>> displayModes;
+    std::ofstream reportStream; // developer asset report
+};
+
+// Compiled-in switches. The developer build (ZUR_DEVELOPER) turns on the
+// developer aids; the release values are those of the show as it is shipped.
+struct RunConfig {
+    uint8_t showDialog = 1;
+    uint8_t dialogFirstInit = 1;
+#if ZUR_DEVELOPER
+    uint8_t releaseMode = 0;
+#else
+    uint8_t releaseMode = 1;
+#endif
+    uint8_t antialiased = 1;
+    uint8_t soundEnabled = 1;
+    double exitFadeRate = 100002.5; // per second
+    int32_t jumpChapter = -4;       // negative: off
+    uint8_t effectsTrack = 0;
+#if ZUR_DEVELOPER
+    uint8_t recordState = 1, playState = 0;
+    uint8_t assetReport = 1;
+    uint8_t frameLog = 1;
+#else
+    uint8_t recordState = 0, playState = 0;
+    uint8_t assetReport = 0;
+    uint8_t frameLog = 0;
+#endif
+};
+
+// The process-wide records.
+extern DemoContext demoContext;
+extern FrameInput frameInput;
+extern RuntimeState runtimeState;
+extern RunConfig runConfig;

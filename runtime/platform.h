@@ -1,0 +1,110 @@
+// Thin wall around the operating system: window and GL context, events turned
+// into window messages, message boxes, display modes, cursor, counter, clipboard,
+// caption and console. One backend file per platform (platform_sdl.cpp today).
+// The window procedure and message loop that consume the messages are portable.
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// Window messages, with the numeric values of the Win32 messages they stand for.
+enum MessageId : uint32_t {
+    kMsgSize = 0x0005,
+    kMsgActivate = 0x0006,
+    kMsgClose = 0x0010,
+    kMsgQuit = 0x0012,
+    kMsgKeyDown = 0x0100,
+    kMsgKeyUp = 0x0101,
+    kMsgSysCommand = 0x0112,
+    kMsgMouseMove = 0x0200,
+    kMsgLButtonDown = 0x0201,
+    kMsgLButtonUp = 0x0202,
+    kMsgRButtonDown = 0x0204,
+    kMsgRButtonUp = 0x0205,
+    kMsgMButtonDown = 0x0207,
+    kMsgMouseWheel = 0x020A,
+};
+
+// System commands carried by kMsgSysCommand.
+enum SysCommand : uint32_t { kScScreenSave = 0xF140, kScMonitorPower = 0xF170 };
+
+// Windows virtual-key codes the show uses (letters and digits are their ASCII codes).
+enum VirtualKey : int {
+    kVkEscape = 0x1B,
+    kVkUp = 0x26,
+    kVkDown = 0x28,
+    kVkF1 = 0x70,
+};
+
+struct Message {
+    uint32_t id = 0;
+    uint64_t wParam = 0;
+    int64_t lParam = 0;
+};
+
+inline int64_t makeLParam(int low, int high) { return static_cast<int64_t>((static_cast<uint32_t>(high & 0xFFFF) << 16) | (low & 0xFFFF)); }
+
+// Message boxes: flags as Win32's MB_* values, results as IDOK / IDYES / IDNO.
+enum MessageBoxFlags : unsigned {
+    kMbOk = 0x0, kMbYesNo = 0x4,
+    kMbIconStop = 0x10, kMbIconExclamation = 0x30, kMbIconInformation = 0x40,
+};
+enum MessageBoxResult : int { kIdOk = 1, kIdYes = 6, kIdNo = 7 };
+
+// Shows a modal box without owner window and waits for the answer. The text also
+// goes to standard error. With ZUR_MESSAGEBOX_ANSWER set (tests, unattended
+// captures) no box is shown and the answer is "yes", "no" or OK as the value says.
+int messageBox(const std::string& text, const std::string& title, unsigned flags);
+
+// Requested framebuffer of the window.
+struct PixelFormat {
+    int colourBits = 32;
+    int alphaBits = 1;
+    int depthBits = 24;
+    bool doubleBuffer = true;
+};
+
+// Window and context, in the order window creation uses them. Handles are opaque.
+bool registerWindowClass();                              // video subsystem up
+void unregisterWindowClass();
+bool changeDisplayMode(int width, int height, int bits); // full-screen switch
+void restoreDisplayMode();
+void* createWindow(const std::string& title, int x, int y, int width, int height, bool fullscreen,
+                   const PixelFormat& format);
+bool destroyWindow(void* window);
+void* getDeviceContext(void* window);
+bool releaseDeviceContext(void* window, void* deviceContext);
+int choosePixelFormat(void* deviceContext, const PixelFormat& format); // 0 on failure
+bool setPixelFormat(void* deviceContext, int format);
+void* createContext(void* deviceContext);
+bool makeCurrent(void* deviceContext, void* context);  // null context: release
+bool deleteContext(void* context);
+void showWindow(void* window);
+bool swapBuffers(void* deviceContext);
+void setWindowText(void* window, const std::string& text);
+void showCursor(bool visible);
+
+// Display modes in the driver's order: false past the last one.
+bool enumDisplayMode(int index, int& width, int& height);
+
+// Events. peekMessage removes the next message (false when none is waiting);
+// postQuitMessage queues kMsgQuit with the code in wParam.
+bool peekMessage(Message& out);
+void postQuitMessage(int code);
+void postMessage(const Message& message); // also used by tests to inject input
+
+// Cursor position in screen pixels.
+void getCursorPos(double& x, double& y);
+
+// High-resolution counter.
+uint64_t counter();
+uint64_t counterFrequency();
+
+bool setClipboardText(const std::string& text);
+std::string getClipboardText();
+
+// Developer console: standard streams unbuffered and synchronised.
+void openConsole();
+
+} // namespace platform

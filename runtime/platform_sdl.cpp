@@ -1,0 +1,2 @@
+// SDL2 backend of the platform layer (placeholder).
+#include "runtime/platform.h"
