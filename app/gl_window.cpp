@@ -1,0 +1,2 @@
+// Window and GL context (placeholder).
+#include "runtime/platform.h"
