@@ -1,0 +1,2 @@
+// JPEG decoder (placeholder).
+#include "formats/jpeg_decoder.h"
