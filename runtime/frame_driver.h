@@ -1,0 +1,34 @@
+// One frame of the show: clock step, generator seed, ambient volume, the frame's
+// input record, cue sheet, the part's draw, and the three ways the show ends (show
+// time past the end, the part's end request, the Escape fade). Every exit path
+// closes sound, destroys the window, deletes the part and ends the process.
+#pragma once
+#include <cstdint>
+
+constexpr double kAmbientMuteBeforeSeconds = 2.0;
+constexpr double kAmbientLoudUntilSeconds = 228.0;
+constexpr double kAmbientMuteAfterSeconds = 243.0;
+constexpr double kShowEndSeconds = 247.5;
+constexpr double kAltSlotFromSeconds = 51.6;
+constexpr double kAltSlotToSeconds = 66.3;
+
+// What the frame driver calls outside the runtime. The application installs the
+// window shutdown; tests replace the process exit to observe the exit paths.
+struct FrameDriverHooks {
+    void (*destroyWindow)() = nullptr;
+    void (*exitProcess)(int status) = nullptr; // null: std::exit
+};
+extern FrameDriverHooks frameDriverHooks;
+
+// Show end in seconds: kShowEndSeconds, or ZUR_TEST_SHOW_END from the environment
+// (tests shorten the show with it).
+double showEndSeconds();
+
+// Ambient (pencil) channel volume for a show time, 0..255.
+int ambientVolume(double showTime, bool muted);
+
+// Runs one frame; true while the show goes on (the exits do not return).
+bool runFrame();
+
+// Closes sound, shuts the window down, deletes part slot 0 and exits with 0.
+void endShow();

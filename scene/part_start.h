@@ -1,0 +1,57 @@
+// The show's one scene: every mesh, texture id, program number and per-show state,
+// the init that loads them all in a fixed order, and the per-frame draw.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "formats/obj_mesh.h"
+#include "render/shader_bank.h"
+#include "render/vecmath.h"
+#include "runtime/demo_context.h"
+#include "scene/camera_keys.h"
+#include "scene/handheld.h"
+#include "scene/path_spline.h"
+#include "scene/poly_mesh.h"
+
+// Files the scene reads, relative to the show folder.
+constexpr const char* kCameraKeyFile = "newobjects/paths.pt";
+constexpr const char* kHandheldFile = "try1.sav";
+constexpr const char* kShaderEnding = ".glsl";
+
+class part_start : public parts {
+public:
+    part_start();
+    ~part_start() override;
+    void draw(double& frameDelta, DemoContext& ctx, FrameInput& input) override;
+    void init(DemoContext& ctx) override;
+
+    std::vector<CameraKey> cameraKeys;
+    Vec3 pen;
+    PolyMesh meshSlots[18];
+    std::vector<PathSpline> strokes;
+    Vec3 penFocus;
+    double revealStart = -9000.0, revealEnd = 0.0;
+    uint8_t oneShot[8] = {}; // oneShot[0] is revealStarted
+    Vec3 lastStrokePoint;
+    HandheldRecording handheld;
+    ObjMesh antMesh;
+    float tendrilGrowth[5] = {};
+    float antGrowth[3] = {};
+    int32_t materialProgram = 1, programB = 23, programC = 22, programD = 3, finalProgram = 4, programF = 5,
+            programG = 6, blurProgram = 13, programI = 7;
+    double sceneTime = 0;
+    int32_t sceneTextureBase = 0;
+    double scaledStep = 0;
+    FrameInput input;
+    int32_t sceneTex = 0, holesTex = 11, secondTex = 26, noiseTex = 27, quarterTex = 28, spareTex = 29;
+    ObjMesh objMeshes[11];
+    ShaderBank shaders;
+
+    uint8_t& revealStarted() { return oneShot[0]; }
+
+private:
+    void loadMesh(int slot, const char* file);
+};
+
+// Constructs the scene for part slot 0.
+parts* makeSceneStart();
