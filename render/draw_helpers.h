@@ -1,0 +1,20 @@
+// Small immediate-mode helpers shared by the frame driver and the scene: a quad
+// facing the viewer, a screen-aligned panel, a state reset and a filter setting.
+// They work on the current GL context and matrices and keep no state.
+#pragma once
+
+// Unit quad (-1..1) at the current origin, turned by angle (degrees) about z after
+// being scaled by |width| x height. faceViewer replaces the modelview rotation and
+// scale by the identity first. Texture coordinates run 0..texScale, mirrored in u
+// when width <= 0.
+void drawSprite(double angle, double width, double height, bool faceViewer, float texScale);
+
+// Unit quad facing the viewer at the current origin, turned by angle first and then
+// scaled by scaleX x scaleY. reserved is always 0.
+void drawPanel(int reserved, double angle, double scaleX, double scaleY);
+
+// Blending, lighting, colour material, light 0, 2-D texturing and fog off; colour white.
+void resetDrawState();
+
+// Linear magnification and minification on the texture bound to GL_TEXTURE_2D.
+void setLinearFilter();

@@ -1,0 +1,33 @@
+// Off-screen render targets: a 16-slot table in the DemoContext, each slot a
+// multisample framebuffer to draw into and a resolve framebuffer that textures are
+// attached to. GL framebuffer-object entry points come from GLEW.
+#pragma once
+#include <cstdint>
+
+#include "runtime/demo_context.h"
+
+// Creates the renderbuffers and both framebuffers of target index (clamped into
+// 0..15). Sample counts above what the driver offers are lowered to its maximum.
+// Returns with the resolve framebuffer bound.
+void createTarget(DemoContext& context, int index, int width, int height, int samples);
+
+// Attaches texture id (through the texture table) to colour attachment slot
+// (clamped into 0..2) of the resolve framebuffer, which stays bound.
+// Returns the framebuffer status.
+uint32_t attachTexture(DemoContext& context, int index, int slot, int textureId);
+
+// Binds the multisample framebuffer and selects bufferCount (clamped into 1..3)
+// colour attachments for drawing.
+void bindForDrawing(DemoContext& context, int index, int bufferCount);
+
+// Copies the multisample images into the resolve framebuffer: colour attachments
+// 0 .. bufferCount-1 (clamped into 1..3), then depth when withDepth. Returns the
+// status of the last check; the read / draw bindings are left in place.
+uint32_t resolve(DemoContext& context, int index, int width, int height, int bufferCount, bool withDepth);
+
+// Back to the default framebuffer.
+void unbindTarget(DemoContext& context);
+
+// The largest sample count the driver accepts for multisample renderbuffers
+// (queried once, on the first call; needs a current GL context).
+int maxRenderSamples();
