@@ -1,21 +1,14 @@
-// The frame driver's developer aids, behind one small interface: the caption, the
-// frame-rate log and the state recorder/player. In the release configuration the
-// frame driver never calls them (RunConfig switches them off).
+// The developer aids as the frame driver, start-up and window shutdown call them:
+// caption, frame-rate log, state recording and playback, asset report. In the
+// release configuration RunConfig switches every call off.
 #pragma once
 
-struct DemoContext;
-struct FrameInput;
-struct RuntimeState;
 struct StateRecorder;
 
+// The one recorder of the process.
 StateRecorder& devStateRecorder();
-void saveStates(StateRecorder& recorder, const char* path);
-void recordStateFrame(StateRecorder& recorder, const FrameInput& input, const RuntimeState& state);
-void applyPlaybackKeys(StateRecorder& recorder, FrameInput& input, RuntimeState& state);
-void recordFrameRate(DemoContext& ctx, double value, double time, int count);
-void writeDeveloperCaption(double aux0, double aux1);
 
-// Start-up and shutdown ends of the developer aids.
+void writeDeveloperCaption(double aux0, double aux1);
 void loadDeveloperStates();
 void openDeveloperReport();
 void writeDeveloperReport();

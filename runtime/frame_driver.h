@@ -20,9 +20,10 @@ struct FrameDriverHooks {
 };
 extern FrameDriverHooks frameDriverHooks;
 
-// Show end in seconds: kShowEndSeconds, or ZUR_TEST_SHOW_END from the environment
-// (tests shorten the show with it).
+// Show end in seconds: kShowEndSeconds, unless shortened by --show-end
+// (setShowEndSeconds) or ZUR_TEST_SHOW_END in the environment (tests).
 double showEndSeconds();
+void setShowEndSeconds(double seconds);
 
 // Ambient (pencil) channel volume for a show time, 0..255.
 int ambientVolume(double showTime, bool muted);

@@ -1,0 +1,215 @@
+// The frame driver. The show time is the sum of frame deltas, each the difference
+// of two clock readings; nothing caps a long delta, so after a stall or a
+// minimised period the show continues where the clock says it should be.
+#include "runtime/frame_driver.h"
+
+#include <GL/glew.h>
+#include <GL/glu.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+
+#include "render/draw_helpers.h"
+#include "render/render_targets.h"
+#include "runtime/clock.h"
+#include "runtime/cue_sheet.h"
+#include "runtime/demo_context.h"
+#include "runtime/dev_tools.h"
+#include "runtime/frame_log.h"
+#include "runtime/platform.h"
+#include "runtime/random.h"
+#include "runtime/sound.h"
+#include "runtime/state_snapshots.h"
+
+FrameDriverHooks frameDriverHooks;
+
+namespace {
+
+// Developer chapter starts for RunConfig.jumpChapter 1 to 5; other values do nothing.
+const double kChapterStarts[] = {0.0, 32.2, 74.1, 130.0, 209.0, 296.88};
+
+void exitProcess(int status)
+{
+    if (frameDriverHooks.exitProcess)
+        frameDriverHooks.exitProcess(status);
+    else
+        std::exit(status);
+}
+
+void copyClipboard()
+{
+    // A failure abandons the copy silently.
+    platform::setClipboardText(runtimeState.clipboardText);
+}
+
+// Darkens the whole window by the fade value (1 leaves it, 0 is black).
+void drawExitOverlay(float slow)
+{
+    glViewport(0, 0, demoContext.windowWidth, demoContext.windowHeight);
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    unbindTarget(demoContext);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glMatrixMode(GL_TEXTURE);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glDisable(GL_CULL_FACE);
+    glPushMatrix();
+    resetDrawState();
+    glLoadIdentity();
+    gluLookAt(0, 3, 0, 0, 0, 0, 0, 0, 1);
+    glScalef(1, 1, 0.7f);
+    glEnable(GL_BLEND);
+    glDisable(GL_DEPTH_TEST);
+    glBlendFunc(GL_ZERO, GL_SRC_COLOR);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_BLEND);
+    glColor3f(slow, slow, slow);
+    glDisable(GL_TEXTURE_2D);
+    drawSprite(0.0, 50.0, 50.0, true, 1.0f);
+    glPopMatrix();
+    glPopAttrib();
+    glFlush();
+}
+
+void runExitFade()
+{
+    if (runConfig.recordState)
+        devStateRecorder().saveStates("state.txt");
+    double e = runtimeState.showTime - runtimeState.exitStartTime;
+    double slow = std::clamp(e * runConfig.exitFadeRate, 0.0, 1.0);
+    double fast = std::clamp(e * 5 * runConfig.exitFadeRate, 0.0, 1.0);
+    frameInput.exitFade() = 1 - fast;
+    if (runConfig.soundEnabled)
+        FSOUND_SetVolume(1, static_cast<int>(255 - slow * 255));
+    drawExitOverlay(static_cast<float>(slow));
+    if (slow > 0.999) {
+        copyClipboard();
+        endShow();
+    }
+}
+
+} // namespace
+
+namespace {
+double showEndOverride = 0;
+}
+
+void setShowEndSeconds(double seconds) { showEndOverride = seconds > 0 ? seconds : 0; }
+
+double showEndSeconds()
+{
+    if (showEndOverride > 0)
+        return showEndOverride;
+    static const double fromEnvironment = [] {
+        const char* value = std::getenv("ZUR_TEST_SHOW_END");
+        double seconds = value ? std::atof(value) : 0;
+        return seconds > 0 ? seconds : kShowEndSeconds;
+    }();
+    return fromEnvironment;
+}
+
+int ambientVolume(double showTime, bool muted)
+{
+    int volume = muted ? 0 : (showTime < kAmbientLoudUntilSeconds ? 10 : 2);
+    if (showTime < kAmbientMuteBeforeSeconds || showTime > kAmbientMuteAfterSeconds)
+        volume = 0;
+    return volume;
+}
+
+void endShow()
+{
+    if (runConfig.soundEnabled)
+        FSOUND_Close();
+    if (frameDriverHooks.destroyWindow)
+        frameDriverHooks.destroyWindow();
+    if (runtimeState.partList[0]) {
+        delete runtimeState.partList[0];
+        runtimeState.partList[0] = nullptr;
+    }
+    exitProcess(0);
+}
+
+bool runFrame()
+{
+    RuntimeState& rs = runtimeState;
+    FrameInput& in = frameInput;
+
+    double cursorX = 0, cursorY = 0;
+    platform::getCursorPos(cursorX, cursorY);
+
+    tickFixedStep();
+    rs.frameDelta = readClock() - rs.lastClock;
+    rs.lastClock = readClock();
+    if (!(rs.frameDelta > 0))
+        rs.frameDelta = 0;
+
+    // The generator is seeded from the show time whether or not sound plays, so a
+    // silent run draws the same pictures as a run with music.
+    rng::srand(static_cast<uint32_t>(static_cast<int32_t>(rs.showTime * 1000000.0)));
+    rng::discard(50);
+    if (runConfig.soundEnabled)
+        FSOUND_SetVolume(0, ambientVolume(rs.showTime, in.muteAmbient != 0));
+
+    if (runConfig.frameLog)
+        recordFrameRate(demoContext, 1.0 / std::max(rs.frameDelta, 0.00001), rs.showTime, 0);
+
+    rs.fpsSeconds += rs.frameDelta;
+    rs.frameCount += 1;
+    rs.fpsFrames += 1;
+
+    in.wheelSteps = rs.wheelStepsTotal;
+    in.rightButton = rs.rightDown;
+    in.leftButton = rs.leftDown;
+    in.wheelTravel = rs.wheelTravelTotal;
+    in.pointerX = (cursorX - 400) * 7 / 400;
+    in.pointerY = (cursorY - 300) * 7 / 300;
+    if (runConfig.releaseMode) {
+        in.leftButton = 0;
+        in.pointerX = 0;
+        in.pointerY = 0;
+        in.wheelTravel = 0;
+    }
+
+    cueSheet.update(rs.showTime);
+    uint8_t fired = 0;
+    in.cueValue = cueSheet.query(rs.showTime, fired);
+
+    demoContext.textureBase = 0;
+
+    rs.showTime += rs.frameDelta;
+    in.showTime = rs.showTime;
+
+    for (int k = 0; k < 256; ++k)
+        in.keysDown[k] = rs.keyTable[k] ? 1 : 0;
+
+    in.partMode = 1;
+    parts* part = nullptr;
+    if (rs.showTime >= kAltSlotFromSeconds && rs.showTime <= kAltSlotToSeconds)
+        part = rs.partList[1] ? rs.partList[1] : rs.partList[0];
+    else
+        part = rs.partList[0];
+    if (part)
+        part->draw(rs.frameDelta, demoContext, in);
+    if (runConfig.recordState)
+        devStateRecorder().recordFrame(rs, in);
+
+    if (runConfig.playState)
+        devStateRecorder().applyPlaybackKeys(rs, in);
+
+    if (runConfig.jumpChapter >= 1 && runConfig.jumpChapter <= 5 && rs.frameCount == 1)
+        rs.showTime = kChapterStarts[runConfig.jumpChapter];
+
+    if (!runConfig.releaseMode)
+        writeDeveloperCaption(in.auxValues[0], in.auxValues[1]);
+
+    if (rs.showTime > showEndSeconds())
+        endShow();
+    else if (in.flagsB[3])
+        endShow();
+    else if (rs.exitRequested)
+        runExitFade();
+    return true;
+}
