@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <chrono>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "app/command_line.h"
 #include "app/dialog.h"
@@ -41,29 +43,55 @@ WindowProcHooks windowHooks()
     return hooks;
 }
 
-// Test-only inputs: a synthetic Escape or window close at a given show time, so
-// the exit paths can be exercised end to end without a person at the keyboard.
+// Test-only input script, ZUR_TEST_INPUT="0.3:mbutton,0.5:escape": each event is
+// posted once, on the first loop turn at or after its show time, so the exit
+// paths and the point capture run end to end without a person at the keyboard.
+// Events: escape, close, mbutton, f1.
 struct ScriptedInput {
-    double escapeAt = -1, closeAt = -1;
-    bool escapeSent = false, closeSent = false;
+    struct Event {
+        double at;
+        platform::Message message;
+        bool sent;
+    };
+    std::vector<Event> events;
 
     ScriptedInput()
     {
-        if (const char* v = std::getenv("ZUR_TEST_ESCAPE_AT"))
-            escapeAt = std::atof(v);
-        if (const char* v = std::getenv("ZUR_TEST_CLOSE_AT"))
-            closeAt = std::atof(v);
+        const char* script = std::getenv("ZUR_TEST_INPUT");
+        if (!script)
+            return;
+        std::string text = script;
+        size_t pos = 0;
+        while (pos < text.size()) {
+            size_t comma = text.find(',', pos);
+            std::string item = text.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
+            pos = comma == std::string::npos ? text.size() : comma + 1;
+            size_t colon = item.find(':');
+            if (colon == std::string::npos)
+                continue;
+            double at = std::atof(item.substr(0, colon).c_str());
+            std::string name = item.substr(colon + 1);
+            platform::Message m;
+            if (name == "escape")
+                m = {platform::kMsgKeyDown, platform::kVkEscape, 0};
+            else if (name == "close")
+                m = {platform::kMsgClose, 0, 0};
+            else if (name == "mbutton")
+                m = {platform::kMsgMButtonDown, 0, 0};
+            else if (name == "f1")
+                m = {platform::kMsgKeyDown, platform::kVkF1, 0};
+            else
+                continue;
+            events.push_back({at, m, false});
+        }
     }
     void poll(double showTime)
     {
-        if (escapeAt >= 0 && !escapeSent && showTime >= escapeAt) {
-            platform::postMessage({platform::kMsgKeyDown, platform::kVkEscape, 0});
-            escapeSent = true;
-        }
-        if (closeAt >= 0 && !closeSent && showTime >= closeAt) {
-            platform::postMessage({platform::kMsgClose, 0, 0});
-            closeSent = true;
-        }
+        for (Event& e : events)
+            if (!e.sent && showTime >= e.at) {
+                platform::postMessage(e.message);
+                e.sent = true;
+            }
     }
 };
 
