@@ -1,0 +1,453 @@
+// PolyMesh: the token-by-token OBJ polygon reader, tube builders and the pencil
+// stroke generator. No GL here: the modelview matrix comes in as an argument.
+#include "scene/poly_mesh.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+
+#include "runtime/random.h"
+
+// ---------------------------------------------------------------------------
+// Formatted extraction over a text buffer. It behaves like a C++ input stream in
+// the "C" locale: every extraction skips blanks first, a failed extraction leaves
+// the stream failed for good, and "ended" means an extraction ran into the end.
+// ---------------------------------------------------------------------------
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+class TokenReader {
+public:
+    TokenReader(const char* data, size_t size) : p_(data), end_(data + size) {}
+
+    bool failed() const { return failed_; }
+    bool ended() const { return ended_; }
+
+    bool token(std::string_view& out)
+    {
+        if (!skipBlanks())
+            return false;
+        const char* start = p_;
+        while (p_ < end_ && !isBlank(*p_))
+            ++p_;
+        if (p_ == end_)
+            ended_ = true;
+        out = std::string_view(start, static_cast<size_t>(p_ - start));
+        return true;
+    }
+
+    bool readChar(char& c)
+    {
+        if (!skipBlanks())
+            return false;
+        c = *p_++;
+        return true;
+    }
+
+    // Next non-blank character without taking it; false when the input has ended.
+    bool peekChar(char& c)
+    {
+        if (!skipBlanks())
+            return false;
+        c = *p_;
+        return true;
+    }
+
+    bool readInt(int& value)
+    {
+        if (!skipBlanks())
+            return false;
+        const char* q = p_;
+        bool negative = false;
+        if (*q == '+' || *q == '-')
+            negative = *q++ == '-';
+        const char* digits = q;
+        int64_t v = 0;
+        bool overflow = false;
+        while (q < end_ && isDigit(*q)) {
+            v = v * 10 + (*q - '0');
+            if (v > int64_t(INT32_MAX) + 1)
+                overflow = true, v = int64_t(INT32_MAX) + 1;
+            ++q;
+        }
+        p_ = q;
+        if (q == end_)
+            ended_ = true;
+        if (q == digits)
+            return fail();
+        if (negative)
+            v = -v;
+        if (overflow || v > INT32_MAX || v < INT32_MIN)
+            return fail();
+        value = static_cast<int>(v);
+        return true;
+    }
+
+    // Sign, digits, one point, digits, then an exponent with optional sign; the
+    // collected characters must form a whole number, as a stream demands.
+    bool readFloat(float& value)
+    {
+        if (!skipBlanks())
+            return false;
+        const char* start = p_;
+        const char* q = p_;
+        if (*q == '+' || *q == '-')
+            ++q;
+        while (q < end_ && isDigit(*q))
+            ++q;
+        if (q < end_ && *q == '.')
+            for (++q; q < end_ && isDigit(*q); ++q) {
+            }
+        if (q < end_ && (*q == 'e' || *q == 'E')) {
+            ++q;
+            if (q < end_ && (*q == '+' || *q == '-'))
+                ++q;
+            while (q < end_ && isDigit(*q))
+                ++q;
+        }
+        p_ = q;
+        if (q == end_)
+            ended_ = true;
+        const char* numberStart = (*start == '+') ? start + 1 : start;
+        if (q == numberStart)
+            return fail();
+        float v = 0.0f;
+        auto result = std::from_chars(numberStart, q, v);
+        if (result.ptr != q)
+            return fail();
+        if (result.ec == std::errc::result_out_of_range) {
+            // Underflow is a usable (tiny) value; overflow fails like a stream does.
+            std::string copy(numberStart, q);
+            v = std::strtof(copy.c_str(), nullptr);
+            if (std::isinf(v))
+                return fail();
+        }
+        value = v;
+        return true;
+    }
+
+private:
+    bool skipBlanks()
+    {
+        if (failed_)
+            return false;
+        while (p_ < end_ && isBlank(*p_))
+            ++p_;
+        if (p_ == end_) {
+            ended_ = true;
+            return fail();
+        }
+        return true;
+    }
+
+    bool fail()
+    {
+        failed_ = true;
+        return false;
+    }
+
+    const char* p_;
+    const char* end_;
+    bool failed_ = false;
+    bool ended_ = false;
+};
+
+// Faces naming a vertex that does not exist are dropped, not read out of bounds.
+void addFace(std::vector<Polygon>& polygons, const std::vector<Vec3>& vertices, const std::vector<int>& indices)
+{
+    for (int index : indices)
+        if (index < 1 || static_cast<size_t>(index) > vertices.size())
+            return;
+    Polygon polygon;
+    polygon.points.reserve(indices.size());
+    for (int index : indices)
+        polygon.points.push_back(vertices[static_cast<size_t>(index) - 1]);
+    polygons.push_back(std::move(polygon));
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Loading and editing
+// ---------------------------------------------------------------------------
+
+void PolyMesh::loadPolygonsFromMemory(const char* data, size_t size)
+{
+    TokenReader in(data, size);
+    polygons.clear();
+
+    std::string_view tok;
+    while (in.token(tok) && tok != "v") {
+    }
+
+    std::vector<Vec3> vertices;
+    bool tokenIsFace = false;
+    for (;;) {
+        float x = 0.0f, y = 0.0f, z = 0.0f;
+        if (in.readFloat(x) && in.readFloat(y))
+            in.readFloat(z);
+        vertices.push_back(Vec3{1, x, y, z});
+        if (!in.token(tok))
+            break;
+        if (tok != "v" || in.ended()) {
+            // The token that ends the vertex run may itself open the first face.
+            tokenIsFace = tok == "f";
+            break;
+        }
+    }
+    if (!tokenIsFace)
+        while (in.token(tok) && tok != "f") {
+        }
+
+    std::vector<int> indices;
+    for (;;) {
+        int index = 0;
+        char separator;
+        if (!(in.readInt(index) && in.readChar(separator) && in.readChar(separator))) {
+            addFace(polygons, vertices, indices);
+            return;
+        }
+        indices.push_back(index);
+        char next;
+        if (!in.peekChar(next)) {
+            addFace(polygons, vertices, indices);
+            return;
+        }
+        if (next == 'f') {
+            addFace(polygons, vertices, indices);
+            indices.clear();
+            in.readChar(next);
+        }
+    }
+}
+
+void PolyMesh::loadPolygons(const char* path)
+{
+    FILE* file = std::fopen(path, "r");
+    if (!file)
+        return;
+    std::string text;
+    char chunk[1 << 16];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        text.append(chunk, got);
+    std::fclose(file);
+    loadPolygonsFromMemory(text.data(), text.size());
+}
+
+void PolyMesh::reversePolygons() { std::reverse(polygons.begin(), polygons.end()); }
+
+void PolyMesh::addPolygon(const Polygon& polygon) { polygons.push_back(polygon); }
+
+// ---------------------------------------------------------------------------
+// Tubes
+// ---------------------------------------------------------------------------
+namespace {
+
+// Cross-section axes u, v for a piece running from `from` to `to`.
+void sectionFrame(const Vec3& from, const Vec3& to, Vec3& u, Vec3& v)
+{
+    Vec3 s = sub(to, from);
+    normalize(s);
+    u = cross(Vec3{1, 0.0f, 0.0f, 1.0f}, s);
+    v = cross(u, s);
+    normalize(v);
+    u = cross(v, s);
+    normalize(u);
+}
+
+Vec3 ringPoint(const Vec3& centre, const Vec3& u, const Vec3& v, double ru, double rv, double angle)
+{
+    return add(add(centre, scale(u, static_cast<float>(ru * std::sin(angle)))),
+               scale(v, static_cast<float>(rv * std::cos(angle))));
+}
+
+struct TubePiece {
+    float reach;    // fraction of the segment that the piece covers
+    double ru, rv;  // radii along u and v
+};
+
+template <typename PieceFor>
+void buildTube(std::vector<Polygon>& polygons, const PathSpline& path, int sides, PieceFor pieceFor)
+{
+    polygons.clear();
+    const int64_t count = std::min<int64_t>(path.count, static_cast<int64_t>(path.points.size()));
+    const std::vector<Vec3>& P = path.points;
+    for (int64_t i = 0; i + 2 < count; ++i) {
+        const Vec3& p = P[i];
+        const Vec3& q = P[i + 1];
+        const Vec3& r = P[i + 2];
+        Vec3 u, v, u2, v2;
+        sectionFrame(p, q, u, v);
+        sectionFrame(q, r, u2, v2);
+        TubePiece piece = pieceFor(i, path.count);
+        Vec3 end = add(p, scale(sub(q, p), piece.reach));
+        for (int j = 0; j < sides; ++j) {
+            double alpha = static_cast<double>(j) / sides * 2.0 * M_PI;
+            double beta = static_cast<double>(j + 1) / sides * 2.0 * M_PI;
+            Polygon quad;
+            quad.points = {ringPoint(p, u, v, piece.ru, piece.rv, alpha),
+                           ringPoint(end, u2, v2, piece.ru, piece.rv, alpha),
+                           ringPoint(end, u2, v2, piece.ru, piece.rv, beta),
+                           ringPoint(p, u, v, piece.ru, piece.rv, beta)};
+            polygons.push_back(std::move(quad));
+        }
+    }
+}
+
+} // namespace
+
+void PolyMesh::buildBeadedTube(const PathSpline& path, int sides)
+{
+    buildTube(polygons, path, sides, [](int64_t i, int32_t) {
+        double head = 1.0 - static_cast<double>(std::min<int64_t>(i, 5)) / 5.0;
+        double ra = (i % 2 == 1 ? 0.10 : 0.12) + 0.3 * head;
+        double rb = 0.3 * head + 0.02;
+        return TubePiece{0.7f, rb, ra};
+    });
+}
+
+void PolyMesh::buildRingedTube(const PathSpline& path, int sides)
+{
+    buildTube(polygons, path, sides, [](int64_t i, int32_t count) {
+        double thin = 1.0 - static_cast<double>(i) / count;
+        double radius = 0.1 * 1.8 * (thin * thin);
+        if (i < 32)
+            radius *= 0.2;
+        if (i % 4 == 0)
+            radius *= 0.3;
+        return TubePiece{0.9f, radius, radius};
+    });
+}
+
+// ---------------------------------------------------------------------------
+// Pencil strokes
+// ---------------------------------------------------------------------------
+namespace {
+
+// Eye-space position of p under a column-major modelview matrix.
+inline Vec3 toEye(const float* m, const Vec3& p)
+{
+    return Vec3{1, m[0] * p.x + m[4] * p.y + m[8] * p.z + m[12], m[1] * p.x + m[5] * p.y + m[9] * p.z + m[13],
+                m[2] * p.x + m[6] * p.y + m[10] * p.z + m[14]};
+}
+
+} // namespace
+
+int PolyMesh::generateStrokesWithMatrix(const float modelview[16], double time, std::vector<PathSpline>& strokes,
+                                        bool hatch, double density, unsigned outlineStep, double from, double to)
+{
+    rng::srand(42323);
+    const float* M = modelview;
+
+    PathSpline path;
+    const size_t n = polygons.size();
+    const double last = static_cast<double>(n) * to;
+    double first = std::trunc(static_cast<double>(n) * from);
+    // A range reaching outside the list (from < 0, to > 1, rounding) is cut to it.
+    int64_t k = first > 0.0 ? static_cast<int64_t>(std::min(first, static_cast<double>(n))) : 0;
+
+    const double outlineWidth = static_cast<double>(widthA) * 0.1 * widthB;
+    const uint64_t edgeStep = static_cast<uint64_t>(outlineStep) + 1;
+    const float lightLength = length(light);
+
+    std::vector<Vec3> moved;  // deformed corner points of the current polygon
+    int edgeCounter = 0;
+
+    for (; static_cast<size_t>(k) < n && static_cast<double>(k) < last; ++k) {
+        const std::vector<Vec3>& corners = polygons[k].points;
+        const size_t np = corners.size();
+        // Two corners give no plane and hatching divides by the corner count.
+        if (np < 3)
+            continue;
+
+        // deform is a pure function of its arguments, so the corners moved with
+        // index 0 are computed once per polygon for the centre and the hatching.
+        const Vec3* pts = corners.data();
+        if (deform && hatch) {
+            moved.resize(np);
+            for (size_t i = 0; i < np; ++i)
+                moved[i] = deform(corners[i], time, 0);
+            pts = moved.data();
+        }
+
+        Vec3 centre{1, 0.0f, 0.0f, 0.0f};
+        if (hatch) {
+            Vec3 sum{1, 0.0f, 0.0f, 0.0f};
+            for (size_t i = 0; i < np; ++i)
+                sum = add(sum, pts[i]);
+            centre = scale(sum, 1.0f / static_cast<float>(np));
+        }
+
+        const Vec3 eyeCentre = toEye(M, centre);
+        Vec3 normal = cross(sub(eyeCentre, toEye(M, corners[0])), sub(eyeCentre, toEye(M, corners[1])));
+        normalize(normal);
+
+        double m;
+        if (static_cast<double>(lightLength) > 0.01)
+            m = (light.tag != 0 && normal.tag != 0) ? static_cast<double>(dot(light, normal)) : 0.0;
+        else
+            m = 0.707 * normal.x + 0.0 * normal.y + 0.707 * normal.z;
+        if (!(m >= 0.0))
+            m = 0.0;
+        const double weight = std::pow(m, 6.0);
+        const float facing = normal.tag != 0 ? normal.z : 0.0f;
+
+        if (hatch) {
+            double y = weight;
+            for (size_t e = 0; e <= np; ++e) {
+                y *= density;
+                const double limit = std::max(y, 0.0) * 35.0;
+                for (size_t j = 0; static_cast<double>(j) < limit; ++j) {
+                    const Vec3& a = pts[j % np];
+                    double r = (rng::rand() % 10000) * 0.0001;
+                    Vec3 q = add(a, scale(sub(centre, a), static_cast<float>(r)));
+                    Vec3 eye = toEye(M, q);
+                    double s = eye.z * 0.03 + 1.0;
+                    double s2 = s * s;
+                    double width = s2 * s2 * s * 0.15 * widthA * widthB;
+                    path.points.push_back(Vec3{1, eye.x, eye.y, static_cast<float>(width)});
+                    ++path.count;
+                }
+            }
+        }
+
+        if (facing > 0.0f) {
+            for (uint64_t e = 0; e <= np; e += edgeStep) {
+                ++edgeCounter;
+                Vec3 a = corners[e % np];
+                Vec3 b = corners[(e + 1) % np];
+                if (deform) {
+                    a = deform(a, time, edgeCounter);
+                    b = deform(b, time, edgeCounter);
+                }
+                const Vec3 d = sub(b, a);
+                double len = static_cast<double>(length(d)) * 10.0 * density;
+                if (!(len >= 2.0))
+                    len = 2.0;  // also for lengths that are not numbers
+                if (len > 80.0)
+                    len = 80.0;
+                const int steps = static_cast<int>(len);
+                const double pulse = std::sin(edgeCounter * 0.4 - time * 3.0);
+                const float width = static_cast<float>(pulse > 0.9 ? outlineWidth * 1.5 : outlineWidth);
+                for (int i = 0; i < steps; ++i) {
+                    Vec3 q = add(a, scale(d, static_cast<float>(static_cast<double>(i) / (steps - 1))));
+                    Vec3 eye = toEye(M, q);
+                    path.points.push_back(Vec3{1, eye.x, eye.y, width});
+                    ++path.count;
+                }
+            }
+        }
+    }
+
+    strokes.push_back(std::move(path));
+    for (PathSpline& stroke : strokes)
+        stroke.closed = false;
+    return static_cast<int>(strokes.size());
+}
