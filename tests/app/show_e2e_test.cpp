@@ -1,0 +1,186 @@
+// The show end to end, under the virtual display of the test run: it starts from
+// its asset folder, loads in the fixed order, draws frames and leaves by each of
+// its exits with the documented status. Start-up failures run in a copy of the
+// asset folder with one file removed or spoiled.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kShowBinary = fs::path(ZUR_BINARY_DIR) / "zoduv";
+const fs::path kShowDir = ZUR_SHOW_DIR;
+
+struct RunResult {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string readFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Runs the show in `folder` with extra arguments and environment assignments.
+RunResult runShow(const fs::path& folder, const std::vector<std::string>& args,
+                  const std::vector<std::string>& env = {})
+{
+    static int counter = 0;
+    fs::path outFile = fs::temp_directory_path() / ("zoduv_e2e_out_" + std::to_string(getpid()) + "_" + std::to_string(counter));
+    fs::path errFile = fs::temp_directory_path() / ("zoduv_e2e_err_" + std::to_string(getpid()) + "_" + std::to_string(counter++));
+    std::string command = "cd '" + folder.string() + "' && env SDL_AUDIODRIVER=dummy ZUR_MESSAGEBOX_ANSWER=no";
+    for (const std::string& e : env)
+        command += " '" + e + "'";
+    command += " timeout 300 '" + kShowBinary.string() + "'";
+    for (const std::string& a : args)
+        command += " '" + a + "'";
+    command += " >'" + outFile.string() + "' 2>'" + errFile.string() + "'";
+    int raw = std::system(command.c_str());
+    RunResult result;
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    result.out = readFile(outFile);
+    result.err = readFile(errFile);
+    fs::remove(outFile);
+    fs::remove(errFile);
+    return result;
+}
+
+bool haveShow()
+{
+    return fs::exists(kShowBinary) && fs::exists(kShowDir / "newobjects" / "paths.pt") && std::getenv("DISPLAY");
+}
+
+// A private copy of the asset folder (files are hard links where possible).
+fs::path copyOfShowFolder(const std::string& name)
+{
+    fs::path copy = fs::temp_directory_path() / ("zoduv_e2e_" + name + "_" + std::to_string(getpid()));
+    fs::remove_all(copy);
+    fs::copy(kShowDir, copy, fs::copy_options::recursive | fs::copy_options::create_hard_links);
+    return copy;
+}
+
+// Positions of the marks in the text, in order; -1 where one is missing or out of order.
+bool inOrder(const std::string& text, const std::vector<std::string>& marks)
+{
+    size_t at = 0;
+    for (const std::string& mark : marks) {
+        size_t found = text.find(mark, at);
+        if (found == std::string::npos)
+            return false;
+        at = found + mark.size();
+    }
+    return true;
+}
+
+class ShowEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!haveShow())
+            GTEST_SKIP() << "needs the built show, its generated assets and a display";
+    }
+};
+
+} // namespace
+
+TEST_F(ShowEndToEnd, EndsByItselfAfterLoadingInOrder)
+{
+    RunResult r = runShow(kShowDir, {"--no-dialog", "--fixed-step", "60", "--show-end", "1.5"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    // Progress marks of the scene's init, with the shader paths and logs between
+    // "5" and "dd1".
+    EXPECT_TRUE(inOrder(r.out, {"3\n", "4\n", "5\n", "PostProcessing/f_blurpass", "PostProcessing/f_simpleblur",
+                                "PostProcessing/f_simpleblur", "PostProcessing/f_material1", "dd1\n", "111\n"}))
+        << r.out;
+    EXPECT_EQ(r.err.find("Cannot open"), std::string::npos) << r.err;
+}
+
+TEST_F(ShowEndToEnd, EscapeFadesCopiesTheClipboardAndExitsZero)
+{
+    fs::path clip = fs::temp_directory_path() / ("zoduv_clip_" + std::to_string(getpid()));
+    fs::remove(clip);
+    RunResult r = runShow(kShowDir, {"--no-dialog", "--fixed-step", "60", "--no-sound"},
+                          {"ZUR_TEST_INPUT=0.2:mbutton,0.5:escape", "ZUR_CLIPBOARD_FILE=" + clip.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    ASSERT_TRUE(fs::exists(clip)) << "the fade's clipboard copy did not happen";
+    std::string text = readFile(clip);
+    EXPECT_EQ(text.rfind("Cam :0.,0.,0.  \nPnt :0.,0.,0.  \n \nMCr :", 0), 0u) << text;
+    fs::remove(clip);
+}
+
+TEST_F(ShowEndToEnd, WindowCloseSkipsFadeAndClipboard)
+{
+    fs::path clip = fs::temp_directory_path() / ("zoduv_clip_close_" + std::to_string(getpid()));
+    fs::remove(clip);
+    RunResult r = runShow(kShowDir, {"--no-dialog", "--fixed-step", "60"},
+                          {"ZUR_TEST_INPUT=0.2:mbutton,0.5:close", "ZUR_CLIPBOARD_FILE=" + clip.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(fs::exists(clip));
+}
+
+TEST_F(ShowEndToEnd, StartupFailuresEndWithTheirStatus)
+{
+    struct Case {
+        const char* name;
+        const char* file;
+        bool remove; // else: spoil it
+        int status;
+        const char* message;
+    } cases[] = {
+        {"keys", "newobjects/paths.pt", true, 2, nullptr},
+        {"texture", "textures/paper.jpg", false, 3, "[Jpg !] textures/paper.jpg"},
+        {"pair", "textures/stroke_D_1_ALPHA.jpg", true, 3, "[Jpg !] textures/stroke_D_1.jpg"},
+        {"ambient", "music/pencil_bassy.mp3", true, 4, "No sound file."},
+    };
+    for (const Case& c : cases) {
+        fs::path folder = copyOfShowFolder(c.name);
+        fs::path target = folder / c.file;
+        fs::remove(target);
+        if (!c.remove) {
+            std::ofstream spoilt(target, std::ios::binary);
+            spoilt << "this is not a picture";
+        }
+        RunResult r = runShow(folder, {"--no-dialog", "--fixed-step", "60", "--show-end", "1"});
+        EXPECT_EQ(r.status, c.status) << c.name << "\n" << r.err;
+        if (c.message)
+            EXPECT_NE(r.err.find(c.message), std::string::npos) << c.name << "\n" << r.err;
+        if (c.status == 2)
+            EXPECT_EQ(r.out.find("3\n"), std::string::npos) << "nothing loads without the camera keys";
+        fs::remove_all(folder);
+    }
+}
+
+TEST_F(ShowEndToEnd, MissingMusicTrackIsNotFatal)
+{
+    fs::path folder = copyOfShowFolder("music");
+    fs::remove(folder / "music" / "lanternsong.mp3");
+    RunResult r = runShow(folder, {"--no-dialog", "--fixed-step", "60", "--show-end", "1"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    fs::remove_all(folder);
+}
+
+TEST(CommandLineExit, UnknownOptionIsAUsageError)
+{
+    if (!fs::exists(kShowBinary))
+        GTEST_SKIP();
+    RunResult r = runShow(fs::temp_directory_path(), {"--frobnicate"});
+    EXPECT_EQ(r.status, 64);
+    EXPECT_NE(r.err.find("--frobnicate"), std::string::npos);
+    RunResult help = runShow(fs::temp_directory_path(), {"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--fixed-step"), std::string::npos);
+}
