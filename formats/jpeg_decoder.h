@@ -2,6 +2,7 @@
 // interface. Reads from an abstract byte stream; never trusts a size from the file.
 // Rows: colour images give 4 bytes per pixel (R, G, B, untouched), greyscale 1.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -54,6 +55,12 @@ public:
     // 0 with the next row, 1 when every row has been delivered, -227 when an
     // error occurs now, -1 after an error or before begin.
     int32_t decodeLine(const uint8_t** rowOut, uint32_t* bytesOut);
+
+    // Before begin(): use the SSE2 kernels (default where available) or the
+    // portable ones; both give the same bytes.
+    void setSimd(bool enabled);
+    // Before begin(): refuse image buffers beyond this many bytes (error -233).
+    void setMemoryLimit(size_t bytes);
 
 private:
     JpegDecoderState* state;
