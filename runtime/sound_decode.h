@@ -20,7 +20,8 @@ struct DecodedAudio {
 bool decodeMp3File(const std::string& path, DecodedAudio& out, std::string* error = nullptr);
 bool decodeMp3Memory(const uint8_t* data, size_t size, DecodedAudio& out, std::string* error = nullptr);
 
-// Band-limited rate conversion of interleaved stereo int16 (Kaiser-windowed sinc,
-// 16 zero crossings a side, cut-off just under the lower Nyquist frequency). The
-// output has round(frames * toRate / fromRate) frames. Rates from 1 Hz to 384 kHz.
+// Band-limited rate conversion of interleaved stereo int16 (Kaiser-windowed sinc:
+// flat to about 87 % of the lower rate's Nyquist frequency, 80 dB down beyond it).
+// The output has round(frames * toRate / fromRate) frames; rates 1 kHz to 384 kHz,
+// anything else gives an empty result.
 std::vector<int16_t> resampleStereo(const std::vector<int16_t>& in, int fromRate, int toRate);
