@@ -1,0 +1,22 @@
+// Fuzz target: the hand-held recording reader (loop closing and tilt smoothing
+// on arbitrary values) and the sample lookup and camera push for a few times.
+#include <cstddef>
+#include <cstdint>
+
+#include "scene/handheld.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    HandheldRecording rec;
+    rec.loadFromMemory(data, size);
+    const size_t n = size / 28;
+    if (rec.samples.size() != n || rec.tilt.size() != n || rec.second.size() != n)
+        __builtin_trap();
+    for (double t : {-1e300, -3.0, 0.0, 0.8, 100.25, 1e12, 1e300}) {
+        if (n >= 2 && rec.sampleIndex(t) >= n - 1)
+            __builtin_trap();
+        Vec3 eye{1, 0.0f, 0.1f, 5.0f}, target{1, 0.0f, 0.1f, 0.0f}, up{1, 0.0f, 1.0f, 0.0f};
+        applyHandheld(rec, t, eye, target, up);
+    }
+    return 0;
+}
