@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 
@@ -35,8 +36,10 @@ uint32_t ShaderBank::program(int slot) const
 
 char* ShaderBank::readShaderText(std::string path)
 {
+    // A folder opens like a file here but has no bytes to give.
+    std::error_code ignored;
     std::ifstream file(path, std::ios::binary);
-    if (!file.is_open()) {
+    if (!file.is_open() || std::filesystem::is_directory(path, ignored)) {
         std::cout << "Cannot open shader source file." << std::endl;
         return nullptr;
     }

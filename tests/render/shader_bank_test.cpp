@@ -138,6 +138,8 @@ TEST_F(ShaderBankTest, MissingFileLeavesTheSlotEmpty)
     EXPECT_EQ(bank->program(1), 0u);
     EXPECT_EQ(currentProgram(), 0);
     EXPECT_EQ(bank->readShaderText(path), nullptr);
+    const std::string folderOut = stdoutOf([&] { EXPECT_EQ(bank->readShaderText(folder.string()), nullptr); });
+    EXPECT_EQ(folderOut, "Cannot open shader source file.\n");
 }
 
 TEST_F(ShaderBankTest, TextIsPassedOnByteForByte)
