@@ -49,9 +49,27 @@ public:
 
     uint8_t& revealStarted() { return oneShot[0]; }
 
+    // The frame's passes (scene_frame.cpp, main_pass.cpp, stroke_pass.cpp).
+    void holesPass(DemoContext& ctx);
+    void mainPass(DemoContext& ctx);
+    void strokePass();
+    void composeFinal(DemoContext& ctx);
+
+    // The 1-D texture bound as "texture1d_dsp" by the final composition: a
+    // neutral ramp made on the first frame (no spectrum reaches the scene).
+    uint32_t dspTexture = 0;
+
 private:
     void loadMesh(int slot, const char* file);
 };
+
+// Speed of the scene clock against the frame clock at scene time t.
+float sceneSpeed(double t);
+// Camera distance curve D(t); the distance is 5·D + 5.
+double cameraDistanceCurve(double t);
+// The deform function of the stroke pass: lower parts hop early in the show, a
+// wave runs along x late in it.
+Vec3 strokeDeform(const Vec3& point, double time, int index);
 
 // Constructs the scene for part slot 0.
 parts* makeSceneStart();

@@ -1,19 +1,338 @@
-// The scene's frame: input in, scene clock, picture, input out.
+// The scene's frame: the scene clock with its speed curve, the camera that follows
+// the pen, the holes layer and the main pass into their targets, and the final
+// composition with the opening tiles and the closing fade. Every effect is a
+// function of the scene time.
 #include <GL/glew.h>
+#include <GL/glu.h>
 
+#include <cmath>
+
+#include "render/draw_helpers.h"
+#include "render/render_targets.h"
+#include "render/textures.h"
+#include "runtime/random.h"
 #include "scene/part_start.h"
+
+namespace {
+
+double ease(double x) { return easeInOutPow(x, 1.0); }
+
+struct Ramp {
+    double weight, start, rate; // weight · E((t − start) · rate)
+};
+
+// Speed curve: 1 plus these ramps, accumulated in single precision in this order.
+const Ramp kSpeedRamps[] = {
+    {+0.8, 105, 0.5}, {-0.8, 117, 0.5}, {+1.2, 180, 0.5},
+    {-1.2, 200, 0.5}, {-0.2, 153, 0.5}, {+0.2, 170, 0.5},
+};
+
+// Camera distance curve, summed in double precision in this order.
+const Ramp kDistanceRamps[] = {
+    {-0.6, 96, 1},      {-0.4, 118, 0.1},  {+1.0, 120, 0.2}, {-0.4, 206, 0.2}, {+0.4, 210, 0.5},
+    {-0.3, 222, 0.25},  {+0.3, 228, 0.2},  {-0.4, 232, 0.7}, {+0.45, 233, 0.7}, {+0.1, 254, 0.2},
+    {-0.4, 128, 0.8},   {+0.4, 130, 0.3},  {-0.1, 232.4, 2.8}, {+0.1, 233, 0.6},
+};
+
+// Blots of the holes layer: x scale, y scale, angle in degrees.
+struct Blot {
+    double scaleX, scaleY, angle;
+};
+
+void blot(const Blot& b) { drawPanel(0, b.angle, b.scaleX, b.scaleY); }
+
+void lerpCamera(Vec3& eye, Vec3& target, Vec3& up, const Vec3& toEye, const Vec3& toTarget, float f)
+{
+    const Vec3 toUp = makeVec3(0, 1, 0);
+    eye = add(eye, scale(sub(toEye, eye), f));
+    target = add(target, scale(sub(toTarget, target), f));
+    up = add(up, scale(sub(toUp, up), f));
+}
+
+void unitQuad()
+{
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0);
+    glVertex3f(-1, -1, 0);
+    glTexCoord2f(1, 0);
+    glVertex3f(1, -1, 0);
+    glTexCoord2f(1, 1);
+    glVertex3f(1, 1, 0);
+    glTexCoord2f(0, 1);
+    glVertex3f(-1, 1, 0);
+    glEnd();
+}
+
+// A neutral 1-D texture: a soft ramp, so a program that reads it sees a smooth,
+// spectrum-like shape instead of an unbound sampler.
+uint32_t makeDspTexture()
+{
+    uint8_t ramp[256 * 3];
+    for (int i = 0; i < 256; ++i) {
+        uint8_t v = static_cast<uint8_t>(255.0 * std::exp(-i / 64.0));
+        ramp[3 * i] = ramp[3 * i + 1] = ramp[3 * i + 2] = v;
+    }
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_1D, name);
+    glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage1D(GL_TEXTURE_1D, 0, GL_RGB, 256, 0, GL_RGB, GL_UNSIGNED_BYTE, ramp);
+    glBindTexture(GL_TEXTURE_1D, 0);
+    return name;
+}
+
+} // namespace
+
+float sceneSpeed(double t)
+{
+    float s = 1.0f;
+    for (const Ramp& r : kSpeedRamps)
+        s += static_cast<float>(r.weight * ease((t - r.start) * r.rate));
+    return s;
+}
+
+double cameraDistanceCurve(double t)
+{
+    double d = 0;
+    for (const Ramp& r : kDistanceRamps)
+        d += r.weight * ease((t - r.start) * r.rate);
+    return d;
+}
 
 void part_start::draw(double& frameDelta, DemoContext& ctx, FrameInput& frame)
 {
+    // Input in: the scene works on its own copy and writes it back at the end.
     ctx.currentInput = &frame;
     input = frame;
 
-    sceneTime += frameDelta;
+    // Scene clock.
+    double t = sceneTime;
+    if (t < 155)
+        frameDelta = frameDelta * 1.1;
+    frameDelta = frameDelta * sceneSpeed(t);
     scaledStep = frameDelta;
+    sceneTime = t + frameDelta;
+    t = sceneTime;
 
-    glViewport(0, 0, ctx.renderWidth, ctx.renderHeight);
+    // Camera: follows the pen, pans twice, then the hand-held sway and the keys.
+    double curve = input.wheelTravel > 0.01 ? input.wheelTravel : cameraDistanceCurve(t);
+    float d = static_cast<float>(5 * curve + 5);
+    Vec3& eye = ctx.cameraEye();
+    Vec3& target = ctx.cameraTarget();
+    Vec3& up = ctx.cameraUp();
+    float g = static_cast<float>(-2.7 * ease((t - 234) * 0.2));
+    eye = makeVec3(penFocus.x + g, penFocus.y, d);
+    target = makeVec3(penFocus.x + g, penFocus.y, 0);
+    up = makeVec3(0, 1, 0);
+    float f1 = static_cast<float>(ease((t - 171) * 0.5) - ease((t - 206) * 0.5));
+    lerpCamera(eye, target, up, makeVec3(7.5f, 6.7f, d), makeVec3(7.5f, 6.7f, 0), f1);
+    float f2 = static_cast<float>(ease((t - 250) * 0.19));
+    lerpCamera(eye, target, up, makeVec3(-20.5f, -4.0f, d), makeVec3(-20.5f, -4.0f, 0), f2);
+    eye.y += 0.1f;
+    target.y += 0.1f;
+    applyHandheld(handheld, t, eye, target, up); // does nothing without a usable recording
+    if (const CameraKey* key = activeKey(cameraKeys, t)) {
+        eye = key->eye;
+        target = key->target;
+    }
+
+    const int W = ctx.renderWidth, H = ctx.renderHeight;
+
+    attachTexture(ctx, 1, 0, holesTex);
+    bindForDrawing(ctx, 1, 1);
+    holesPass(ctx);
+    resolve(ctx, 1, W, H, 1, false);
+
+    attachTexture(ctx, 0, 0, sceneTex);
+    bindForDrawing(ctx, 0, 1);
+    mainPass(ctx);
+    resolve(ctx, 0, W, H, 1, false);
+
+    glMatrixMode(GL_MODELVIEW);
+    unbindTarget(ctx);
+    glViewport(0, 0, W, H);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glActiveTexture(GL_TEXTURE0);
+    glMatrixMode(GL_TEXTURE);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glDisable(GL_DEPTH_TEST);
+
+    composeFinal(ctx);
+
+    // Opening tiles: 144 black tiles, each shrinking at its own fixed speed.
+    glColor3f(0, 0, 0);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_BLEND);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    rng::srand(2323);
+    rng::discard(100);
+    if (t < 6) {
+        for (int c = 0; c < 16; ++c) {
+            for (int r = 0; r < 9; ++r) {
+                double u = rng::rand() / 32767.0;
+                float size = static_cast<float>(5 - 5 * ease((0.6 * u + 0.4) * 5 * t));
+                glPushMatrix();
+                glTranslatef(-1, -1, 0);
+                glScalef(0.25f, 0.25f, 0);
+                glTranslatef(static_cast<float>(c * 9 * 0.0625), static_cast<float>(r), 0);
+                glScalef(0.0625f, 0.11111111f, 0);
+                glScalef(size, size, 0);
+                unitQuad();
+                glPopMatrix();
+            }
+        }
+    }
+    glPopMatrix();
+
+    // Closing fade to black.
+    glEnable(GL_BLEND);
+    glDisable(GL_TEXTURE_2D);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    float a = static_cast<float>(ease((t - 267.5) * 0.25));
+    glColor4f(0, 0, 0, a);
+    if (a > 0.003f)
+        drawSprite(0, 1, 1, true, 1);
+
+    glDisable(GL_TEXTURE_2D);
+    glColor3f(0, 0, 0);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+
+    // Input out: carries the main pass's requests (the pencil's silence).
+    *ctx.currentInput = input;
+}
+
+void part_start::composeFinal(DemoContext& ctx)
+{
+    if (!dspTexture)
+        dspTexture = makeDspTexture();
+    shaders.useProgram(finalProgram);
+    shaders.setTextureUniform(GL_TEXTURE_2D, finalProgram, 0, "texture2d_1", textureName(ctx, sceneTex));
+    shaders.setTextureUniform(GL_TEXTURE_2D, finalProgram, 2, "texture2d_random", textureName(ctx, noiseTex));
+    shaders.setTextureUniform(GL_TEXTURE_2D, finalProgram, 3, "texture2d_2", textureName(ctx, secondTex));
+    shaders.setTextureUniform(GL_TEXTURE_1D, finalProgram, 4, "texture1d_dsp", dspTexture);
+    shaders.setUniform1f(finalProgram, "Limit", static_cast<float>(input.nudgeA));
+    shaders.setUniform1f(finalProgram, "time", static_cast<float>(sceneTime));
+
+    glMatrixMode(GL_TEXTURE);
+    glActiveTexture(GL_TEXTURE0);
+    resetDrawState();
+    glColor3f(1, 1, 1);
+    glEnable(GL_TEXTURE_2D);
+    glLoadIdentity();
+    glDisable(GL_BLEND);
+    glDisable(GL_DEPTH_TEST);
+    drawSprite(0, 1, 1, true, 1);
+    shaders.useNoProgram();
+}
+
+void part_start::holesPass(DemoContext& ctx)
+{
+    const double t = sceneTime;
+    const int W = ctx.renderWidth, H = ctx.renderHeight;
+    const Vec3& eye = ctx.cameraEye();
+    const Vec3& target = ctx.cameraTarget();
+    const Vec3& up = ctx.cameraUp();
+
+    glViewport(0, 0, W, H);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(55, static_cast<double>(W) / H, 0.1, 800);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
     glClearColor(0, 0, 0, 0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    resetDrawState();
+    gluLookAt(eye.x, eye.y, eye.z, target.x, target.y, target.z, up.x, up.y, up.z);
 
-    *ctx.currentInput = input;
+    // The large hole sheet, until 160 s.
+    shaders.useNoProgram();
+    glColor3f(1, 1, 1);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE);
+    glPushMatrix();
+    glColor4f(1, 1, 1, 1);
+    bindTexture(ctx, sceneTextureBase + 100);
+    glScalef(0.84375f, 1.5f, 120);
+    glEnable(GL_TEXTURE_2D);
+    glTranslatef(13.1075f, 4.06f, 0);
+    glRotatef(90, 0, 0, 1);
+    if (t < 160)
+        unitQuad();
+    glPopMatrix();
+
+    // Groups of blots. A translation after a blot inside the same bracket is
+    // taken in that blot's scaled and turned frame, as drawPanel leaves it.
+    if (t > 100) {
+        glPushMatrix();
+        glScalef(0.675f, 1.2f, 120);
+        glTranslatef(3.185f, 0.676f, 0);
+        glPushMatrix();
+        blot({0.32, 0.32, 60});
+        glPopMatrix();
+        glPushMatrix();
+        glTranslatef(0.5f, 0.3f, 0);
+        blot({0.32, 0.32, 30});
+        glTranslatef(0.58f, 0.3f, 0);
+        blot({0.16, 0.16, 10});
+        glPopMatrix();
+        glPushMatrix();
+        glTranslatef(1, 0.2f, 0);
+        blot({0.4, 0.32, 80});
+        glPopMatrix();
+        glPopMatrix();
+    }
+    if (t > 170) {
+        glPushMatrix();
+        glTranslatef(6.3485f, 9.00897f, 0);
+        glPushMatrix();
+        blot({1.6, 1.6, 30});
+        glPopMatrix();
+        glPushMatrix();
+        glTranslatef(0.4f, 0.2f, 0);
+        blot({1.3, 1.3, 30});
+        glTranslatef(-0.18f, 0.1f, 0);
+        blot({1.3, 1.3, 10});
+        glPopMatrix();
+        glPopMatrix();
+    }
+    if (t > 220) {
+        glPushMatrix();
+        glTranslatef(-10.74f, -2.1f, 0);
+        glPushMatrix();
+        blot({-1.04, -1.04, 120});
+        glPopMatrix();
+        glPushMatrix();
+        glTranslatef(0.7f, 0.2f, 0);
+        blot({0.9, 0.9, -30});
+        glTranslatef(-0.28f, -0.3f, 0);
+        blot({0.6, 0.6, -10});
+        glPopMatrix();
+        glPopMatrix();
+    }
+    if (t > 240) {
+        glPushMatrix();
+        glTranslatef(0.99f, 2.52f, 0);
+        glTranslatef(-25.74f, -2.1f, 0);
+        glPushMatrix();
+        blot({-1.04, -1.04, 0});
+        glPopMatrix();
+        glPushMatrix();
+        glTranslatef(0.7f, 0.2f, 0);
+        blot({0.9, 0.9, 80});
+        glTranslatef(-0.28f, -0.3f, 0);
+        blot({0.6, 0.6, -110});
+        glPopMatrix();
+        glPopMatrix();
+    }
+
+    glDisable(GL_BLEND);
+    glClearColor(1, 1, 1, 0);
+    if (input.leftButton)
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }

@@ -1,0 +1,350 @@
+// The main pass: the ink-on-paper picture. Dust and tumbling figures behind a
+// paper sheet whose holes let them through, tendrils with walking ants, the
+// revealed part of the stroke path and the pencil that follows its newest point.
+// Every random pattern is redrawn from a fixed seed each frame.
+#include <GL/glew.h>
+#include <GL/glu.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "render/draw_helpers.h"
+#include "render/textures.h"
+#include "runtime/random.h"
+#include "scene/part_start.h"
+
+namespace {
+
+double ease(double x) { return easeInOutPow(x, 1.0); }
+double rand01() { return rng::rand() / 32767.0; }
+
+// A walk of 600 small steps that turns a little at every step: the path of a
+// tendril or of a late ant.
+struct Walk {
+    float startX, startY;
+    Vec3 step;
+    double curlA, curlB; // weights of the two slow turning waves
+};
+
+void buildWalk(PathSpline& path, const Walk& walk)
+{
+    Vec3 position = makeVec3(walk.startX, walk.startY, 0);
+    Vec3 step = walk.step;
+    normalize(step);
+    step = scale(step, 0.02f);
+    double r1 = rand01() - 0.5;
+    double r2 = rand01() - 0.5;
+    double r3 = rand01() - 0.5;
+    for (int i = 0; i < 600; ++i) {
+        double turn = walk.curlA * std::sin(12 * r2 * i / 200 + r3) + walk.curlB * std::sin(20 * r1 * i / 200) +
+                      0.2 * (rand01() - 0.5);
+        if (i > 200)
+            turn += 0.05;
+        rotateVector(step, 0, 0, turn);
+        position = add(position, step);
+        path.addPoint(position);
+    }
+}
+
+// An ant at the tip of a walk grown to fraction f, legs swinging as it grows.
+void drawAnt(PathSpline& path, const ObjMesh& ant, double f)
+{
+    Vec3 here, ahead;
+    path.evaluateWithLookAhead(static_cast<float>(600 * f), 0.5f, here, ahead);
+    Vec3 d = sub(ahead, here);
+    normalize(d);
+    Vec3 side = cross(d, makeVec3(0, 0, 1));
+    glColor4f(0, 0, 0, 1);
+    glEnable(GL_CULL_FACE);
+    glPushMatrix();
+    glTranslatef(here.x, here.y, here.z);
+    glScalef(2, 2, 2);
+    // Keep the position, replace the turn (and the scale) by the walking frame.
+    float m[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    m[0] = d.x, m[1] = d.y, m[2] = d.z;
+    m[4] = 0, m[5] = 0, m[6] = 1;
+    m[8] = side.x, m[9] = side.y, m[10] = side.z;
+    glLoadMatrixf(m);
+    glRotatef(90, 0, 1, 0);
+    glColor3f(0, 0, 0);
+    glScalef(0.17f, 0.17f, 0.17f);
+    const double phase = 1260 * f;
+    glPushMatrix();
+    glRotatef(static_cast<float>(15 * std::sin(phase)), 0, 1, 0);
+    ant.drawMesh(1);
+    glPopMatrix();
+    glPushMatrix();
+    glRotatef(static_cast<float>(15 * std::sin(phase + 5)), 0, 1, 0);
+    ant.drawMesh(0);
+    glPopMatrix();
+    glPushMatrix();
+    ant.drawMesh(2);
+    glPopMatrix();
+    glPopMatrix();
+}
+
+} // namespace
+
+void part_start::mainPass(DemoContext& ctx)
+{
+    const double t = sceneTime;
+    const int W = ctx.renderWidth, H = ctx.renderHeight;
+    const int base = sceneTextureBase;
+
+    // 1. Strokes: rebuild, join into one path, cut out the revealed window.
+    strokes.clear();
+    strokePass();
+    PathSpline joined;
+    for (const PathSpline& stroke : strokes)
+        for (int i = 0; i < stroke.count && i < static_cast<int>(stroke.points.size()); ++i)
+            joined.addPoint(stroke.points[i]);
+    strokes.clear();
+    strokes.push_back(joined);
+    const PathSpline& path = strokes[0];
+    const long long n = path.count;
+    long long lo = std::min(static_cast<long long>(std::trunc(revealStart)), n - 1);
+    if (lo <= 30)
+        lo = 30;
+    long long hi = std::min(static_cast<long long>(std::trunc(revealEnd)), n - 1);
+    if (hi <= 30)
+        hi = 30;
+    std::vector<Vec3> polyline;
+    if (lo + 10 < hi) {
+        polyline.reserve(static_cast<size_t>(hi - lo - 10));
+        const float r = static_cast<float>(2 * (1 - ease((t - 234) * 0.07)));
+        for (long long i = lo + 10; i < hi; ++i) {
+            Vec3 p = path.points[static_cast<size_t>(i)];
+            const long long k = i - lo;
+            double w = t > 255 ? 0 : ease((t - k * 0.00025 - 234) * 0.05);
+            if (w > 0) {
+                double a = (static_cast<double>(k) / static_cast<double>(hi - lo)) * 2 * M_PI + 4 * t;
+                Vec3 q = makeVec3(static_cast<float>(std::sin(a) * r - 9 + 1.2),
+                                  static_cast<float>(std::cos(a) * r + 0.46), 0);
+                p = add(p, scale(sub(q, p), static_cast<float>(w)));
+            }
+            polyline.push_back(p);
+        }
+    }
+
+    // 2. Camera.
+    const Vec3& eye = ctx.cameraEye();
+    const Vec3& target = ctx.cameraTarget();
+    const Vec3& up = ctx.cameraUp();
+    glViewport(0, 0, W, H);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(55, static_cast<double>(W) / H, 0.1, 800);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    resetDrawState();
+    gluLookAt(eye.x, eye.y, eye.z, target.x, target.y, target.z, up.x, up.y, up.z);
+    shaders.useNoProgram();
+
+    // 3. Dust drifting along +x behind the paper.
+    glEnable(GL_POINT_SMOOTH);
+    glPointSize(3);
+    rng::srand(12323);
+    rng::discard(100);
+    glColor3f(1, 1, 1);
+    glPushMatrix();
+    if (t > 235)
+        glTranslatef(-15, 0, 0);
+    glBegin(GL_POINTS);
+    for (int i = 0; i < 1500; ++i) {
+        float y = static_cast<float>(40 * rand01() - 20);
+        float z = static_cast<float>(-3 * rand01() - 10);
+        float g = static_cast<float>(rand01() + 0.5);
+        glColor3f(g, g, g);
+        float fraction = static_cast<float>(std::fmod(rand01() + 0.005 * t, 1.0));
+        glVertex3f(60 * fraction - 30, y, z);
+    }
+    glEnd();
+    glPopMatrix();
+    resetDrawState();
+    glDisable(GL_TEXTURE_2D);
+
+    // 4. Tumbling figures, a row of 25 passing right to left.
+    if (t > 118 && t < 160) {
+        rng::srand(3123);
+        rng::discard(100);
+        for (int i = 0; i < 25; ++i) {
+            glEnable(GL_LIGHTING);
+            glEnable(GL_LIGHT0);
+            const GLfloat lightPosition[4] = {0.5f, 1.0f, 1.0f, 0.0f};
+            glLightfv(GL_LIGHT0, GL_POSITION, lightPosition);
+            const GLfloat diffuse[4] = {static_cast<float>(i % 3 + 0.5), static_cast<float>((i + 1) % 4),
+                                        static_cast<float>((i + 2) % 4), 1.0f};
+            glMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
+            glEnable(GL_CULL_FACE);
+            glEnable(GL_DEPTH_TEST);
+            glPushMatrix();
+            glTranslatef(static_cast<float>((t - 128) * -2 + 10 + 3 * i), static_cast<float>(6 * rand01() + 10 - 3), 0);
+            glTranslatef(-5.03f, -4.1333f, -20);
+            glRotatef(40, 1, 0, 0);
+            glRotatef(static_cast<float>((i % 2 ? 120 : -120) * t), 0, 1, 0);
+            float s = static_cast<float>((std::sin(i / 15.0 * 14 * M_PI + t) * 0.2 + 1) * 0.6);
+            glScalef(s, s, s);
+            objMeshes[3].drawMesh(-1);
+            glPopMatrix();
+        }
+    }
+
+    // 5. The paper, transparent where the holes layer is bright.
+    glDisable(GL_LIGHTING);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_DEPTH_TEST);
+    glEnable(GL_TEXTURE_2D);
+    glDisable(GL_BLEND);
+    glPushMatrix();
+    glColor4f(1, 1, 1, 1);
+    bindTexture(ctx, base + 412);
+    glScalef(78.75f, 140, 120);
+    shaders.useProgram(materialProgram);
+    shaders.setTextureUniform(GL_TEXTURE_2D, materialProgram, 0, "texture2d_1", textureName(ctx, base + 412));
+    shaders.setTextureUniform(GL_TEXTURE_2D, materialProgram, 1, "texture2d_blend", textureName(ctx, holesTex));
+    shaders.setUniform3f(materialProgram, "ScreenSize", static_cast<float>(W), static_cast<float>(H), 0);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0);
+    glVertex3f(-1, -1, 0);
+    glTexCoord2f(30, 0);
+    glVertex3f(1, -1, 0);
+    glTexCoord2f(30, 30);
+    glVertex3f(1, 1, 0);
+    glTexCoord2f(0, 30);
+    glVertex3f(-1, 1, 0);
+    glEnd();
+    shaders.useNoProgram();
+    glPopMatrix();
+
+    // 6. Line state.
+    glActiveTexture(GL_TEXTURE0);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glLineWidth(2);
+    Vec3 newest = makeVec3(0, 0, 0);
+    glMatrixMode(GL_MODELVIEW);
+    resetDrawState();
+    glDisable(GL_TEXTURE_2D);
+
+    // 7. Tendrils with ants at their tips, up to four between 182 s and 219 s.
+    rng::srand(4226);
+    rng::discard(100);
+    const double tendrils = 4 * (ease(t - 182) - ease(t - 218));
+    for (int k = 0; k < tendrils && k < 4; ++k) {
+        if (t > 182 + 1.8 * k) {
+            double u = rand01();
+            if (std::sin(u + 0.4 * t + k) > -0.3)
+                tendrilGrowth[k] += static_cast<float>(scaledStep);
+        }
+        double f = std::max(0.017 * tendrilGrowth[k], 0.0);
+        PathSpline walkPath;
+        Walk walk;
+        walk.startX = 7.105f;
+        walk.startY = static_cast<float>(8.680033 + 0.6 * rand01());
+        walk.step = makeVec3(0.02f, static_cast<float>(-0.02 * rand01()), 0);
+        walk.curlA = 0.01;
+        walk.curlB = 0.02;
+        buildWalk(walkPath, walk);
+
+        glColor3f(0, 0, 0);
+        glEnable(GL_BLEND);
+        glBegin(GL_LINE_STRIP);
+        for (int j = 0; j < 600 && j < 600 * f; ++j) {
+            const Vec3& p = walkPath.points[j];
+            glColor4f(0, 0, 0, (k + j / 2) % 2 ? 0.7f : 0.0f);
+            glVertex3f(p.x, p.y, 0);
+        }
+        glEnd();
+        drawAnt(walkPath, antMesh, f);
+    }
+
+    // 8. Three late ants without trails.
+    if (t > 250) {
+        for (int a = 0; a < 3; ++a) {
+            double u = rand01();
+            if (std::sin(u + 0.8 * t + a) > -0.85)
+                antGrowth[a] += static_cast<float>(scaledStep);
+            double f = std::max(0.017 * antGrowth[a], 0.0);
+            double y0 = 2.6 * rand01() + 8.680033;
+            double x0 = rand01() + 7.105;
+            Walk walk;
+            walk.startX = static_cast<float>(x0 - 28);
+            walk.startY = static_cast<float>(y0 - 12);
+            double drawn = rand01(); // drawn for every ant, used by the last two
+            walk.step = a == 0 ? makeVec3(0.02f, -0.5f, 0) : makeVec3(0.02f, static_cast<float>(-0.02 * drawn), 0);
+            walk.curlA = 0.02;
+            walk.curlB = 0.02;
+            PathSpline walkPath;
+            buildWalk(walkPath, walk);
+            drawAnt(walkPath, antMesh, f);
+        }
+    }
+
+    // 9. The revealed stroke path; its last point is the newest stroke point.
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glLineWidth(2);
+    glBegin(GL_LINE_STRIP);
+    for (const Vec3& p : polyline) {
+        Vec3 v = scale(p, 3);
+        glColor4f(0, 0, 0, 0.8f * v.z);
+        glVertex2f(v.x, v.y);
+        newest = v;
+    }
+    glEnd();
+
+    // 10. Followers of the pencil, and its silence when the newest point rests.
+    pen = add(pen, scale(sub(newest, pen), 0.58f));
+    const double wobble = 20 * std::sin((5 * pen.y + pen.x) * 0.2);
+    const float moved = length(sub(lastStrokePoint, newest));
+    input.muteAmbient = moved < scaledStep / (1.0 / 60) * 0.0185 ? 1 : 0;
+    lastStrokePoint = newest;
+    penFocus = add(penFocus, scale(sub(newest, penFocus), 0.01f));
+    if (t > 220 && t < 238)
+        penFocus = add(penFocus, scale(sub(newest, penFocus), 0.08f));
+
+    // 11. The pencil: shadow, then picture; two drawings alternate while it moves.
+    glEnable(GL_TEXTURE_2D);
+    glEnable(GL_BLEND);
+    glActiveTexture(GL_TEXTURE0);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+    glColor4f(1, 1, 1, 1);
+    const int pose = input.muteAmbient == 1 ? 0 : 2 * (static_cast<long long>(6 * t) % 2);
+    const double slide = (1 - ease(t)) + ease((t - 249.8) * 0.2);
+    for (int layer = 0; layer < 2; ++layer) {
+        if (layer == 0) {
+            bindTexture(ctx, base + 511 + pose);
+            glBlendFunc(GL_ZERO, GL_ONE_MINUS_SRC_COLOR);
+        } else {
+            bindTexture(ctx, base + 510 + pose);
+            glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        }
+        glPushMatrix();
+        glTranslatef(newest.x, static_cast<float>(newest.y - 10 * slide), 0);
+        glScalef(5.5f, 5.5f, 5.5f);
+        glTranslatef(0, -0.0045f, 0);
+        glRotatef(static_cast<float>(wobble - 48), 0, 0, 1);
+        glTranslatef(-0.2369321f, -0.6293569f, 0);
+        glScalef(1.3756717f, 1, 1);
+        glBegin(GL_QUADS);
+        glTexCoord2f(0, 0);
+        glVertex3f(0, 0, 0);
+        glTexCoord2f(1, 0);
+        glVertex3f(1, 0, 0);
+        glTexCoord2f(1, 1);
+        glVertex3f(1, 1, 0);
+        glTexCoord2f(0, 1);
+        glVertex3f(0, 1, 0);
+        glEnd();
+        glPopMatrix();
+    }
+
+    // 12. End.
+    glDisable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE);
+}
