@@ -1,0 +1,642 @@
+// The show's meshes. Sizes and origins follow where the scene places each mesh:
+// the comments give the placement they were sized for.
+#include "tools/assetgen/meshes.h"
+
+#include "tools/assetgen/glyphs.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double kDeg = M_PI / 180.0;
+
+// ---------------------------------------------------------------- explicit builders
+
+// Surface of revolution about y; profile runs bottom to top as (radius, y).
+// A radius of 0 closes the end with triangles.
+void addLathe(Mesh& m, const std::vector<std::pair<double, double>>& profile, int sides, V3 at)
+{
+    const int base = static_cast<int>(m.verts.size());
+    const int rows = static_cast<int>(profile.size());
+    std::vector<int> rowStart(rows);
+    for (int r = 0; r < rows; ++r) {
+        rowStart[r] = static_cast<int>(m.verts.size()) - base;
+        auto [rad, y] = profile[r];
+        if (rad <= 0) {
+            m.verts.push_back(at + v3(0, y, 0));
+            continue;
+        }
+        for (int s = 0; s < sides; ++s) {
+            double a = 2 * M_PI * s / sides;
+            m.verts.push_back(at + v3(rad * std::sin(a), y, rad * std::cos(a)));
+        }
+    }
+    auto id = [&](int r, int s) { return base + rowStart[r] + (profile[r].first <= 0 ? 0 : (s % sides)); };
+    for (int r = 0; r + 1 < rows; ++r) {
+        const bool pole0 = profile[r].first <= 0, pole1 = profile[r + 1].first <= 0;
+        for (int s = 0; s < sides; ++s) {
+            // Going up the profile and round with increasing angle: (s, r) (s+1, r)
+            // (s+1, r+1) (s, r+1) runs counter-clockwise seen from outside.
+            if (pole0)
+                m.faces.push_back({id(r, 0), id(r + 1, s + 1), id(r + 1, s)});
+            else if (pole1)
+                m.faces.push_back({id(r, s), id(r, s + 1), id(r + 1, 0)});
+            else
+                m.faces.push_back({id(r, s), id(r, s + 1), id(r + 1, s + 1), id(r + 1, s)});
+        }
+    }
+}
+
+// A tube along a path with a radius per path point, parallel-transported frames;
+// ends closed by fans to the end points when `capped`.
+void addTube(Mesh& m, const std::vector<V3>& path, const std::vector<double>& radius, int sides, bool capped)
+{
+    const int n = static_cast<int>(path.size());
+    if (n < 2)
+        return;
+    std::vector<V3> tan(n);
+    for (int i = 0; i < n; ++i)
+        tan[i] = unit3(path[std::min(i + 1, n - 1)] - path[std::max(i - 1, 0)]);
+    V3 ref = std::fabs(tan[0].y) < 0.9 ? v3(0, 1, 0) : v3(1, 0, 0);
+    V3 u = unit3(cross3(ref, tan[0]));
+    const int base = static_cast<int>(m.verts.size());
+    for (int i = 0; i < n; ++i) {
+        if (i > 0) {
+            u = unit3(u - tan[i] * dot3(u, tan[i]));
+        }
+        V3 w = cross3(tan[i], u);
+        for (int s = 0; s < sides; ++s) {
+            double a = 2 * M_PI * s / sides;
+            m.verts.push_back(path[i] + (u * std::cos(a) + w * std::sin(a)) * radius[i]);
+        }
+    }
+    auto id = [&](int i, int s) { return base + i * sides + (s % sides); };
+    // Round first, then along: with w = tangent x u this faces away from the axis.
+    for (int i = 0; i + 1 < n; ++i)
+        for (int s = 0; s < sides; ++s)
+            m.faces.push_back({id(i, s), id(i, s + 1), id(i + 1, s + 1), id(i + 1, s)});
+    if (capped) {
+        int a0 = static_cast<int>(m.verts.size());
+        m.verts.push_back(path[0] - tan[0] * (radius[0] * 0.6));
+        int a1 = static_cast<int>(m.verts.size());
+        m.verts.push_back(path[n - 1] + tan[n - 1] * (radius[n - 1] * 0.6));
+        for (int s = 0; s < sides; ++s) {
+            m.faces.push_back({a0, id(0, s + 1), id(0, s)});
+            m.faces.push_back({a1, id(n - 1, s), id(n - 1, s + 1)});
+        }
+    }
+}
+
+// Checks the tube winding against its own centre line and flips faces that point
+// inwards; cheaper than reasoning about frame handedness at every call.
+void fixOutward(Mesh& m, const std::function<V3(V3)>& insidePointFor)
+{
+    for (size_t f = 0; f < m.faces.size(); ++f) {
+        auto& face = m.faces[f];
+        V3 c = faceCentre(m, static_cast<int>(f));
+        V3 p0 = m.verts[face[0]], p1 = m.verts[face[1]];
+        V3 n = cross3(c - p0, c - p1);
+        if (dot3(n, c - insidePointFor(c)) < 0)
+            std::reverse(face.begin(), face.end());
+    }
+}
+
+// A bone: thin shaft, knobbly ends.
+void addBone(Mesh& m, V3 a, V3 b, double r, int sides)
+{
+    std::vector<V3> path;
+    std::vector<double> rad;
+    const double prof[] = {0.75, 1.0, 0.7, 0.55, 0.55, 0.7, 1.0, 0.75};
+    const int k = 8;
+    for (int i = 0; i < k; ++i) {
+        double t = i / double(k - 1);
+        path.push_back(a + (b - a) * t);
+        rad.push_back(r * prof[i]);
+    }
+    addTube(m, path, rad, sides, true);
+}
+
+// Convex polyhedron from its vertices and face normals: each face takes the
+// vertices that lie furthest along its normal, ordered counter-clockwise.
+Mesh convexPolyhedron(const std::vector<V3>& verts, const std::vector<V3>& normals)
+{
+    Mesh m;
+    m.verts = verts;
+    for (V3 n : normals) {
+        n = unit3(n);
+        double best = -1e9;
+        for (V3 v : verts)
+            best = std::max(best, dot3(v, n));
+        std::vector<int> face;
+        for (int i = 0; i < static_cast<int>(verts.size()); ++i)
+            if (dot3(verts[i], n) > best - 1e-6)
+                face.push_back(i);
+        V3 c{};
+        for (int i : face)
+            c = c + verts[i];
+        c = c * (1.0 / face.size());
+        V3 u = unit3(verts[face[0]] - c), w = cross3(n, u);
+        std::sort(face.begin(), face.end(), [&](int a, int b) {
+            V3 da = verts[a] - c, db = verts[b] - c;
+            return std::atan2(dot3(da, w), dot3(da, u)) < std::atan2(dot3(db, w), dot3(db, u));
+        });
+        m.faces.push_back(face);
+    }
+    return m;
+}
+
+void cyclic(std::vector<V3>& out, double a, double b, double c, bool signA, bool signB, bool signC)
+{
+    for (int sa = 0; sa < (signA ? 2 : 1); ++sa)
+        for (int sb = 0; sb < (signB ? 2 : 1); ++sb)
+            for (int sc = 0; sc < (signC ? 2 : 1); ++sc) {
+                double x = sa ? -a : a, y = sb ? -b : b, z = sc ? -c : c;
+                out.push_back(v3(x, y, z));
+                out.push_back(v3(y, z, x));
+                out.push_back(v3(z, x, y));
+            }
+}
+
+// ---------------------------------------------------------------- the meshes
+
+// Two heads in three-quarter view, turned towards each other. The scene draws the
+// first half of the list at the right (x = 4) and the second half at the left
+// (x = 1), scale 0.4, so the heads sit off-centre by -1.6 and +1.6 and meet in
+// the middle of the camera's pan target; each half is ordered crown to chin.
+Mesh buildFaces()
+{
+    auto head = [](V3 p) {
+        double d = sdEllipsoid(p, v3(0, 0.35, -0.1), v3(0.82, 1.0, 1.0));             // cranium
+        d = smin(d, sdEllipsoid(p, v3(0, -0.25, 0.22), v3(0.6, 0.78, 0.72)), 0.3);    // face
+        d = smin(d, sdEllipsoid(p, v3(0, -0.8, 0.45), v3(0.28, 0.2, 0.24)), 0.25);    // chin
+        d = smin(d, sdRoundCone(p, v3(0, 0.12, 0.8), v3(0, -0.22, 1.02), 0.07, 0.12), 0.12); // nose
+        d = smin(d, sdCapsule(p, v3(-0.38, 0.3, 0.74), v3(0.38, 0.3, 0.74), 0.09), 0.15); // brow
+        for (int s = -1; s <= 1; s += 2) {
+            d = ssub(d, sdSphere(p, v3(0.3 * s, 0.12, 0.86), 0.17), 0.08);           // socket
+            d = std::min(d, sdEllipsoid(p, v3(0.3 * s, 0.12, 0.74), v3(0.13, 0.1, 0.1))); // eyeball
+            d = smin(d, sdEllipsoid(p, v3(0.84 * s, 0.05, -0.05), v3(0.1, 0.24, 0.15)), 0.08); // ear
+            d = smin(d, sdSphere(p, v3(0.38 * s, -0.2, 0.72), 0.16), 0.2);          // cheek
+        }
+        d = smin(d, sdEllipsoid(p, v3(0, -0.43, 0.9), v3(0.2, 0.06, 0.09)), 0.05);    // upper lip
+        d = smin(d, sdEllipsoid(p, v3(0, -0.55, 0.87), v3(0.17, 0.065, 0.09)), 0.05); // lower lip
+        d = ssub(d, sdCapsule(p, v3(-0.16, -0.49, 0.99), v3(0.16, -0.49, 0.99), 0.025), 0.02);
+        d = smin(d, sdSphere(p, v3(0, 0.75, -0.95), 0.36), 0.15);                      // hair bun
+        d = smin(d, sdCapsule(p, v3(0, -0.6, -0.15), v3(0, -1.9, -0.25), 0.4), 0.2);  // neck
+        return std::max(d, -(p.y + 1.75));
+    };
+    Mesh a = polygonise(head, v3(-1.1, -1.85, -1.45), v3(1.1, 1.45, 1.25), 860);
+    transform(a, [](V3 p) { return rotY(p, -55 * kDeg) + v3(-1.6, 1.2, 0); });
+    orderFaces(a, v3(0, 1, 0), v3(1, 0, 0), 30, true);
+    Mesh b = a;
+    mirrorX(b);
+    orderFaces(b, v3(0, 1, 0), v3(1, 0, 0), 30, true);
+    Mesh both = a;
+    both.append(b);
+    return both;
+}
+
+// Extruded handwriting, left to right, centred on the origin.
+Mesh buildText(const std::string& text, double width, double slant, V3 centre, double depthEm, double strokeEm)
+{
+    double advance = 0;
+    auto lines = letterStrokes(text, slant, &advance);
+    const double em = width / advance;
+    Mesh m;
+    for (auto& line : lines) {
+        for (V3& p : line)
+            p = v3((p.x - advance / 2) * em + centre.x, (p.y - 0.5) * em + centre.y, 0);
+        addRibbon(m, line, strokeEm * em, depthEm * em);
+    }
+    transform(m, [&](V3 p) { return v3(p.x, p.y, p.z + centre.z); });
+    orderFaces(m, v3(1, 0, 0), v3(0, 1, 0), 90, false);
+    return m;
+}
+
+// Title: rotated 5 to 13 degrees about y and scaled 0.16 under the stroke camera;
+// 16 units wide fills most of the screen at the opening's camera distance.
+Mesh buildTitle() { return buildText("Zoduv Aziridiru", 16.0, 0.14, v3(0, 0, 0), 0.28, 0.12); }
+
+// End text: scale 0.11 then moved by (-5, -1); the closing camera looks at about
+// (-4.2, -0.5) of these coordinates.
+Mesh buildEnd() { return buildText("the end", 17.0, 0.14, v3(-4.2, -0.4, 0), 0.3, 0.13); }
+
+// Still-life vase standing on y = 0, 4.6 tall; the layer camera scales it by 0.15.
+Mesh buildVase()
+{
+    Mesh m;
+    addLathe(m,
+             {{0.0, 0.0}, {0.85, 0.0}, {0.9, 0.14}, {0.6, 0.35}, {0.95, 0.8}, {1.32, 1.5}, {1.38, 2.0},
+              {1.2, 2.6}, {0.8, 3.2}, {0.5, 3.7}, {0.48, 4.0}, {0.62, 4.4}, {0.72, 4.6}, {0.5, 4.55},
+              {0.0, 4.3}},
+             14, v3(0, 0, 0));
+    orderFaces(m, v3(0, 1, 0), v3(1, 0, 0), 1, true); // keep the ring order, top first
+    std::reverse(m.faces.begin(), m.faces.end());
+    return m;
+}
+
+// A jug with a handle and a spout, 3.6 tall, standing on y = 0.
+Mesh buildJug()
+{
+    Mesh m;
+    addLathe(m,
+             {{0.0, 0.0}, {0.95, 0.0}, {1.05, 0.2}, {1.15, 0.8}, {1.1, 1.6}, {0.9, 2.4}, {0.7, 2.9},
+              {0.78, 3.4}, {0.88, 3.6}, {0.7, 3.55}, {0.0, 3.3}},
+             12, v3(0, 0, 0));
+    std::vector<V3> handle;
+    std::vector<double> rad;
+    for (int i = 0; i <= 8; ++i) {
+        double a = (-70 + 160.0 * i / 8) * kDeg;
+        handle.push_back(v3(0.95 + 0.75 * std::cos(a), 1.9 + 0.95 * std::sin(a), 0));
+        rad.push_back(0.13);
+    }
+    addTube(m, handle, rad, 5, true);
+    std::vector<V3> spout = {v3(-0.6, 2.9, 0), v3(-0.95, 3.2, 0), v3(-1.25, 3.55, 0)};
+    addTube(m, spout, {0.25, 0.18, 0.12}, 6, true);
+    return m;
+}
+
+// A truncated icosahedron of circumradius 1.25: rolls 40 degrees per unit moved.
+Mesh buildSolid()
+{
+    const double phi = (1 + std::sqrt(5.0)) / 2;
+    std::vector<V3> v;
+    cyclic(v, 0, 1, 3 * phi, false, true, true);
+    cyclic(v, 1, 2 + phi, 2 * phi, true, true, true);
+    cyclic(v, phi, 2, 2 * phi + 1, true, true, true);
+    std::vector<V3> n;
+    cyclic(n, 0, 1, phi, false, true, true); // pentagons
+    cyclic(n, 1, 1, 1, true, true, true);    // hexagons (each listed three times)
+    cyclic(n, 0, 1 / phi, phi, false, true, true);
+    std::vector<V3> unique;
+    for (V3 a : n) {
+        bool seen = false;
+        for (V3 b : unique)
+            seen = seen || len3(unit3(a) - unit3(b)) < 1e-6;
+        if (!seen)
+            unique.push_back(a);
+    }
+    const double scale = 1.25 / len3(v[0]);
+    for (V3& p : v)
+        p = p * scale;
+    Mesh m = convexPolyhedron(v, unique);
+    orderFacesAround(m, v3(0, 0, 1), v3(0, 0, 0), 4, true);
+    return m;
+}
+
+// A cradle that holds the rolling solid: a ring at y = 0 (the solid's centre sits
+// 0.5 below it) on three curved legs. The scene reverses the list after loading,
+// so the list is written feet first and drawn ring first.
+Mesh buildHolder()
+{
+    Mesh m;
+    std::vector<V3> ring;
+    std::vector<double> rr;
+    for (int i = 0; i <= 18; ++i) {
+        double a = 2 * M_PI * i / 18;
+        ring.push_back(v3(1.15 * std::cos(a), 0, 1.15 * std::sin(a)));
+        rr.push_back(0.09);
+    }
+    ring.back() = ring.front();
+    for (int leg = 0; leg < 3; ++leg) {
+        double a = (90 + 120 * leg) * kDeg;
+        V3 out = v3(std::cos(a), 0, std::sin(a));
+        std::vector<V3> path;
+        std::vector<double> rad;
+        for (int i = 0; i <= 6; ++i) {
+            double t = i / 6.0;
+            double r = 1.15 + 0.35 * std::sin(t * M_PI * 0.8);
+            path.push_back(out * r + v3(0, -2.4 * t, 0));
+            rad.push_back(0.08 + 0.03 * t);
+        }
+        addTube(m, path, rad, 5, true);
+        addLathe(m, {{0.0, -2.5}, {0.28, -2.5}, {0.3, -2.4}, {0.0, -2.32}}, 8, v3(path.back().x, 0, path.back().z));
+    }
+    Mesh r;
+    addTube(r, ring, rr, 5, false);
+    fixOutward(r, [](V3 p) {
+        V3 q = v3(p.x, 0, p.z);
+        return unit3(q) * 1.15;
+    });
+    m.append(r);
+    return m;
+}
+
+// A cougar standing on y = 0, nose to +z, 19 units long: the still life turns it
+// 90 degrees about y and scales it by 0.35 x 0.15, so it is seen side on.
+Mesh buildCougar()
+{
+    auto f = [](V3 p) {
+        double d = sdEllipsoid(p, v3(0, 6.2, 0.5), v3(1.6, 1.7, 4.6));                   // body
+        d = smin(d, sdEllipsoid(p, v3(0, 6.5, 3.4), v3(1.8, 2.0, 2.2)), 1.0);           // chest
+        d = smin(d, sdEllipsoid(p, v3(0, 6.3, -3.0), v3(1.7, 1.9, 1.9)), 1.0);          // haunch
+        d = smin(d, sdRoundCone(p, v3(0, 7.2, 4.8), v3(0, 8.3, 6.4), 1.2, 0.9), 0.6);  // neck
+        d = smin(d, sdEllipsoid(p, v3(0, 8.6, 7.2), v3(1.05, 1.0, 1.25)), 0.4);         // head
+        d = smin(d, sdEllipsoid(p, v3(0, 8.2, 8.3), v3(0.6, 0.55, 0.7)), 0.3);          // muzzle
+        for (int s = -1; s <= 1; s += 2) {
+            d = smin(d, sdRoundCone(p, v3(0.55 * s, 9.3, 6.9), v3(0.7 * s, 10.1, 6.6), 0.32, 0.08), 0.15); // ear
+            // Forelegs and hind legs with a bend at the knee and a paw.
+            V3 sh = v3(0.95 * s, 5.6, 3.6), kn = v3(0.9 * s, 2.8, 3.9), pw = v3(0.9 * s, 0.4, 4.0);
+            d = smin(d, sdRoundCone(p, sh, kn, 0.85, 0.45), 0.5);
+            d = smin(d, sdRoundCone(p, kn, pw, 0.45, 0.38), 0.2);
+            d = smin(d, sdEllipsoid(p, pw + v3(0, -0.1, 0.35), v3(0.5, 0.35, 0.7)), 0.2);
+            V3 hip = v3(1.0 * s, 6.0, -3.3), hk = v3(1.0 * s, 3.6, -4.6), hh = v3(0.9 * s, 1.5, -3.6),
+               hp = v3(0.9 * s, 0.4, -3.4);
+            d = smin(d, sdRoundCone(p, hip, hk, 1.2, 0.5), 0.6);
+            d = smin(d, sdRoundCone(p, hk, hh, 0.5, 0.35), 0.2);
+            d = smin(d, sdRoundCone(p, hh, hp, 0.35, 0.35), 0.2);
+            d = smin(d, sdEllipsoid(p, hp + v3(0, -0.1, 0.35), v3(0.5, 0.35, 0.7)), 0.2);
+        }
+        // Tail: a long curve that droops and lifts at the tip.
+        V3 prev = v3(0, 6.8, -4.4);
+        for (int i = 1; i <= 6; ++i) {
+            double t = i / 6.0;
+            V3 q = v3(0, 6.8 - 4.0 * std::sin(t * 2.2) + 1.0 * t, -4.4 - 5.0 * t);
+            d = smin(d, sdCapsule(p, prev, q, 0.42 - 0.12 * t), 0.2);
+            prev = q;
+        }
+        return d;
+    };
+    Mesh m = polygonise(f, v3(-2.2, -0.3, -10.2), v3(2.2, 10.4, 9.3), 520);
+    orderFaces(m, v3(0, 0, 1), v3(0, 1, 0), 16, true);
+    return m;
+}
+
+// A standing woman, 8 units tall with her waist at the origin and facing +z; the
+// scene scales her by 0.2 and turns her 80 degrees into profile. Drawn as
+// outline only, so the list runs in rings from head to feet.
+Mesh buildWoman()
+{
+    auto f = [](V3 p) {
+        double d = sdEllipsoid(p, v3(0, 3.35, 0.05), v3(0.42, 0.55, 0.5));               // head
+        d = smin(d, sdSphere(p, v3(0, 3.5, -0.45), 0.33), 0.15);                          // bun
+        d = smin(d, sdCapsule(p, v3(0, 2.9, 0), v3(0, 2.5, 0), 0.18), 0.15);             // neck
+        d = smin(d, sdEllipsoid(p, v3(0, 1.7, 0), v3(0.75, 0.9, 0.42)), 0.3);            // chest
+        d = smin(d, sdEllipsoid(p, v3(0, 0.4, 0), v3(0.5, 0.6, 0.32)), 0.35);            // waist
+        for (int s = -1; s <= 1; s += 2) {
+            d = smin(d, sdSphere(p, v3(0.28 * s, 1.65, 0.3), 0.26), 0.15);               // bust
+            V3 sh = v3(0.72 * s, 2.35, 0), el = v3(0.9 * s, 0.9, 0.05), wr = v3(0.75 * s, -0.3, 0.35);
+            if (s > 0)
+                wr = v3(0.45, 0.15, 0.75); // one hand raised to the waist
+            d = smin(d, sdRoundCone(p, sh, el, 0.2, 0.14), 0.12);
+            d = smin(d, sdRoundCone(p, el, wr, 0.14, 0.1), 0.08);
+            d = smin(d, sdEllipsoid(p, wr + v3(0, -0.2, 0.02), v3(0.1, 0.2, 0.07)), 0.06);
+            d = smin(d, sdCapsule(p, v3(0.17 * s, -3.3, 0.05), v3(0.17 * s, -3.85, 0.05), 0.1), 0.05); // ankle
+            d = smin(d, sdEllipsoid(p, v3(0.18 * s, -3.9, 0.2), v3(0.12, 0.09, 0.3)), 0.06); // foot
+        }
+        // Long skirt: a flared cone from the waist to above the ankles.
+        double r = std::sqrt(p.x * p.x + p.z * p.z);
+        double t = std::clamp((0.3 - p.y) / 3.6, 0.0, 1.0);
+        double skirt = std::max((r - (0.42 + 0.75 * t * t + 0.2 * t)) * 0.9, std::max(p.y - 0.3, -3.35 - p.y));
+        d = smin(d, skirt, 0.2);
+        return d;
+    };
+    Mesh m = polygonise(f, v3(-1.6, -4.1, -1.4), v3(1.6, 4.0, 1.5), 1500);
+    orderFacesAround(m, v3(0, 1, 0), v3(0, 0, 0), 40, true);
+    return m;
+}
+
+// A bird in flight, head to +z, wings spread along x (the scene's wave deform lifts
+// points by their distance from x = 0, so the wings beat); 8 units across, scaled 0.17.
+Mesh buildBird()
+{
+    auto f = [](V3 p) {
+        double d = sdEllipsoid(p, v3(0, 0, 0), v3(0.55, 0.55, 1.6));                      // body
+        d = smin(d, sdSphere(p, v3(0, 0.3, 1.55), 0.42), 0.3);                            // head
+        d = smin(d, sdRoundCone(p, v3(0, 0.25, 1.9), v3(0, 0.15, 2.55), 0.13, 0.02), 0.05); // beak
+        for (int s = -1; s <= 1; s += 2)
+            d = std::min(d, sdSphere(p, v3(0.3 * s, 0.42, 1.75), 0.07));                  // eye
+        // Tail fan.
+        double tail = std::max(sdEllipsoid(p, v3(0, 0.05, -2.0), v3(0.8, 0.08, 1.0)), p.z + 1.3);
+        d = smin(d, tail, 0.25);
+        // Wings: thin, swept back, tapering to the tips.
+        double ax = std::fabs(p.x);
+        double span = std::clamp((ax - 0.3) / 3.8, 0.0, 1.0);
+        double chord = 1.1 * (1 - span * span) + 0.25;
+        double lead = 0.55 - 0.9 * span * span;
+        double dz = std::max(p.z - lead, (lead - chord) - p.z);
+        double thick = 0.1 * (1 - span) + 0.04;
+        double dy = std::fabs(p.y - 0.15 * span) - thick;
+        double wing = std::max(std::max(dz, dy), ax - 4.1);
+        d = smin(d, wing, 0.25);
+        return d;
+    };
+    Mesh m = polygonise(f, v3(-4.3, -0.8, -3.2), v3(4.3, 1.0, 2.8), 1400);
+    orderFaces(m, v3(1, 0, 0), v3(0, 0, 1), 40, false);
+    return m;
+}
+
+Mesh buildTorus()
+{
+    Mesh m;
+    const int U = 24, W = 10;
+    const double R = 2.0, r = 0.7;
+    for (int i = 0; i < U; ++i)
+        for (int j = 0; j < W; ++j) {
+            double a = 2 * M_PI * i / U, b = 2 * M_PI * j / W;
+            m.verts.push_back(v3((R + r * std::cos(b)) * std::cos(a), r * std::sin(b), (R + r * std::cos(b)) * std::sin(a)));
+        }
+    auto id = [&](int i, int j) { return (i % U) * W + (j % W); };
+    for (int i = 0; i < U; ++i)
+        for (int j = 0; j < W; ++j)
+            m.faces.push_back({id(i, j), id(i, j + 1), id(i + 1, j + 1), id(i + 1, j)});
+    fixOutward(m, [&](V3 p) { return unit3(v3(p.x, 0, p.z)) * R; });
+    return m;
+}
+
+// A skeleton hand: wrist at the origin, fingers along +y to about 6.5 units, palm
+// facing +z. The scene turns it upside down (fingers hanging) and scales it 0.22;
+// the list runs fingertips to wrist so its 60 bands fall apart finger by finger.
+Mesh buildSkeletonHand()
+{
+    Mesh m;
+    const int sides = 6;
+    // Forearm stubs and wrist bones.
+    addBone(m, v3(-0.45, -2.2, 0), v3(-0.4, -0.15, 0), 0.26, sides);
+    addBone(m, v3(0.5, -2.2, -0.05), v3(0.45, -0.15, -0.05), 0.22, sides);
+    for (int i = 0; i < 8; ++i) {
+        double x = -0.75 + 0.5 * (i % 4) + 0.1 * (i / 4);
+        double y = 0.25 + 0.45 * (i / 4);
+        addBone(m, v3(x - 0.12, y, 0.0), v3(x + 0.12, y + 0.05, 0.02), 0.2, sides);
+    }
+    // Fingers: metacarpal, then phalanges, slightly curled towards +z.
+    struct Finger {
+        double x, len;
+        int bones;
+    };
+    const Finger fingers[] = {{-0.95, 0.85, 3}, {-0.33, 1.05, 3}, {0.28, 1.0, 3}, {0.85, 0.8, 3}};
+    for (const Finger& f : fingers) {
+        V3 base = v3(f.x * 0.6, 1.25, 0);
+        V3 knuckle = v3(f.x, 3.3, 0.05);
+        addBone(m, base, knuckle, 0.17, sides);
+        V3 at = knuckle;
+        double ang = 0;
+        double seg = f.len;
+        for (int b = 0; b < f.bones; ++b) {
+            ang += 12 * kDeg;
+            V3 dir = v3(f.x * 0.06, std::cos(ang), std::sin(ang));
+            V3 next = at + unit3(dir) * (seg + 0.08);
+            addBone(m, at + unit3(dir) * 0.08, next, 0.15 - 0.02 * b, sides);
+            at = next;
+            seg *= 0.75;
+        }
+    }
+    // Thumb: out to the side.
+    V3 t0 = v3(1.05, 0.9, 0.1), t1 = v3(1.75, 2.0, 0.35), t2 = v3(2.2, 2.8, 0.55), t3 = v3(2.5, 3.4, 0.7);
+    addBone(m, t0, t1, 0.17, sides);
+    addBone(m, t1 + unit3(t2 - t1) * 0.08, t2, 0.15, sides);
+    addBone(m, t2 + unit3(t3 - t2) * 0.08, t3, 0.13, sides);
+    orderFaces(m, v3(0, 1, 0), v3(1, 0, 0), 60, true);
+    return m;
+}
+
+// The worm's head: a caterpillar's round head with big eyes, mandibles and
+// antennae, about 3 units wide. Hatched densely by the scene, so it stays coarse.
+Mesh buildWormHead()
+{
+    auto f = [](V3 p) {
+        double d = sdEllipsoid(p, v3(0, 0, 0), v3(1.3, 1.2, 1.1));
+        for (int s = -1; s <= 1; s += 2) {
+            d = smin(d, sdSphere(p, v3(0.6 * s, 0.45, 0.85), 0.42), 0.15);                      // eye
+            d = smin(d, sdRoundCone(p, v3(0.45 * s, 0.9, 0.3), v3(1.1 * s, 2.3, 0.7), 0.16, 0.08), 0.2); // antenna
+            d = smin(d, sdSphere(p, v3(1.1 * s, 2.35, 0.7), 0.2), 0.05);                        // its tip
+            d = smin(d, sdRoundCone(p, v3(0.35 * s, -0.7, 0.8), v3(0.1 * s, -1.05, 1.25), 0.2, 0.08), 0.1); // mandible
+        }
+        return d;
+    };
+    Mesh m = polygonise(f, v3(-1.6, -1.5, -1.4), v3(1.6, 2.8, 1.7), 90);
+    orderFaces(m, v3(0, 1, 0), v3(1, 0, 0), 6, true);
+    return m;
+}
+
+// Ant for the late walk: z up, head along +y, thorax at the origin, 3.6 units
+// long; the scene tilts it back 70 degrees and scales it by 0.2. Legs come apart
+// by side, since the scene swings the two sides in opposite directions about z.
+double antBody(V3 p, bool zUp)
+{
+    if (!zUp)
+        p = v3(p.x, p.z, p.y); // y up, head along +z: read in the z-up frame (a mirror, harmless)
+    double d = sdEllipsoid(p, v3(0, 0.05, 0.1), v3(0.3, 0.6, 0.3));          // thorax
+    d = smin(d, sdEllipsoid(p, v3(0, 0.95, 0.2), v3(0.38, 0.4, 0.33)), 0.12); // head
+    d = smin(d, sdSphere(p, v3(0, -0.7, 0.12), 0.16), 0.12);                 // petiole
+    d = smin(d, sdEllipsoid(p, v3(0, -1.55, 0.3), v3(0.55, 0.8, 0.5)), 0.15); // gaster
+    for (int s = -1; s <= 1; s += 2) {
+        d = smin(d, sdCapsule(p, v3(0.2 * s, 1.2, 0.35), v3(0.55 * s, 1.7, 0.55), 0.05), 0.05);  // antenna
+        d = smin(d, sdCapsule(p, v3(0.55 * s, 1.7, 0.55), v3(0.75 * s, 2.15, 0.4), 0.045), 0.03);
+        d = smin(d, sdRoundCone(p, v3(0.15 * s, 1.3, 0.12), v3(0.05 * s, 1.5, 0.1), 0.09, 0.04), 0.04); // mandible
+    }
+    return d;
+}
+
+double antLegs(V3 p, int side, int tripod, bool zUp)
+{
+    if (!zUp)
+        p = v3(p.x, p.z, p.y);
+    double d = 1e9;
+    const double attachY[3] = {0.35, 0.05, -0.25};
+    const double reachY[3] = {1.2, 0.0, -1.3};
+    for (int leg = 0; leg < 3; ++leg)
+        for (int s = -1; s <= 1; s += 2) {
+            bool take = tripod < 0 ? s == side : ((leg + (s > 0 ? 1 : 0)) % 2 == tripod);
+            if (!take)
+                continue;
+            V3 hip = v3(0.18 * s, attachY[leg], 0.0);
+            V3 knee = v3(0.95 * s, attachY[leg] + (reachY[leg] - attachY[leg]) * 0.5, 0.45);
+            V3 foot = v3(1.7 * s, reachY[leg], -0.35);
+            d = std::min(d, sdCapsule(p, hip, knee, 0.07));
+            d = std::min(d, sdRoundCone(p, knee, foot, 0.065, 0.035));
+        }
+    return d;
+}
+
+Mesh antPart(int part, bool zUp, int target)
+{
+    // part 0: body; 1: legs of side -1 (or tripod 0); 2: side +1 (or tripod 1)
+    Sdf f;
+    if (part == 0)
+        f = [zUp](V3 p) { return antBody(p, zUp); };
+    else
+        f = [zUp, part](V3 p) { return antLegs(p, zUp ? (part == 1 ? -1 : 1) : 0, zUp ? -1 : part - 1, zUp); };
+    V3 lo = zUp ? v3(-1.9, -2.5, -0.6) : v3(-1.9, -0.6, -2.5);
+    V3 hi = zUp ? v3(1.9, 2.3, 0.9) : v3(1.9, 0.9, 2.3);
+    Mesh m = polygonise(f, lo, hi, target);
+    if (zUp)
+        orderFaces(m, v3(0, 1, 0), v3(1, 0, 0), 12, true);
+    return m;
+}
+
+} // namespace
+
+const std::vector<OutlineMeshInfo>& outlineMeshes()
+{
+    static const std::vector<OutlineMeshInfo> list = {
+        {"newobjects/face.obj", "two heads turned towards each other"},
+        {"newobjects/title.obj", "the title \"Zoduv Aziridiru\""},
+        {"newobjects/baseshape.obj", "vase"},
+        {"newobjects/baseshape2.obj", "jug"},
+        {"newobjects/holder2.obj", "cradle on three legs"},
+        {"newobjects/woman.obj", "standing woman"},
+        {"newobjects/birdgood2.obj", "bird in flight"},
+        {"newobjects/end.obj", "the end text \"the end\""},
+        {"newobjects/torus.obj", "torus"},
+        {"newobjects/skeletonhand2.obj", "skeleton hand"},
+        {"newobjects/objectscougar.obj", "cougar"},
+        {"newobjects/vellum.obj", "caterpillar head"},
+        {"newobjects/ant_Kormos.obj", "ant body"},
+        {"newobjects/ant_Podi1.obj", "ant legs, left"},
+        {"newobjects/ant_Podi2.obj", "ant legs, right"},
+        {"newobjects/solid1.obj", "truncated icosahedron"},
+    };
+    return list;
+}
+
+Mesh buildOutlineMesh(const std::string& file)
+{
+    if (file == "newobjects/face.obj") return buildFaces();
+    if (file == "newobjects/title.obj") return buildTitle();
+    if (file == "newobjects/baseshape.obj") return buildVase();
+    if (file == "newobjects/baseshape2.obj") return buildJug();
+    if (file == "newobjects/holder2.obj") {
+        Mesh m = buildHolder();
+        std::reverse(m.faces.begin(), m.faces.end());
+        return m;
+    }
+    if (file == "newobjects/woman.obj") return buildWoman();
+    if (file == "newobjects/birdgood2.obj") return buildBird();
+    if (file == "newobjects/end.obj") return buildEnd();
+    if (file == "newobjects/torus.obj") return buildTorus();
+    if (file == "newobjects/skeletonhand2.obj") return buildSkeletonHand();
+    if (file == "newobjects/objectscougar.obj") return buildCougar();
+    if (file == "newobjects/vellum.obj") return buildWormHead();
+    if (file == "newobjects/ant_Kormos.obj") return antPart(0, true, 260);
+    if (file == "newobjects/ant_Podi1.obj") return antPart(1, true, 110);
+    if (file == "newobjects/ant_Podi2.obj") return antPart(2, true, 110);
+    if (file == "newobjects/solid1.obj") return buildSolid();
+    return Mesh{};
+}
+
+std::vector<NamedMesh> buildWalkingAnt()
+{
+    // y up, head along +z, seen from above; 0.17 scale in the scene.
+    return {{"legs_a", antPart(1, false, 500)}, {"legs_b", antPart(2, false, 500)}, {"body", antPart(0, false, 900)}};
+}
+
+std::vector<NamedMesh> buildAcrobat()
+{
+    // A figure in a star jump, 3.6 units tall, centred; the scene tumbles a row of
+    // 25 of them at scale 0.5 to 0.7, 3 units apart.
+    auto f = [](V3 p) {
+        double d = sdSphere(p, v3(0, 1.45, 0), 0.34);
+        d = smin(d, sdEllipsoid(p, v3(0, 0.45, 0), v3(0.42, 0.65, 0.26)), 0.2);
+        for (int s = -1; s <= 1; s += 2) {
+            d = smin(d, sdRoundCone(p, v3(0.35 * s, 0.85, 0), v3(1.15 * s, 1.55, 0.1), 0.13, 0.09), 0.1);
+            d = smin(d, sdRoundCone(p, v3(1.15 * s, 1.55, 0.1), v3(1.6 * s, 2.1, 0.15), 0.09, 0.07), 0.06);
+            d = smin(d, sdSphere(p, v3(1.65 * s, 2.17, 0.15), 0.11), 0.05);
+            d = smin(d, sdRoundCone(p, v3(0.2 * s, -0.1, 0), v3(0.65 * s, -0.95, 0.1), 0.2, 0.13), 0.1);
+            d = smin(d, sdRoundCone(p, v3(0.65 * s, -0.95, 0.1), v3(0.95 * s, -1.75, 0), 0.13, 0.09), 0.06);
+            d = smin(d, sdEllipsoid(p, v3(1.0 * s, -1.82, 0.12), v3(0.1, 0.08, 0.2)), 0.05);
+        }
+        return d;
+    };
+    return {{"acrobat", polygonise(f, v3(-2.0, -2.1, -0.6), v3(2.0, 2.4, 0.6), 1400)}};
+}
