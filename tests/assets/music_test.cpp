@@ -1,0 +1,252 @@
+// The generated tracks as the show will hear them: rendered through the generator's
+// own entries, decoded by the sound layer, then measured (length, headroom, DC, the
+// loudness of each section, the loop seam) and rendered again for byte equality.
+#include "runtime/sound_decode.h"
+#include "tools/assetgen/asset_registry.h"
+#include "tools/assetgen/music/music.h"
+#include "tools/assetgen/music/score.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace {
+
+constexpr int kRate = 44100;
+constexpr int kMinusOneDbfs = 29204; // 32768 * 10^(-1/20)
+
+std::string outputDir()
+{
+    const std::string dir = std::string(ZUR_BINARY_DIR) + "/music_test_out";
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+std::vector<char> readBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Writes the asset twice through the generator's entry; returns the first path.
+std::string renderTwiceAndCompare(const std::string& assetPath)
+{
+    const AssetEntry* entry = nullptr;
+    const std::vector<AssetEntry> assets = musicAssets();
+    for (const AssetEntry& a : assets)
+        if (a.path == assetPath)
+            entry = &a;
+    EXPECT_NE(entry, nullptr) << assetPath << " is not registered";
+    if (!entry)
+        return {};
+    const std::string name = std::filesystem::path(assetPath).filename().string();
+    const std::string first = outputDir() + "/" + name, second = outputDir() + "/again_" + name;
+    EXPECT_TRUE(entry->write(first));
+    EXPECT_TRUE(entry->write(second));
+    const std::vector<char> a = readBytes(first), b = readBytes(second);
+    EXPECT_GT(a.size(), 100000u);
+    EXPECT_TRUE(a == b) << "two renders of " << assetPath << " differ";
+    std::filesystem::remove(second);
+    return first;
+}
+
+// Duration as ffprobe (an independent decoder) reads it; negative when unavailable.
+double ffprobeSeconds(const std::string& path)
+{
+    const std::string cmd =
+        "ffprobe -v error -show_entries format=duration -of default=noprint_wrappers=1:nokey=1 '" + path + "' 2>/dev/null";
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p)
+        return -1.0;
+    char line[128] = {};
+    const bool got = std::fgets(line, sizeof line, p) != nullptr;
+    pclose(p);
+    return got ? std::atof(line) : -1.0;
+}
+
+struct Levels {
+    int peak = 0;
+    double dc[2] = {0, 0};
+};
+
+Levels levelsOf(const DecodedAudio& audio)
+{
+    Levels l;
+    for (size_t i = 0; i < audio.samples.size(); ++i) {
+        l.peak = std::max(l.peak, std::abs(static_cast<int>(audio.samples[i])));
+        l.dc[i & 1] += audio.samples[i];
+    }
+    for (double& d : l.dc)
+        d /= std::max<size_t>(1, audio.frames());
+    return l;
+}
+
+// RMS in dBFS over [from, to) seconds; with `highBand` the signal's second
+// difference is measured instead, a crude high-pass that shows brushes and shakers.
+double rmsDb(const DecodedAudio& audio, double from, double to, bool highBand = false)
+{
+    const size_t a = static_cast<size_t>(from * kRate), z = std::min(audio.frames(), static_cast<size_t>(to * kRate));
+    double sum = 0.0;
+    size_t count = 0;
+    for (size_t i = std::max<size_t>(a, 2); i < z; ++i)
+        for (int c = 0; c < 2; ++c) {
+            double v = audio.samples[2 * i + c];
+            if (highBand)
+                v = v - 2.0 * audio.samples[2 * (i - 1) + c] + audio.samples[2 * (i - 2) + c];
+            sum += v * v;
+            ++count;
+        }
+    return 10.0 * std::log10(sum / std::max<size_t>(1, count) / (32768.0 * 32768.0) + 1e-20);
+}
+
+} // namespace
+
+TEST(Score, EverySectionIsCompleteAndInOrder)
+{
+    const std::vector<ScoreSection>& sections = lanternsongSections();
+    // The section windows the show's cue sheet is built on.
+    const double kPlannedStarts[] = {0.0, 31.9, 62.2, 92.5, 105.7, 123.5, 215.1, 245.1};
+    ASSERT_EQ(sections.size(), std::size(kPlannedStarts));
+    for (size_t i = 0; i < sections.size(); ++i) {
+        const ScoreSection& s = sections[i];
+        SCOPED_TRACE(s.name);
+        EXPECT_DOUBLE_EQ(s.start, kPlannedStarts[i]);
+        EXPECT_LT(sectionStart(static_cast<int>(i)), sectionEnd(static_cast<int>(i)));
+        std::istringstream chords(s.chords);
+        int count = 0;
+        for (std::string symbol; chords >> symbol; ++count) {
+            Chord chord;
+            EXPECT_TRUE(parseChord(symbol, chord)) << symbol;
+        }
+        EXPECT_EQ(count, s.bars);
+        if (std::string(s.melody) != "-") {
+            std::istringstream phrases(s.melody);
+            int bars = 0;
+            for (std::string name; phrases >> name;) {
+                const auto& table = melodyPhrases();
+                const auto it = std::find_if(table.begin(), table.end(), [&](const NamedPattern& p) { return name == p.name; });
+                ASSERT_NE(it, table.end()) << name;
+                std::string text = it->steps;
+                bars += 1 + static_cast<int>(std::count(text.begin(), text.end(), '|'));
+                std::replace(text.begin(), text.end(), '|', ' ');
+                std::istringstream tokens(text);
+                for (std::string t; tokens >> t;)
+                    EXPECT_TRUE(t == "." || t == "-" || parseNote(t) > 0) << name << ": " << t;
+            }
+            EXPECT_EQ(bars, s.bars);
+        }
+    }
+    // The parsers on the forms the score uses, and on what they must refuse.
+    Chord c;
+    ASSERT_TRUE(parseChord("Bbmaj7", c));
+    EXPECT_EQ(c.root, 10);
+    EXPECT_EQ(c.intervals, (std::vector<int>{0, 4, 7, 11}));
+    ASSERT_TRUE(parseChord("C/E", c));
+    EXPECT_EQ(c.bass, 4);
+    EXPECT_FALSE(parseChord("H7", c));
+    EXPECT_FALSE(parseChord("Cmaj13", c));
+    EXPECT_EQ(parseNote("A4"), 69);
+    EXPECT_EQ(parseNote("Bb5"), 82);
+    EXPECT_EQ(parseNote("C#3"), 49);
+    EXPECT_EQ(parseNote("A"), -1);
+}
+
+TEST(Lanternsong, DecodesToItsLengthWithHeadroomAndFollowsTheSectionPlan)
+{
+    const std::string path = renderTwiceAndCompare("music/lanternsong.mp3");
+    ASSERT_FALSE(path.empty());
+    DecodedAudio audio;
+    std::string error;
+    ASSERT_TRUE(decodeMp3File(path, audio, &error)) << error;
+    EXPECT_EQ(audio.rate, kRate);
+    EXPECT_EQ(audio.frames(), static_cast<size_t>(std::lround(kSongSeconds * kRate)));
+    const double probed = ffprobeSeconds(path);
+    if (probed >= 0.0) {
+        EXPECT_NEAR(probed, kSongSeconds, 0.05);
+    }
+
+    const Levels l = levelsOf(audio);
+    EXPECT_LT(l.peak, kMinusOneDbfs);
+    EXPECT_LT(std::fabs(l.dc[0]), 30.0);
+    EXPECT_LT(std::fabs(l.dc[1]), 30.0);
+
+    // Each section's loudness, away from the crossfades at its edges, moves the way
+    // the score plans it: up where the plan goes up, down where it goes down.
+    const std::vector<ScoreSection>& sections = lanternsongSections();
+    std::vector<double> measured;
+    for (int i = 0; i + 1 < static_cast<int>(sections.size()); ++i) { // the last one is the fade itself
+        const double to = std::min(sectionEnd(i), kSongFadeStart);
+        measured.push_back(rmsDb(audio, sectionStart(i) + 0.75, to - 0.25));
+        std::printf("section %-11s %6.1f-%6.1f s: %6.2f dBFS (plan %+5.1f dB), high band %6.2f dBFS\n",
+                    sections[i].name, sectionStart(i), sectionEnd(i), measured.back(), sections[i].plannedDb,
+                    rmsDb(audio, sectionStart(i) + 0.75, to - 0.25, true));
+    }
+    for (size_t i = 0; i + 1 < measured.size(); ++i) {
+        SCOPED_TRACE(std::string(sections[i].name) + " -> " + sections[i + 1].name);
+        const double planned = sections[i + 1].plannedDb - sections[i].plannedDb;
+        const double got = measured[i + 1] - measured[i];
+        if (std::fabs(planned) >= 1.5) {
+            EXPECT_GT(got * (planned > 0 ? 1 : -1), 1.0) << "planned " << planned << " dB, measured " << got << " dB";
+        }
+        EXPECT_NEAR(got, planned, 2.5);
+    }
+    // Percussion arrives with the long middle section: its brushes and shakers lift
+    // the high band against the fuller section before it.
+    const int journey = 5, themeFull = 2;
+    const double lift = (rmsDb(audio, sectionStart(journey) + 1, sectionEnd(journey) - 1, true) - measured[journey]) -
+                        (rmsDb(audio, sectionStart(themeFull) + 1, sectionEnd(themeFull) - 1, true) - measured[themeFull]);
+    EXPECT_GT(lift, 6.0) << "high-band lift " << lift << " dB";
+    // Faded out by the planned time, and still sounding just before the fade.
+    EXPECT_LT(rmsDb(audio, kSongFadeEnd, kSongSeconds), -90.0);
+    EXPECT_GT(rmsDb(audio, kSongFadeStart - 2.0, kSongFadeStart), -40.0);
+}
+
+TEST(PencilLoop, DecodesLongEnoughAndJoinsWithoutAJump)
+{
+    const std::string path = renderTwiceAndCompare("music/pencil_bassy.mp3");
+    ASSERT_FALSE(path.empty());
+    DecodedAudio audio;
+    std::string error;
+    ASSERT_TRUE(decodeMp3File(path, audio, &error)) << error;
+    EXPECT_EQ(audio.frames(), static_cast<size_t>(std::lround(kPencilLoopSeconds * kRate)));
+    // The show starts the loop 2 205 000 samples in; it must run well past that.
+    EXPECT_GE(audio.frames(), 120u * kRate);
+    const double probed = ffprobeSeconds(path);
+    if (probed >= 0.0) {
+        EXPECT_NEAR(probed, kPencilLoopSeconds, 0.05);
+    }
+
+    const Levels l = levelsOf(audio);
+    EXPECT_LT(l.peak, kMinusOneDbfs);
+    EXPECT_LT(std::fabs(l.dc[0]), 30.0);
+    EXPECT_LT(std::fabs(l.dc[1]), 30.0);
+    EXPECT_GT(rmsDb(audio, 0.0, kPencilLoopSeconds), -30.0);
+
+    // The mixer plays the last decoded frame and then the first: that step must look
+    // like any other step of the signal around it, and there must be signal there.
+    const size_t n = audio.frames();
+    EXPECT_GT(rmsDb(audio, 0.0, 0.05), -45.0);
+    EXPECT_GT(rmsDb(audio, kPencilLoopSeconds - 0.05, kPencilLoopSeconds), -45.0);
+    for (int c = 0; c < 2; ++c) {
+        auto at = [&](size_t frame) { return static_cast<int>(audio.samples[2 * frame + c]); };
+        std::vector<int> steps;
+        for (size_t i = 1; i < n; ++i)
+            steps.push_back(std::abs(at(i) - at(i - 1)));
+        int nearSeam = 0;
+        for (size_t i = 1; i < 2048; ++i)
+            nearSeam = std::max({nearSeam, steps[i - 1], steps[n - 1 - i]});
+        std::nth_element(steps.begin(), steps.begin() + steps.size() * 99 / 100, steps.end());
+        const int p99 = steps[steps.size() * 99 / 100];
+        const int seam = std::abs(at(0) - at(n - 1));
+        std::printf("pencil loop channel %d: seam step %d, largest step within 2048 frames of the seam %d, "
+                    "99th percentile step %d\n", c, seam, nearSeam, p99);
+        EXPECT_LE(seam, nearSeam);
+        EXPECT_LE(seam, p99);
+    }
+}
