@@ -129,6 +129,8 @@ TEST_F(WindowProcTest, NudgesMoveOncePerTailMessage)
     windowProc(wheel(120), state, input, h);
     windowProc({kMsgSysCommand, kScScreenSave, 0}, state, input, h);
     EXPECT_DOUBLE_EQ(input.nudgeB, 2 * 1.5 * 0.02);
+    windowProc({kMsgKeyUp, kVkDown, 0}, state, input, h);     // key messages skip the tail
+    EXPECT_DOUBLE_EQ(input.nudgeB, 2 * 1.5 * 0.02);
     windowProc({kMsgSysCommand, 0xF020, 0}, state, input, h); // other commands: tail
     EXPECT_DOUBLE_EQ(input.nudgeB, 3 * 1.5 * 0.02);
 }

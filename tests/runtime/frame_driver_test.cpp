@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "runtime/clock.h"
+#include "runtime/cue_sheet.h"
 #include "runtime/demo_context.h"
 #include "runtime/frame_driver.h"
 #include "runtime/random.h"
@@ -55,6 +56,7 @@ protected:
         frameDriverHooks.destroyWindow = [] { ++Calls::windowShutdowns; };
         setFixedStep(60);
         runtimeState.lastClock = readClock();
+        cueSheet.build();
     }
     void TearDown() override
     {
