@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 
 #include <jpeglib.h>
@@ -417,11 +418,18 @@ protected:
         writeJpeg(good, 8, 8, 3, image(8, 8, 3, [](int, int) { return std::array<int, 3>{9, 9, 9}; }));
         writeJpeg(other, 16, 8, 3, image(16, 8, 3, [](int, int) { return std::array<int, 3>{9, 9, 9}; }));
         std::ofstream(notJpeg) << "plain text, not an image\n";
+        // Headers up to the frame header but no scan: it opens, then cannot be decoded.
+        headerOnly = (folder / "header_only.jpg").string();
+        std::ifstream in(good, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const size_t scan = bytes.find("\xFF\xDA");
+        ASSERT_NE(scan, std::string::npos);
+        std::ofstream(headerOnly, std::ios::binary) << bytes.substr(0, scan);
     }
     void TearDown() override { fs::remove_all(folder); }
 
     fs::path folder;
-    std::string good, other, notJpeg, missing;
+    std::string good, other, notJpeg, missing, headerOnly;
     DemoContext context;
 };
 
@@ -431,11 +439,14 @@ TEST_F(TextureDeathTest, UnreadableFilesEndTheProgramWithStatus3)
                 "\\[Jpg\\] .*missing\\.jpg");
     EXPECT_EXIT(loadJpegTexture(context, notJpeg, 1), ::testing::ExitedWithCode(kTextureExitStatus),
                 "\\[Jpg !\\] .*not_a\\.jpg");
+    EXPECT_EXIT(loadJpegTexture(context, headerOnly, 1), ::testing::ExitedWithCode(kTextureExitStatus),
+                "\\[Jpg !\\] .*header_only\\.jpg");
 
     struct PairCase {
         std::string colour, alpha;
     };
-    const PairCase pairs[] = {{missing, good}, {good, missing}, {notJpeg, good}, {good, notJpeg}, {good, other}};
+    const PairCase pairs[] = {{missing, good},  {good, missing},    {notJpeg, good},
+                              {good, notJpeg}, {good, headerOnly}, {good, other}};
     for (const PairCase& pair : pairs) {
         SCOPED_TRACE(pair.colour + " + " + pair.alpha);
         const std::string expected = "\\[Jpg !\\] " + pair.colour;
