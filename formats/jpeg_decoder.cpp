@@ -537,6 +537,8 @@ struct JpegDecoderState {
             fail(kErrHuffLength);
         uint32_t left = length - 2;
         while (left > 0) {
+            if (left < 17)
+                fail(kErrHuffLength);
             uint8_t counts[17] = {};
             const uint8_t classId = nextByte();
             uint32_t sum = 0;
