@@ -40,11 +40,14 @@ double besselI0(double x) {
     return sum;
 }
 
+constexpr int kLanes = 8; // row length is padded to a multiple of this for the dot product
+
 struct SincTable {
     int halfTaps = 0;  // H: taps reach H - 1 samples back and H samples ahead
+    int stride = 0;    // 2H rounded up to kLanes; the padding taps are zero
     int phases = 0;    // rows 0..phases (one extra row closes the interval)
     std::vector<float> rows;
-    const float* row(int r) const { return rows.data() + size_t(r) * 2 * halfTaps; }
+    const float* row(int r) const { return rows.data() + size_t(r) * size_t(stride); }
 };
 
 // Row r holds the filter for a read position r/phases of the way from one input
@@ -52,34 +55,46 @@ struct SincTable {
 SincTable makeSincTable(double cutoff, int phases) {
     SincTable t;
     t.halfTaps = int(std::ceil(kZeroCrossings / cutoff));
+    t.stride = (2 * t.halfTaps + kLanes - 1) / kLanes * kLanes;
     t.phases = phases;
-    const int taps = 2 * t.halfTaps;
-    t.rows.resize(size_t(phases + 1) * taps);
+    t.rows.assign(size_t(phases + 1) * size_t(t.stride), 0.0f);
     const double i0Beta = besselI0(kKaiserBeta);
+    std::vector<double> h(size_t(2 * t.halfTaps));
     for (int r = 0; r <= phases; ++r) {
         const double frac = double(r) / phases;
-        float* row = t.rows.data() + size_t(r) * taps;
         double sum = 0.0;
-        for (int k = 0; k < taps; ++k) {
+        for (int k = 0; k < 2 * t.halfTaps; ++k) {
             const double d = (k - t.halfTaps + 1) - frac; // distance from the read position
             const double u = d / t.halfTaps;
             double w = 0.0;
             if (std::fabs(u) < 1.0) w = besselI0(kKaiserBeta * std::sqrt(1.0 - u * u)) / i0Beta;
             const double x = cutoff * d;
-            const double s = std::fabs(x) < 1e-12 ? 1.0 : std::sin(M_PI * x) / (M_PI * x);
-            const double h = cutoff * s * w;
-            row[k] = float(h);
-            sum += h;
+            const double sinc = std::fabs(x) < 1e-12 ? 1.0 : std::sin(M_PI * x) / (M_PI * x);
+            h[size_t(k)] = cutoff * sinc * w;
+            sum += h[size_t(k)];
         }
-        for (int k = 0; k < taps; ++k) row[k] = float(row[k] / sum);
+        float* row = t.rows.data() + size_t(r) * size_t(t.stride);
+        for (int k = 0; k < 2 * t.halfTaps; ++k) row[k] = float(h[size_t(k)] / sum);
     }
     return t;
 }
 
-int16_t toInt16(double v) {
-    const double r = std::nearbyint(v);
-    if (r > 32767.0) return 32767;
-    if (r < -32768.0) return -32768;
+// Eight independent partial sums: no reordering of float additions is needed for
+// the compiler to keep them in one vector register.
+float dot(const float* a, const float* b, int n) {
+    float acc[kLanes] = {};
+    for (int i = 0; i < n; i += kLanes) {
+        for (int j = 0; j < kLanes; ++j) acc[j] += a[i + j] * b[i + j];
+    }
+    float sum = 0.0f;
+    for (float v : acc) sum += v;
+    return sum;
+}
+
+int16_t toInt16(float v) {
+    const float r = std::nearbyint(v);
+    if (r > 32767.0f) return 32767;
+    if (r < -32768.0f) return -32768;
     return int16_t(r);
 }
 
@@ -97,8 +112,17 @@ std::vector<int16_t> resampleStereo(const std::vector<int16_t>& in, int fromRate
     const double cutoff = std::min(1.0, double(toRate) / fromRate) * kCutoffMargin;
     const int phases = int(std::min<int64_t>(L, kMaxPhases));
     const SincTable table = makeSincTable(cutoff, phases);
-    const int H = table.halfTaps, taps = 2 * H;
+    const int H = table.halfTaps, stride = table.stride;
 
+    // Each side as floats with silence around it, so every tap reads inside the array.
+    const size_t pad = size_t(stride);
+    std::vector<float> left(size_t(inFrames) + 2 * pad, 0.0f), right(left.size(), 0.0f);
+    for (int64_t i = 0; i < inFrames; ++i) {
+        left[pad + size_t(i)] = in[size_t(2 * i)];
+        right[pad + size_t(i)] = in[size_t(2 * i + 1)];
+    }
+
+    std::vector<float> blended(size_t(stride), 0.0f);
     std::vector<int16_t> out(size_t(outFrames) * 2);
     for (int64_t n = 0; n < outFrames; ++n) {
         const int64_t num = n * M;
@@ -108,27 +132,15 @@ std::vector<int16_t> resampleStereo(const std::vector<int16_t>& in, int fromRate
         const int64_t scaled = phase * phases;
         const int r = int(scaled / L);
         const float w = float(double(scaled % L) / double(L));
-        const float* rowA = table.row(r);
-        const float* rowB = table.row(r + 1);
-        const int64_t first = ip - H + 1;
-        const int kBegin = int(std::max<int64_t>(0, -first));
-        const int kEnd = int(std::min<int64_t>(taps, inFrames - first));
-        double accL = 0.0, accR = 0.0;
-        const int16_t* src = in.data() + 2 * first;
-        if (w == 0.0f) {
-            for (int k = kBegin; k < kEnd; ++k) {
-                accL += rowA[k] * src[2 * k];
-                accR += rowA[k] * src[2 * k + 1];
-            }
-        } else {
-            for (int k = kBegin; k < kEnd; ++k) {
-                const float c = rowA[k] + w * (rowB[k] - rowA[k]);
-                accL += c * src[2 * k];
-                accR += c * src[2 * k + 1];
-            }
+        const float* coeff = table.row(r);
+        if (w != 0.0f) {
+            const float* next = table.row(r + 1);
+            for (int k = 0; k < stride; ++k) blended[size_t(k)] = coeff[k] + w * (next[k] - coeff[k]);
+            coeff = blended.data();
         }
-        out[2 * n] = toInt16(accL);
-        out[2 * n + 1] = toInt16(accR);
+        const size_t first = pad + size_t(ip) - size_t(H - 1);
+        out[size_t(2 * n)] = toInt16(dot(coeff, left.data() + first, stride));
+        out[size_t(2 * n + 1)] = toInt16(dot(coeff, right.data() + first, stride));
     }
     return out;
 }

@@ -8,6 +8,11 @@
 
 #include <SDL.h>
 
+#if defined(__unix__)
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -28,6 +33,37 @@ void deviceCallback(void* userdata, Uint8* stream, int bytes) {
     auto* mixer = static_cast<sound_mixer*>(userdata);
     mixer->mix(reinterpret_cast<int16_t*>(stream), bytes / int(2 * sizeof(int16_t)));
 }
+
+// libasound reports a machine without a sound card on stderr by itself, eight lines
+// per probe, before SDL gives up; this layer answers a missing device with exactly
+// one line, so that chatter is muted while the device is probed. Start-up is
+// single-threaded, so nothing else is writing at that moment.
+class stderr_mute {
+public:
+    stderr_mute() {
+#if defined(__unix__)
+        std::fflush(stderr);
+        saved_ = ::dup(2);
+        const int sink = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (saved_ >= 0 && sink >= 0) ::dup2(sink, 2);
+        if (sink >= 0) ::close(sink);
+#endif
+    }
+    ~stderr_mute() {
+#if defined(__unix__)
+        if (saved_ >= 0) {
+            std::fflush(stderr);
+            ::dup2(saved_, 2);
+            ::close(saved_);
+        }
+#endif
+    }
+    stderr_mute(const stderr_mute&) = delete;
+    stderr_mute& operator=(const stderr_mute&) = delete;
+
+private:
+    int saved_ = -1;
+};
 
 } // namespace
 
@@ -65,6 +101,7 @@ struct SoundOutput {
 namespace {
 
 bool openDevice(SoundOutput& out, std::string& reason) {
+    stderr_mute quiet;
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         reason = SDL_GetError();
         return false;
