@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/capture.h"
 #include "app/command_line.h"
 #include "app/dialog.h"
 #include "app/display_modes.h"
@@ -31,7 +32,16 @@ void captureCameraPoint()
     capturePoint(runtimeState, frameInput, position);
 }
 
-bool swapWindow() { return platform::swapBuffers(runtimeState.deviceContext); }
+// Recording sees each drawn frame once, finished, just before it is shown.
+bool swapWindow()
+{
+    static int32_t lastRecordedFrame = -1;
+    if (runtimeState.frameCount != lastRecordedFrame) {
+        lastRecordedFrame = runtimeState.frameCount;
+        captureFrame(runtimeState.showTime, demoContext.renderWidth, demoContext.renderHeight);
+    }
+    return platform::swapBuffers(runtimeState.deviceContext);
+}
 
 WindowProcHooks windowHooks()
 {
@@ -103,7 +113,20 @@ int runShow(const CommandLine& line)
     DemoContext& ctx = demoContext;
 
     applyCommandLineSwitches(line, runConfig);
-    setFixedStep(line.fixedStep);
+    CaptureSettings recording;
+    for (const ScreenshotRequest& shot : line.screenshots)
+        recording.screenshots.push_back({shot.showSeconds, shot.file});
+    recording.videoFile = line.capture;
+    recording.benchmark = line.benchmark;
+    // A capture or a benchmark follows the show's own timeline, frame by frame.
+    int fixedStep = line.fixedStep;
+    if (fixedStep <= 0 && (!line.capture.empty() || line.benchmark))
+        fixedStep = 60;
+    recording.framesPerSecond = fixedStep > 0 ? fixedStep : 60;
+    if (!recording.screenshots.empty() || !recording.videoFile.empty() || recording.benchmark)
+        if (!startCapture(recording))
+            return 1;
+    setFixedStep(fixedStep);
     if (line.showEnd > 0)
         setShowEndSeconds(line.showEnd);
 
@@ -126,6 +149,8 @@ int runShow(const CommandLine& line)
 
     if (!createWindow(kWindowCaption, ctx.renderWidth, ctx.renderHeight, 32, rs.fullscreen))
         return 0;
+    // Real time: wait for the display; fixed steps: as fast as frames can be drawn.
+    platform::setSwapInterval(fixedStep > 0 ? 0 : 1);
 
     const WindowProcHooks hooks = windowHooks();
     ScriptedInput scripted;

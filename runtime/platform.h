@@ -82,6 +82,7 @@ bool makeCurrent(void* deviceContext, void* context);  // null context: release
 bool deleteContext(void* context);
 void showWindow(void* window);
 bool swapBuffers(void* deviceContext);
+void setSwapInterval(int interval); // 1: wait for the display, 0: do not
 void setWindowText(void* window, const std::string& text);
 void showCursor(bool visible);
 

@@ -285,6 +285,8 @@ bool swapBuffers(void* deviceContext)
     return true;
 }
 
+void setSwapInterval(int interval) { SDL_GL_SetSwapInterval(interval); }
+
 void setWindowText(void* window, const std::string& text)
 {
     if (window)

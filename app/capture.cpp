@@ -1,0 +1,247 @@
+// Screenshots, video capture and the benchmark summary. The video is written in
+// two steps: while the show runs, raw frames go to an ffmpeg process and the mixed
+// sound to a WAV file beside it; at exit one more ffmpeg run puts them together.
+// The show's exits call exit() from inside the frame driver, so the last step runs
+// from an atexit handler.
+#include "app/capture.h"
+
+#include <GL/glew.h>
+#include <png.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "runtime/sound.h"
+
+namespace {
+
+struct CaptureState {
+    CaptureSettings settings;
+    std::vector<bool> shotTaken;
+    std::FILE* video = nullptr;   // pipe to ffmpeg
+    std::FILE* audio = nullptr;   // WAV being written
+    std::string videoTemp, audioTemp;
+    long long audioFrames = 0;    // stereo frames written so far
+    int width = 0, height = 0;
+    std::vector<unsigned char> pixels;
+    std::vector<double> frameSeconds;
+    std::chrono::steady_clock::time_point lastFrame;
+    bool haveLastFrame = false;
+    bool started = false;
+    bool finished = false;
+};
+
+CaptureState capture;
+
+void putLe32(std::FILE* f, uint32_t v)
+{
+    unsigned char b[4] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
+                          static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
+    std::fwrite(b, 1, 4, f);
+}
+
+void putLe16(std::FILE* f, uint16_t v)
+{
+    unsigned char b[2] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8)};
+    std::fwrite(b, 1, 2, f);
+}
+
+// 44 100 Hz stereo 16-bit; the sizes are filled in when the file is closed.
+void writeWavHeader(std::FILE* f, uint32_t dataBytes)
+{
+    std::fwrite("RIFF", 1, 4, f);
+    putLe32(f, 36 + dataBytes);
+    std::fwrite("WAVEfmt ", 1, 8, f);
+    putLe32(f, 16);
+    putLe16(f, 1);
+    putLe16(f, 2);
+    putLe32(f, 44100);
+    putLe32(f, 44100 * 4);
+    putLe16(f, 4);
+    putLe16(f, 16);
+    std::fwrite("data", 1, 4, f);
+    putLe32(f, dataBytes);
+}
+
+std::string shellQuoted(const std::string& s)
+{
+    std::string out = "'";
+    for (char c : s) {
+        if (c == '\'')
+            out += "'\\''";
+        else
+            out += c;
+    }
+    return out + "'";
+}
+
+void readBackBuffer(int width, int height)
+{
+    capture.pixels.resize(static_cast<size_t>(width) * height * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, capture.pixels.data());
+}
+
+void atExit() { finishCapture(); }
+
+} // namespace
+
+bool writePng(const std::string& path, int width, int height, const std::vector<unsigned char>& rgbBottomUp)
+{
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!png || !info || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        std::fclose(f);
+        return false;
+    }
+    png_init_io(png, f);
+    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = height - 1; y >= 0; --y)
+        png_write_row(png, const_cast<png_bytep>(&rgbBottomUp[static_cast<size_t>(y) * width * 3]));
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(f) == 0;
+}
+
+bool startCapture(const CaptureSettings& settings)
+{
+    capture = CaptureState();
+    capture.settings = settings;
+    capture.shotTaken.assign(settings.screenshots.size(), false);
+    if (!settings.videoFile.empty()) {
+        // The sound is mixed on this thread, frame by frame, instead of by a device.
+        soundSetOutputMode(SoundOutputMode::Pulled);
+        std::string base = settings.videoFile + ".part";
+        capture.videoTemp = base + ".mkv";
+        capture.audioTemp = base + ".wav";
+        capture.audio = std::fopen(capture.audioTemp.c_str(), "wb");
+        if (!capture.audio) {
+            std::fprintf(stderr, "capture: cannot write %s\n", capture.audioTemp.c_str());
+            return false;
+        }
+        writeWavHeader(capture.audio, 0);
+    }
+    capture.started = true;
+    std::atexit(atExit);
+    return true;
+}
+
+void captureFrame(double showTime, int width, int height)
+{
+    if (!capture.started)
+        return;
+    const CaptureSettings& s = capture.settings;
+
+    if (s.benchmark) {
+        auto now = std::chrono::steady_clock::now();
+        if (capture.haveLastFrame)
+            capture.frameSeconds.push_back(std::chrono::duration<double>(now - capture.lastFrame).count());
+        capture.lastFrame = now;
+        capture.haveLastFrame = true;
+    }
+
+    bool needPixels = !s.videoFile.empty();
+    for (size_t i = 0; i < s.screenshots.size(); ++i)
+        if (!capture.shotTaken[i] && showTime >= s.screenshots[i].first)
+            needPixels = true;
+    if (!needPixels)
+        return;
+    readBackBuffer(width, height);
+
+    for (size_t i = 0; i < s.screenshots.size(); ++i) {
+        if (capture.shotTaken[i] || showTime < s.screenshots[i].first)
+            continue;
+        capture.shotTaken[i] = true;
+        if (writePng(s.screenshots[i].second, width, height, capture.pixels))
+            std::fprintf(stderr, "screenshot: %s at %.3f s\n", s.screenshots[i].second.c_str(), showTime);
+        else
+            std::fprintf(stderr, "screenshot: cannot write %s\n", s.screenshots[i].second.c_str());
+    }
+
+    if (s.videoFile.empty())
+        return;
+    if (!capture.video) {
+        capture.width = width;
+        capture.height = height;
+        std::string command = "ffmpeg -loglevel error -y -f rawvideo -pixel_format rgb24 -video_size " +
+                              std::to_string(width) + "x" + std::to_string(height) + " -framerate " +
+                              std::to_string(s.framesPerSecond) +
+                              " -i - -vf vflip -c:v libx264 -preset veryfast -crf 18 -pix_fmt yuv420p " +
+                              shellQuoted(capture.videoTemp);
+        capture.video = popen(command.c_str(), "w");
+        if (!capture.video) {
+            std::fprintf(stderr, "capture: cannot start ffmpeg\n");
+            capture.settings.videoFile.clear();
+            return;
+        }
+    }
+    if (width == capture.width && height == capture.height)
+        std::fwrite(capture.pixels.data(), 1, capture.pixels.size(), capture.video);
+
+    // Sound up to this frame's show time, so picture and sound stay in step.
+    long long wanted = std::llround(showTime * 44100.0);
+    std::vector<int16_t> block;
+    while (capture.audioFrames < wanted) {
+        int frames = static_cast<int>(std::min<long long>(wanted - capture.audioFrames, 4096));
+        block.assign(static_cast<size_t>(frames) * 2, 0);
+        if (soundPullFrames(block.data(), frames) != frames)
+            std::fill(block.begin(), block.end(), 0); // no sound: silence keeps the length
+        std::fwrite(block.data(), sizeof(int16_t), block.size(), capture.audio);
+        capture.audioFrames += frames;
+    }
+}
+
+void finishCapture()
+{
+    if (!capture.started || capture.finished)
+        return;
+    capture.finished = true;
+    const CaptureSettings& s = capture.settings;
+    if (capture.audio) {
+        uint32_t bytes = static_cast<uint32_t>(capture.audioFrames * 4);
+        std::fseek(capture.audio, 0, SEEK_SET);
+        writeWavHeader(capture.audio, bytes);
+        std::fclose(capture.audio);
+        capture.audio = nullptr;
+    }
+    if (capture.video) {
+        pclose(capture.video);
+        capture.video = nullptr;
+        std::string command = "ffmpeg -loglevel error -y -i " + shellQuoted(capture.videoTemp) + " -i " +
+                              shellQuoted(capture.audioTemp) + " -c:v copy -c:a aac -b:a 192k -shortest " +
+                              shellQuoted(s.videoFile);
+        int status = std::system(command.c_str());
+        if (status == 0) {
+            std::filesystem::remove(capture.videoTemp);
+            std::filesystem::remove(capture.audioTemp);
+            std::fprintf(stderr, "capture: wrote %s\n", s.videoFile.c_str());
+        } else {
+            std::fprintf(stderr, "capture: muxing failed; picture in %s, sound in %s\n", capture.videoTemp.c_str(),
+                         capture.audioTemp.c_str());
+        }
+    }
+    if (s.benchmark && !capture.frameSeconds.empty()) {
+        std::vector<double> sorted = capture.frameSeconds;
+        std::sort(sorted.begin(), sorted.end());
+        double total = 0;
+        for (double v : sorted)
+            total += v;
+        auto at = [&](double q) { return sorted[std::min(sorted.size() - 1, static_cast<size_t>(q * sorted.size()))]; };
+        std::printf("benchmark: %zu frames, mean %.2f ms (%.1f fps), median %.2f ms, 95th %.2f ms, worst %.2f ms\n",
+                    sorted.size(), 1000 * total / sorted.size(), sorted.size() / total, 1000 * at(0.5),
+                    1000 * at(0.95), 1000 * sorted.back());
+        std::fflush(stdout);
+    }
+}
