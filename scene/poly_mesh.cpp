@@ -338,6 +338,31 @@ inline Vec3 toEye(const float* m, const Vec3& p)
                 m[2] * p.x + m[6] * p.y + m[10] * p.z + m[14]};
 }
 
+// a + (b - a)·r with exactly the rounding of add(a, scale(sub(b, a), r)); written
+// out because it runs for every stroke point and the helpers are not inlined.
+inline Vec3 lerpPoint(const Vec3& a, const Vec3& b, float r)
+{
+    if (a.tag == 0 || b.tag == 0)
+        return add(a, scale(sub(b, a), r));
+    return Vec3{1, a.x + (b.x - a.x) * r, a.y + (b.y - a.y) * r, a.z + (b.z - a.z) * r};
+}
+
+// add(a, b) and length(sub(b, a)) with the helpers' rounding, for the per-polygon work.
+inline Vec3 addPoint(const Vec3& a, const Vec3& b)
+{
+    if (a.tag == 0 || b.tag == 0)
+        return Vec3{1, 0.0f, 0.0f, 0.0f};
+    return Vec3{1, a.x + b.x, a.y + b.y, a.z + b.z};
+}
+
+inline float distance(const Vec3& a, const Vec3& b)
+{
+    if (a.tag == 0 || b.tag == 0)
+        return 0.0f;
+    float x = b.x - a.x, y = b.y - a.y, z = b.z - a.z;
+    return static_cast<float>(std::sqrt(static_cast<double>(x * x + y * y + z * z)));
+}
+
 } // namespace
 
 int PolyMesh::generateStrokesWithMatrix(const float modelview[16], double time, std::vector<PathSpline>& strokes,
@@ -348,6 +373,7 @@ int PolyMesh::generateStrokesWithMatrix(const float modelview[16], double time, 
 
     PathSpline path;
     const size_t n = polygons.size();
+    path.points.reserve(std::min<size_t>(n, 1 << 20) * 24);
     const double last = static_cast<double>(n) * to;
     double first = std::trunc(static_cast<double>(n) * from);
     // A range reaching outside the list (from < 0, to > 1, rounding) is cut to it.
@@ -381,7 +407,7 @@ int PolyMesh::generateStrokesWithMatrix(const float modelview[16], double time, 
         if (hatch) {
             Vec3 sum{1, 0.0f, 0.0f, 0.0f};
             for (size_t i = 0; i < np; ++i)
-                sum = add(sum, pts[i]);
+                sum = addPoint(sum, pts[i]);
             centre = scale(sum, 1.0f / static_cast<float>(np));
         }
 
@@ -396,7 +422,7 @@ int PolyMesh::generateStrokesWithMatrix(const float modelview[16], double time, 
             m = 0.707 * normal.x + 0.0 * normal.y + 0.707 * normal.z;
         if (!(m >= 0.0))
             m = 0.0;
-        const double weight = std::pow(m, 6.0);
+        const double weight = m == 0.0 ? 0.0 : std::pow(m, 6.0);
         const float facing = normal.tag != 0 ? normal.z : 0.0f;
 
         if (hatch) {
@@ -404,10 +430,16 @@ int PolyMesh::generateStrokesWithMatrix(const float modelview[16], double time, 
             for (size_t e = 0; e <= np; ++e) {
                 y *= density;
                 const double limit = std::max(y, 0.0) * 35.0;
-                for (size_t j = 0; static_cast<double>(j) < limit; ++j) {
-                    const Vec3& a = pts[j % np];
+                // j < limit for whole j exactly when j < ceil(limit); no points when
+                // the limit is not a number.
+                const size_t passPoints = limit > 0.0 ? static_cast<size_t>(std::ceil(std::min(limit, 1e15))) : 0;
+                size_t corner = 0;
+                for (size_t j = 0; j < passPoints; ++j) {
+                    const Vec3& a = pts[corner];
+                    if (++corner == np)
+                        corner = 0;
                     double r = (rng::rand() % 10000) * 0.0001;
-                    Vec3 q = add(a, scale(sub(centre, a), static_cast<float>(r)));
+                    Vec3 q = lerpPoint(a, centre, static_cast<float>(r));
                     Vec3 eye = toEye(M, q);
                     double s = eye.z * 0.03 + 1.0;
                     double s2 = s * s;
@@ -427,8 +459,7 @@ int PolyMesh::generateStrokesWithMatrix(const float modelview[16], double time, 
                     a = deform(a, time, edgeCounter);
                     b = deform(b, time, edgeCounter);
                 }
-                const Vec3 d = sub(b, a);
-                double len = static_cast<double>(length(d)) * 10.0 * density;
+                double len = static_cast<double>(distance(a, b)) * 10.0 * density;
                 if (!(len >= 2.0))
                     len = 2.0;  // also for lengths that are not numbers
                 if (len > 80.0)
@@ -437,7 +468,7 @@ int PolyMesh::generateStrokesWithMatrix(const float modelview[16], double time, 
                 const double pulse = std::sin(edgeCounter * 0.4 - time * 3.0);
                 const float width = static_cast<float>(pulse > 0.9 ? outlineWidth * 1.5 : outlineWidth);
                 for (int i = 0; i < steps; ++i) {
-                    Vec3 q = add(a, scale(d, static_cast<float>(static_cast<double>(i) / (steps - 1))));
+                    Vec3 q = lerpPoint(a, b, static_cast<float>(static_cast<double>(i) / (steps - 1)));
                     Vec3 eye = toEye(M, q);
                     path.points.push_back(Vec3{1, eye.x, eye.y, width});
                     ++path.count;
