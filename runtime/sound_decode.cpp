@@ -160,6 +160,7 @@ struct MemoryReader {
 mpg123_ssize_t readMemory(void* handle, void* buffer, size_t bytes) {
     auto* m = static_cast<MemoryReader*>(handle);
     const size_t n = std::min(bytes, m->size - m->pos);
+    if (n == 0) return 0;
     std::memcpy(buffer, m->data + m->pos, n);
     m->pos += n;
     return mpg123_ssize_t(n);
