@@ -107,8 +107,8 @@ void addBone(Mesh& m, V3 a, V3 b, double r, int sides)
 {
     std::vector<V3> path;
     std::vector<double> rad;
-    const double prof[] = {0.75, 1.0, 0.7, 0.55, 0.55, 0.7, 1.0, 0.75};
-    const int k = 8;
+    const double prof[] = {0.75, 1.0, 0.75, 0.58, 0.52, 0.58, 0.75, 1.0, 0.75};
+    const int k = 9;
     for (int i = 0; i < k; ++i) {
         double t = i / double(k - 1);
         path.push_back(a + (b - a) * t);
@@ -197,16 +197,26 @@ Mesh buildFaces()
 }
 
 // Extruded handwriting, left to right, centred on the origin.
-Mesh buildText(const std::string& text, double width, double slant, V3 centre, double depthEm, double strokeEm)
+// Long strokes are cut into pieces of at most maxPieceEm, since each front quad
+// carries its own hatching: the piece length sets how much pencil the text gets.
+Mesh buildText(const std::string& text, double width, double slant, V3 centre, double depthEm, double strokeEm,
+               double maxPieceEm)
 {
     double advance = 0;
     auto lines = letterStrokes(text, slant, &advance);
     const double em = width / advance;
     Mesh m;
     for (auto& line : lines) {
-        for (V3& p : line)
+        std::vector<V3> fine;
+        for (size_t i = 0; i + 1 < line.size(); ++i) {
+            int pieces = std::max(1, static_cast<int>(std::ceil(len3(line[i + 1] - line[i]) / maxPieceEm)));
+            for (int k = 0; k < pieces; ++k)
+                fine.push_back(line[i] + (line[i + 1] - line[i]) * (k / double(pieces)));
+        }
+        fine.push_back(line.back());
+        for (V3& p : fine)
             p = v3((p.x - advance / 2) * em + centre.x, (p.y - 0.5) * em + centre.y, 0);
-        addRibbon(m, line, strokeEm * em, depthEm * em);
+        addRibbon(m, fine, strokeEm * em, depthEm * em);
     }
     transform(m, [&](V3 p) { return v3(p.x, p.y, p.z + centre.z); });
     orderFaces(m, v3(1, 0, 0), v3(0, 1, 0), 90, false);
@@ -214,12 +224,48 @@ Mesh buildText(const std::string& text, double width, double slant, V3 centre, d
 }
 
 // Title: rotated 5 to 13 degrees about y and scaled 0.16 under the stroke camera;
-// 16 units wide fills most of the screen at the opening's camera distance.
-Mesh buildTitle() { return buildText("Zoduv Aziridiru", 16.0, 0.14, v3(0, 0, 0), 0.28, 0.12); }
+// 16 units wide fills most of the screen at the opening's camera distance. The
+// scene lifts 30 bands of the polygon list away one after another, except bands
+// 0-2, 4, 8, ..., 24 and 27-29. The letters come first, left to right; a swash
+// underline closes the list so it lands in the last bands, which stay: its few
+// polygons carry many points each, so the pencil is busy drawing it, in place,
+// while the letters float off.
+Mesh buildTitle()
+{
+    Mesh m = buildText("Zoduv Aziridiru", 16.0, 0.14, v3(0, 0, 0), 0.28, 0.12, 10.0);
+    const int pieces = 18, perSide = 7;
+    const double x0 = -7.6, x1 = 7.9, z = 0.23;
+    auto centre = [&](double s) {
+        double x = x0 + (x1 - x0) * s;
+        return v3(x, -1.22 + 0.2 * std::sin(s * 2 * M_PI * 0.8 + 0.6) - 0.15 * s, z);
+    };
+    auto half = [](double s) { return 0.03 + 0.13 * std::pow(std::sin(M_PI * s), 0.8); };
+    const size_t first = m.faces.size();
+    for (int p = 0; p < pieces; ++p) {
+        std::vector<int> face;
+        // Lower edge left to right, then upper edge right to left: counter-clockwise
+        // seen from the front.
+        for (int k = 0; k < perSide; ++k) {
+            double s = (p + k / double(perSide - 1)) / pieces;
+            face.push_back(static_cast<int>(m.verts.size()));
+            m.verts.push_back(centre(s) - v3(0, half(s), 0));
+        }
+        for (int k = perSide - 1; k >= 0; --k) {
+            double s = (p + k / double(perSide - 1)) / pieces;
+            face.push_back(static_cast<int>(m.verts.size()));
+            m.verts.push_back(centre(s) + v3(0, half(s), 0));
+        }
+        m.faces.push_back(face);
+    }
+    // The underline must stay within the last tenth of the list.
+    if ((m.faces.size() - first) * 10 > m.faces.size())
+        m.faces.clear();
+    return m;
+}
 
 // End text: scale 0.11 then moved by (-5, -1); the closing camera looks at about
 // (-4.2, -0.5) of these coordinates.
-Mesh buildEnd() { return buildText("the end", 17.0, 0.14, v3(-4.2, -0.4, 0), 0.3, 0.13); }
+Mesh buildEnd() { return buildText("the end", 17.0, 0.14, v3(-4.2, -0.4, 0), 0.3, 0.13, 0.24); }
 
 // Still-life vase standing on y = 0, 4.6 tall; the layer camera scales it by 0.15.
 Mesh buildVase()
@@ -229,7 +275,7 @@ Mesh buildVase()
              {{0.0, 0.0}, {0.85, 0.0}, {0.9, 0.14}, {0.6, 0.35}, {0.95, 0.8}, {1.32, 1.5}, {1.38, 2.0},
               {1.2, 2.6}, {0.8, 3.2}, {0.5, 3.7}, {0.48, 4.0}, {0.62, 4.4}, {0.72, 4.6}, {0.5, 4.55},
               {0.0, 4.3}},
-             14, v3(0, 0, 0));
+             17, v3(0, 0, 0));
     orderFaces(m, v3(0, 1, 0), v3(1, 0, 0), 1, true); // keep the ring order, top first
     std::reverse(m.faces.begin(), m.faces.end());
     return m;
@@ -256,18 +302,21 @@ Mesh buildJug()
     return m;
 }
 
-// A truncated icosahedron of circumradius 1.25: rolls 40 degrees per unit moved.
+// A rhombicosidodecahedron (triangles, squares and pentagons) of circumradius
+// 1.25: the scene rolls it 40 degrees per unit moved.
 Mesh buildSolid()
 {
     const double phi = (1 + std::sqrt(5.0)) / 2;
     std::vector<V3> v;
-    cyclic(v, 0, 1, 3 * phi, false, true, true);
-    cyclic(v, 1, 2 + phi, 2 * phi, true, true, true);
-    cyclic(v, phi, 2, 2 * phi + 1, true, true, true);
+    cyclic(v, 1, 1, phi * phi * phi, true, true, true);
+    cyclic(v, phi * phi, phi, 2 * phi, true, true, true);
+    cyclic(v, 2 + phi, 0, phi * phi, true, false, true);
     std::vector<V3> n;
-    cyclic(n, 0, 1, phi, false, true, true); // pentagons
-    cyclic(n, 1, 1, 1, true, true, true);    // hexagons (each listed three times)
+    cyclic(n, 1, 1, 1, true, true, true);                      // triangles
     cyclic(n, 0, 1 / phi, phi, false, true, true);
+    cyclic(n, 0, 0, 1, false, false, true);                    // squares
+    cyclic(n, 0.5, phi / 2, phi * phi / 2, true, true, true);
+    cyclic(n, 0, 1, phi, false, true, true);                   // pentagons
     std::vector<V3> unique;
     for (V3 a : n) {
         bool seen = false;
@@ -280,7 +329,7 @@ Mesh buildSolid()
     for (V3& p : v)
         p = p * scale;
     Mesh m = convexPolyhedron(v, unique);
-    orderFacesAround(m, v3(0, 0, 1), v3(0, 0, 0), 4, true);
+    orderFacesAround(m, v3(0, 0, 1), v3(0, 0, 0), 5, true);
     return m;
 }
 
@@ -397,32 +446,37 @@ Mesh buildWoman()
 }
 
 // A bird in flight, head to +z, wings spread along x (the scene's wave deform lifts
-// points by their distance from x = 0, so the wings beat); 8 units across, scaled 0.17.
+// points by their distance from x = 0, so the wings beat); 10 units across,
+// scaled 0.17. It is the last large drawing before the end text and the reveal
+// races along it, so it is the most finely divided mesh.
 Mesh buildBird()
 {
-    auto f = [](V3 p) {
+    const double k = 1.2;
+    auto f = [k](V3 q) {
+        V3 p = q * (1.0 / k);
         double d = sdEllipsoid(p, v3(0, 0, 0), v3(0.55, 0.55, 1.6));                      // body
         d = smin(d, sdSphere(p, v3(0, 0.3, 1.55), 0.42), 0.3);                            // head
-        d = smin(d, sdRoundCone(p, v3(0, 0.25, 1.9), v3(0, 0.15, 2.55), 0.13, 0.02), 0.05); // beak
+        d = smin(d, sdRoundCone(p, v3(0, 0.25, 1.9), v3(0, 0.15, 2.55), 0.13, 0.03), 0.05); // beak
         for (int s = -1; s <= 1; s += 2)
-            d = std::min(d, sdSphere(p, v3(0.3 * s, 0.42, 1.75), 0.07));                  // eye
-        // Tail fan.
-        double tail = std::max(sdEllipsoid(p, v3(0, 0.05, -2.0), v3(0.8, 0.08, 1.0)), p.z + 1.3);
+            d = std::min(d, sdSphere(p, v3(0.3 * s, 0.42, 1.75), 0.08));                  // eye
+        // Tail fan with a forked end.
+        double tail = std::max(sdEllipsoid(p, v3(0, 0.05, -2.0), v3(0.8, 0.1, 1.0)), p.z + 1.3);
+        tail = ssub(tail, sdSphere(p, v3(0, 0.05, -3.25), 0.5), 0.1);
         d = smin(d, tail, 0.25);
-        // Wings: thin, swept back, tapering to the tips.
+        // Wings: swept back, tapering, with a scalloped trailing edge of feathers.
         double ax = std::fabs(p.x);
         double span = std::clamp((ax - 0.3) / 3.8, 0.0, 1.0);
-        double chord = 1.1 * (1 - span * span) + 0.25;
+        double chord = 1.1 * (1 - span * span) + 0.3 + 0.12 * std::fabs(std::sin(ax * 4.5));
         double lead = 0.55 - 0.9 * span * span;
         double dz = std::max(p.z - lead, (lead - chord) - p.z);
-        double thick = 0.1 * (1 - span) + 0.04;
+        double thick = 0.1 * (1 - span) + 0.07;
         double dy = std::fabs(p.y - 0.15 * span) - thick;
         double wing = std::max(std::max(dz, dy), ax - 4.1);
         d = smin(d, wing, 0.25);
-        return d;
+        return d * k;
     };
-    Mesh m = polygonise(f, v3(-4.3, -0.8, -3.2), v3(4.3, 1.0, 2.8), 1400);
-    orderFaces(m, v3(1, 0, 0), v3(0, 0, 1), 40, false);
+    Mesh m = polygonise(f, v3(-4.3 * k, -0.8 * k, -3.3 * k), v3(4.3 * k, 1.0 * k, 2.8 * k), 8000);
+    orderFaces(m, v3(1, 0, 0), v3(0, 0, 1), 60, false);
     return m;
 }
 
@@ -450,7 +504,7 @@ Mesh buildTorus()
 Mesh buildSkeletonHand()
 {
     Mesh m;
-    const int sides = 6;
+    const int sides = 8;
     // Forearm stubs and wrist bones.
     addBone(m, v3(-0.45, -2.2, 0), v3(-0.4, -0.15, 0), 0.26, sides);
     addBone(m, v3(0.5, -2.2, -0.05), v3(0.45, -0.15, -0.05), 0.22, sides);
@@ -504,7 +558,7 @@ Mesh buildWormHead()
         }
         return d;
     };
-    Mesh m = polygonise(f, v3(-1.6, -1.5, -1.4), v3(1.6, 2.8, 1.7), 90);
+    Mesh m = polygonise(f, v3(-1.6, -1.5, -1.4), v3(1.6, 2.8, 1.7), 72);
     orderFaces(m, v3(0, 1, 0), v3(1, 0, 0), 6, true);
     return m;
 }
@@ -608,9 +662,9 @@ Mesh buildOutlineMesh(const std::string& file)
     if (file == "newobjects/skeletonhand2.obj") return buildSkeletonHand();
     if (file == "newobjects/objectscougar.obj") return buildCougar();
     if (file == "newobjects/vellum.obj") return buildWormHead();
-    if (file == "newobjects/ant_Kormos.obj") return antPart(0, true, 260);
-    if (file == "newobjects/ant_Podi1.obj") return antPart(1, true, 110);
-    if (file == "newobjects/ant_Podi2.obj") return antPart(2, true, 110);
+    if (file == "newobjects/ant_Kormos.obj") return antPart(0, true, 480);
+    if (file == "newobjects/ant_Podi1.obj") return antPart(1, true, 220);
+    if (file == "newobjects/ant_Podi2.obj") return antPart(2, true, 220);
     if (file == "newobjects/solid1.obj") return buildSolid();
     return Mesh{};
 }
