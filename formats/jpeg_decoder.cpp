@@ -11,6 +11,10 @@
 #include <cstring>
 #include <limits>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 // ===========================================================================
 // File stream
 // ===========================================================================
@@ -105,7 +109,7 @@ constexpr int kMaxDimension = 8192;
 constexpr int kMaxBlocksPerMcuRow = 6144;
 constexpr int kSoiSearchBytes = 511;
 constexpr int kRestartSearchBytes = 1536;
-constexpr int kFastBits = 9;
+constexpr int kFastBits = 11;
 
 struct JpegFailure {
     int32_t code;
@@ -129,7 +133,10 @@ constexpr int32_t kAanScale[64] = {
 
 struct HuffTable {
     uint16_t fast[1 << kFastBits]; // (length << 8) | symbol; 0 = longer code
-    int32_t fastAc[1 << kFastBits]; // value * 256 + run * 16 + total length; 0 = none
+    // Code and value bits in one look-up: value * 256 + run * 16 + total length
+    // (as a DC table: the difference * 256 + total length). A bare length is an
+    // AC end of block; 0 = not in the table.
+    int32_t fastAc[1 << kFastBits];
     int32_t maxCode[18];            // largest code of each length, -1 if none
     int32_t valOffset[18];          // symbol index = code + valOffset
     int32_t symbolCount;
@@ -376,7 +383,7 @@ struct JpegDecoderState {
         return 0;
     }
 
-    void refillSlow()
+    __attribute__((noinline)) void refillSlow()
     {
         const uint32_t b0 = entropyByte();
         const uint32_t b1 = entropyByte();
@@ -447,7 +454,7 @@ struct JpegDecoderState {
         return decodeSymbolSlow(t);
     }
 
-    int decodeSymbolSlow(const HuffTable& t)
+    __attribute__((noinline)) int decodeSymbolSlow(const HuffTable& t)
     {
         const uint32_t look = bitBuf >> 16;
         for (int len = kFastBits + 1; len <= 16; ++len) {
@@ -504,6 +511,8 @@ struct JpegDecoderState {
                         if (size != 0 && len + size <= kFastBits) {
                             const uint32_t bits = (static_cast<uint32_t>(slot) >> (shift - size)) & ((1u << size) - 1);
                             t.fastAc[slot] = extendValue(bits, size) * 256 + run * 16 + len + size;
+                        } else if (sym == 0) {
+                            t.fastAc[slot] = len; // end of block: no value bits
                         }
                     }
                 }
@@ -934,31 +943,101 @@ struct JpegDecoderState {
     // =======================================================================
 
     // Sequential block: DC difference and AC run/size pairs, all 64 coefficients.
-    // Returns the zig-zag index after the last coefficient (1 = DC only).
-    inline int decodeBlock(int16_t* blk, Component& c)
+    // Returns the zig-zag index where the block ended (1 = DC only). The bit
+    // and byte cursors live in locals here (this is the hottest loop); the rare
+    // slow paths write them back, call the member routines and reload them.
+    __attribute__((always_inline)) inline int decodeBlock(int16_t* blk, Component& c)
     {
         const HuffTable& dc = huff[c.dcTable];
         const HuffTable& ac = huff[c.acTable + 4];
-        const int s = decodeSymbol(dc);
-        if (s > 15)
-            fail(kErrCorrupt);
-        c.dcPred = static_cast<int32_t>(static_cast<uint32_t>(c.dcPred) + static_cast<uint32_t>(receiveExtend(s)));
+        uint32_t buf = bitBuf;
+        int32_t count = bitCount;
+        const uint8_t* ptr = inPtr;
+        int32_t left = inLeft;
+        auto store = [&]() __attribute__((always_inline)) {
+            bitBuf = buf;
+            bitCount = count;
+            inPtr = ptr;
+            inLeft = left;
+        };
+        auto load = [&]() __attribute__((always_inline)) {
+            buf = bitBuf;
+            count = bitCount;
+            ptr = inPtr;
+            left = inLeft;
+        };
+        auto refill = [&]() __attribute__((always_inline)) {
+            if (left >= 2 && ptr[0] != 0xFF && ptr[1] != 0xFF && pendingMarker < 0) {
+                buf |= ((static_cast<uint32_t>(ptr[0]) << 8) | ptr[1]) << (16 - count);
+                count += 16;
+                ptr += 2;
+                left -= 2;
+            } else {
+                store();
+                refillSlow();
+                load();
+            }
+        };
+        auto symbol = [&](const HuffTable& t) __attribute__((always_inline)) -> int {
+            if (count < 16)
+                refill();
+            const uint32_t e = t.fast[buf >> (32 - kFastBits)];
+            if (e) {
+                buf <<= e >> 8;
+                count -= static_cast<int32_t>(e >> 8);
+                return static_cast<int>(e & 0xFF);
+            }
+            store();
+            const int sym = decodeSymbolSlow(t);
+            load();
+            return sym;
+        };
+        auto extend = [&](int size) __attribute__((always_inline)) -> int32_t {
+            if (count < size)
+                refill();
+            const uint32_t bits = buf >> (32 - size);
+            buf <<= size;
+            count -= size;
+            return extendValue(bits, size);
+        };
+
+        if (count < 16)
+            refill();
+        int32_t diff;
+        const int32_t fd = dc.fastAc[buf >> (32 - kFastBits)];
+        if (fd != 0 && (fd & 0xF0) == 0) {
+            // Category and difference bits together; a bare length is category 0.
+            // Entries with high symbol bits are not DC categories: the plain
+            // path below rejects them.
+            buf <<= fd & 15;
+            count -= fd & 15;
+            diff = fd >> 8;
+        } else {
+            const int s = symbol(dc);
+            if (s > 15)
+                fail(kErrCorrupt);
+            diff = s ? extend(s) : 0;
+        }
+        c.dcPred = static_cast<int32_t>(static_cast<uint32_t>(c.dcPred) + static_cast<uint32_t>(diff));
         blk[0] = static_cast<int16_t>(c.dcPred);
         int k = 1;
-        int last = 1;
         while (k < 64) {
-            ensure16();
-            const int32_t f = ac.fastAc[bitBuf >> (32 - kFastBits)];
+            if (count < 16)
+                refill();
+            const int32_t f = ac.fastAc[buf >> (32 - kFastBits)];
             if (f) {
+                buf <<= f & 15;
+                count -= f & 15;
+                if ((f & ~0xFF) == 0)
+                    break; // end of block
                 k += (f >> 4) & 15;
-                consume(f & 15);
                 if (k > 63)
                     fail(kErrCorrupt);
                 blk[kZigzag[k]] = static_cast<int16_t>(f >> 8);
-                last = ++k;
+                ++k;
                 continue;
             }
-            const int sym = decodeSymbol(ac);
+            const int sym = symbol(ac);
             const int run = sym >> 4, size = sym & 15;
             if (size == 0) {
                 if (run != 15)
@@ -969,10 +1048,11 @@ struct JpegDecoderState {
             k += run;
             if (k > 63)
                 fail(kErrCorrupt);
-            blk[kZigzag[k]] = static_cast<int16_t>(receiveExtend(size));
-            last = ++k;
+            blk[kZigzag[k]] = static_cast<int16_t>(extend(size));
+            ++k;
         }
-        return last;
+        store();
+        return k;
     }
 
     void decodeDcFirst(int16_t* blk, Component& c)
@@ -1232,9 +1312,21 @@ struct JpegDecoderState {
                 const int last = decodeBlock(blk, c);
                 uint8_t* out = c.plane + mcuBlockY[b] * 8 * c.planeStride + (mx * c.h + mcuBlockX[b]) * 8;
                 inverseTransform(blk, last, c, out);
-                std::memset(blk, 0, 64 * sizeof(int16_t));
+                clearBlock(blk);
             }
         }
+    }
+
+    // Coefficient blocks are 16-byte aligned; eight wide stores beat a string store here.
+    static inline void clearBlock(int16_t* blk)
+    {
+#if defined(__SSE2__)
+        const __m128i zero = _mm_setzero_si128();
+        for (int i = 0; i < 8; ++i)
+            _mm_store_si128(reinterpret_cast<__m128i*>(blk) + i, zero);
+#else
+        std::memset(blk, 0, 64 * sizeof(int16_t));
+#endif
     }
 
     static bool onlyDc(const int16_t* blk)
@@ -1293,8 +1385,17 @@ struct JpegDecoderState {
         if (compCount == 3 && comps[0].v == 2) {
             // One chroma row serves two luma rows: both are converted now and the
             // second waits in the other buffer.
-            convertRow(rowInMcu, rowBuffer[0]);
-            convertRow(rowInMcu + 1, rowBuffer[1]);
+            if (useSimd) {
+                const Component& y = comps[0];
+                const int chromaRow = rowInMcu / 2;
+                jpegk::yccToRgbxSimd2(y.plane + rowInMcu * y.planeStride, y.plane + (rowInMcu + 1) * y.planeStride,
+                                      comps[1].plane + chromaRow * comps[1].planeStride,
+                                      comps[2].plane + chromaRow * comps[2].planeStride, rowBuffer[0], rowBuffer[1],
+                                      width, y.h - 1);
+            } else {
+                convertRow(rowInMcu, rowBuffer[0]);
+                convertRow(rowInMcu + 1, rowBuffer[1]);
+            }
             rowInMcu += 2;
             secondRowPending = true;
         } else {

@@ -349,67 +349,97 @@ inline __m128i mulRound16(__m128i x, __m128i c)
     return _mm_add_epi16(_mm_mulhi_epi16(x, c), _mm_srli_epi16(_mm_mullo_epi16(x, c), 15));
 }
 
-struct ColourLanes {
-    __m128i r, g, b; // 8 x int16 each
+// Chroma contributions for 8 samples (x = sample - 128 in each lane), with the
+// table constants split so that every multiplier fits 16 bits:
+//   91882 = 65536 + 26346, 116130 = 131072 - 14942, -46802 = -65536 + 18734.
+struct ChromaTerms {
+    __m128i r, g, b; // 8 x int16: Rtab[Cr], (Gcb[Cb] + Gcr[Cr]) >> 16, Btab[Cb]
 };
 
-// The table constants split so that each multiplier fits 16 bits:
-//   91882 = 65536 + 26346, 116130 = 131072 - 14942, -46802 = -65536 + 18734.
-inline ColourLanes convert8(__m128i yw, __m128i cbw, __m128i crw)
+inline ChromaTerms chromaTerms(__m128i cbw, __m128i crw)
 {
     const __m128i k26346 = _mm_set1_epi16(26346);
     const __m128i kM14942 = _mm_set1_epi16(-14942);
     const __m128i kG = _mm_setr_epi16(-22554, 18734, -22554, 18734, -22554, 18734, -22554, 18734);
     const __m128i half = _mm_set1_epi32(32768);
-    ColourLanes o;
-    o.r = _mm_add_epi16(yw, _mm_add_epi16(crw, mulRound16(crw, k26346)));
-    o.b = _mm_add_epi16(yw, _mm_add_epi16(_mm_add_epi16(cbw, cbw), mulRound16(cbw, kM14942)));
+    ChromaTerms t;
+    t.r = _mm_add_epi16(crw, mulRound16(crw, k26346));
+    t.b = _mm_add_epi16(_mm_add_epi16(cbw, cbw), mulRound16(cbw, kM14942));
     const __m128i lo = _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(cbw, crw), kG), half), 16);
     const __m128i hi = _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(cbw, crw), kG), half), 16);
-    o.g = _mm_add_epi16(yw, _mm_sub_epi16(_mm_packs_epi32(lo, hi), crw));
-    return o;
+    t.g = _mm_sub_epi16(_mm_packs_epi32(lo, hi), crw);
+    return t;
+}
+
+// 16 pixels of one row: luma plus the terms for pixels 0-7 (lo) and 8-15 (hi).
+inline void storePixels16(const uint8_t* y, const ChromaTerms& lo, const ChromaTerms& hi, uint8_t* out)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i keep = _mm_set1_epi32(static_cast<int32_t>(0xFF000000u));
+    const __m128i yv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y));
+    const __m128i yl = _mm_unpacklo_epi8(yv, zero), yh = _mm_unpackhi_epi8(yv, zero);
+    const __m128i r = _mm_packus_epi16(_mm_add_epi16(yl, lo.r), _mm_add_epi16(yh, hi.r));
+    const __m128i g = _mm_packus_epi16(_mm_add_epi16(yl, lo.g), _mm_add_epi16(yh, hi.g));
+    const __m128i b = _mm_packus_epi16(_mm_add_epi16(yl, lo.b), _mm_add_epi16(yh, hi.b));
+    const __m128i rgLo = _mm_unpacklo_epi8(r, g);
+    const __m128i rgHi = _mm_unpackhi_epi8(r, g);
+    const __m128i bLo = _mm_unpacklo_epi8(b, zero);
+    const __m128i bHi = _mm_unpackhi_epi8(b, zero);
+    const __m128i px[4] = {_mm_unpacklo_epi16(rgLo, bLo), _mm_unpackhi_epi16(rgLo, bLo),
+                           _mm_unpacklo_epi16(rgHi, bHi), _mm_unpackhi_epi16(rgHi, bHi)};
+    __m128i* dst = reinterpret_cast<__m128i*>(out);
+    for (int i = 0; i < 4; ++i) {
+        // The fourth byte of each pixel keeps what the buffer held.
+        const __m128i old = _mm_loadu_si128(dst + i);
+        _mm_storeu_si128(dst + i, _mm_or_si128(_mm_and_si128(old, keep), px[i]));
+    }
+}
+
+inline ChromaTerms duplicateLo(const ChromaTerms& t)
+{
+    return {_mm_unpacklo_epi16(t.r, t.r), _mm_unpacklo_epi16(t.g, t.g), _mm_unpacklo_epi16(t.b, t.b)};
+}
+
+inline ChromaTerms duplicateHi(const ChromaTerms& t)
+{
+    return {_mm_unpackhi_epi16(t.r, t.r), _mm_unpackhi_epi16(t.g, t.g), _mm_unpackhi_epi16(t.b, t.b)};
 }
 
 } // namespace
 
-void yccToRgbxSimd(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* out, int width,
-                   int hShift, const ColourTables&)
+void yccToRgbxSimd2(const uint8_t* y0, const uint8_t* y1, const uint8_t* cb, const uint8_t* cr, uint8_t* out0,
+                    uint8_t* out1, int width, int hShift)
 {
     const __m128i zero = _mm_setzero_si128();
     const __m128i centre = _mm_set1_epi16(128);
-    const __m128i keep = _mm_set1_epi32(static_cast<int32_t>(0xFF000000u));
     for (int x = 0; x < width; x += 16) {
-        const __m128i yv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + x));
-        __m128i cbv, crv;
+        ChromaTerms lo, hi;
         if (hShift) {
+            // Eight chroma samples serve sixteen pixels: terms once, then doubled.
             const __m128i b8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(cb + (x >> 1)));
             const __m128i r8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(cr + (x >> 1)));
-            cbv = _mm_unpacklo_epi8(b8, b8);
-            crv = _mm_unpacklo_epi8(r8, r8);
+            const ChromaTerms t = chromaTerms(_mm_sub_epi16(_mm_unpacklo_epi8(b8, zero), centre),
+                                              _mm_sub_epi16(_mm_unpacklo_epi8(r8, zero), centre));
+            lo = duplicateLo(t);
+            hi = duplicateHi(t);
         } else {
-            cbv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cb + x));
-            crv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cr + x));
+            const __m128i b16 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cb + x));
+            const __m128i r16 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cr + x));
+            lo = chromaTerms(_mm_sub_epi16(_mm_unpacklo_epi8(b16, zero), centre),
+                             _mm_sub_epi16(_mm_unpacklo_epi8(r16, zero), centre));
+            hi = chromaTerms(_mm_sub_epi16(_mm_unpackhi_epi8(b16, zero), centre),
+                             _mm_sub_epi16(_mm_unpackhi_epi8(r16, zero), centre));
         }
-        const ColourLanes lo = convert8(_mm_unpacklo_epi8(yv, zero), _mm_sub_epi16(_mm_unpacklo_epi8(cbv, zero), centre),
-                                        _mm_sub_epi16(_mm_unpacklo_epi8(crv, zero), centre));
-        const ColourLanes hi = convert8(_mm_unpackhi_epi8(yv, zero), _mm_sub_epi16(_mm_unpackhi_epi8(cbv, zero), centre),
-                                        _mm_sub_epi16(_mm_unpackhi_epi8(crv, zero), centre));
-        const __m128i r = _mm_packus_epi16(lo.r, hi.r);
-        const __m128i g = _mm_packus_epi16(lo.g, hi.g);
-        const __m128i b = _mm_packus_epi16(lo.b, hi.b);
-        const __m128i rgLo = _mm_unpacklo_epi8(r, g);
-        const __m128i rgHi = _mm_unpackhi_epi8(r, g);
-        const __m128i bLo = _mm_unpacklo_epi8(b, zero);
-        const __m128i bHi = _mm_unpackhi_epi8(b, zero);
-        const __m128i px[4] = {_mm_unpacklo_epi16(rgLo, bLo), _mm_unpackhi_epi16(rgLo, bLo),
-                               _mm_unpacklo_epi16(rgHi, bHi), _mm_unpackhi_epi16(rgHi, bHi)};
-        __m128i* dst = reinterpret_cast<__m128i*>(out + 4 * x);
-        for (int i = 0; i < 4; ++i) {
-            // The fourth byte of each pixel keeps what the buffer held.
-            const __m128i old = _mm_loadu_si128(dst + i);
-            _mm_storeu_si128(dst + i, _mm_or_si128(_mm_and_si128(old, keep), px[i]));
-        }
+        storePixels16(y0 + x, lo, hi, out0 + 4 * x);
+        if (y1)
+            storePixels16(y1 + x, lo, hi, out1 + 4 * x);
     }
+}
+
+void yccToRgbxSimd(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* out, int width,
+                   int hShift, const ColourTables&)
+{
+    yccToRgbxSimd2(y, nullptr, cb, cr, out, nullptr, width, hShift);
 }
 
 bool haveSimd() { return true; }
@@ -421,6 +451,8 @@ void yccToRgbxSimd(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8
 {
     yccToRgbxScalar(y, cb, cr, out, width, hShift, t);
 }
+
+void yccToRgbxSimd2(const uint8_t*, const uint8_t*, const uint8_t*, const uint8_t*, uint8_t*, uint8_t*, int, int) {}
 
 bool haveSimd() { return false; }
 

@@ -37,6 +37,10 @@ void yccToRgbxScalar(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uin
 void yccToRgbxSimd(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* out, int width,
                    int hShift, const ColourTables& t);
 
+// SSE2 only: one or two luma rows (y1 may be null) sharing one chroma row.
+void yccToRgbxSimd2(const uint8_t* y0, const uint8_t* y1, const uint8_t* cb, const uint8_t* cr, uint8_t* out0,
+                    uint8_t* out1, int width, int hShift);
+
 bool haveSimd();
 
 } // namespace jpegk
