@@ -433,6 +433,10 @@ int PolyMesh::generateStrokesWithMatrix(const float modelview[16], double time, 
                 // j < limit for whole j exactly when j < ceil(limit); no points when
                 // the limit is not a number.
                 const size_t passPoints = limit > 0.0 ? static_cast<size_t>(std::ceil(std::min(limit, 1e15))) : 0;
+                // The pass is written in place: no growth check per point.
+                const size_t base = path.points.size();
+                path.points.resize(base + passPoints);
+                Vec3* out = path.points.data() + base;
                 size_t corner = 0;
                 for (size_t j = 0; j < passPoints; ++j) {
                     const Vec3& a = pts[corner];
@@ -444,9 +448,9 @@ int PolyMesh::generateStrokesWithMatrix(const float modelview[16], double time, 
                     double s = eye.z * 0.03 + 1.0;
                     double s2 = s * s;
                     double width = s2 * s2 * s * 0.15 * widthA * widthB;
-                    path.points.push_back(Vec3{1, eye.x, eye.y, static_cast<float>(width)});
-                    ++path.count;
+                    out[j] = Vec3{1, eye.x, eye.y, static_cast<float>(width)};
                 }
+                path.count += static_cast<int32_t>(passPoints);
             }
         }
 
@@ -467,12 +471,15 @@ int PolyMesh::generateStrokesWithMatrix(const float modelview[16], double time, 
                 const int steps = static_cast<int>(len);
                 const double pulse = std::sin(edgeCounter * 0.4 - time * 3.0);
                 const float width = static_cast<float>(pulse > 0.9 ? outlineWidth * 1.5 : outlineWidth);
+                const size_t base = path.points.size();
+                path.points.resize(base + static_cast<size_t>(steps));
+                Vec3* out = path.points.data() + base;
                 for (int i = 0; i < steps; ++i) {
                     Vec3 q = lerpPoint(a, b, static_cast<float>(static_cast<double>(i) / (steps - 1)));
                     Vec3 eye = toEye(M, q);
-                    path.points.push_back(Vec3{1, eye.x, eye.y, width});
-                    ++path.count;
+                    out[i] = Vec3{1, eye.x, eye.y, width};
                 }
+                path.count += steps;
             }
         }
     }
