@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <new>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -888,6 +889,9 @@ struct JpegDecoderState {
                 fail(kErrUndefinedHuff);
             if (se > 0 && (c.acTable >= 4 || !huffDefined[c.acTable + 4]))
                 fail(kErrUndefinedHuff);
+        }
+        for (int i = 0; i < scanCount; ++i) {
+            const Component& c = comps[scanComps[i]];
             if (c.quantIndex >= 4 || !quantDefined[c.quantIndex])
                 fail(kErrUndefinedQuant);
         }
@@ -1254,8 +1258,8 @@ struct JpegDecoderState {
             decodeAllScans();
             prepareQuant();
         } else {
-            prepareQuant();
             startScan();
+            prepareQuant();
             layoutMcu();
         }
         mcuRowsDecoded = 0;
@@ -1410,8 +1414,12 @@ struct JpegDecoderState {
 // Public interface
 // ===========================================================================
 
-JpegDecoder::JpegDecoder(jpeg_decoder_stream* stream, bool fastMode) : state(new JpegDecoderState)
+// The state (tables and the input buffer, over 100 KB) is the one allocation
+// outside the table; if it fails the decoder reports -233 from every call.
+JpegDecoder::JpegDecoder(jpeg_decoder_stream* stream, bool fastMode) : state(new (std::nothrow) JpegDecoderState)
 {
+    if (!state)
+        return;
     JpegDecoderState& s = *state;
     s.stream = stream;
     s.fastMode = fastMode;
@@ -1430,23 +1438,35 @@ JpegDecoder::JpegDecoder(jpeg_decoder_stream* stream, bool fastMode) : state(new
 
 JpegDecoder::~JpegDecoder()
 {
+    if (!state)
+        return;
     state->freeAll();
     state->detachStream();
     delete state;
 }
 
-int32_t JpegDecoder::errorCode() const { return state->errorCode; }
-int32_t JpegDecoder::width() const { return state->width; }
-int32_t JpegDecoder::height() const { return state->height; }
-int32_t JpegDecoder::components() const { return state->compCount; }
-int32_t JpegDecoder::bytesPerPixel() const { return state->compCount == 3 ? 4 : 1; }
+int32_t JpegDecoder::errorCode() const { return state ? state->errorCode : kErrMemory; }
+int32_t JpegDecoder::width() const { return state ? state->width : 0; }
+int32_t JpegDecoder::height() const { return state ? state->height : 0; }
+int32_t JpegDecoder::components() const { return state ? state->compCount : 0; }
+int32_t JpegDecoder::bytesPerPixel() const { return components() == 3 ? 4 : 1; }
 
-void JpegDecoder::setSimd(bool enabled) { state->useSimd = enabled && jpegk::haveSimd(); }
+void JpegDecoder::setSimd(bool enabled)
+{
+    if (state)
+        state->useSimd = enabled && jpegk::haveSimd();
+}
 
-void JpegDecoder::setMemoryLimit(size_t bytes) { state->memoryLimit = bytes; }
+void JpegDecoder::setMemoryLimit(size_t bytes)
+{
+    if (state)
+        state->memoryLimit = bytes;
+}
 
 int32_t JpegDecoder::begin()
 {
+    if (!state)
+        return -1;
     JpegDecoderState& s = *state;
     if (s.begun)
         return 0;
@@ -1463,6 +1483,8 @@ int32_t JpegDecoder::begin()
 
 int32_t JpegDecoder::decodeLine(const uint8_t** rowOut, uint32_t* bytesOut)
 {
+    if (!state)
+        return -1;
     JpegDecoderState& s = *state;
     if (s.errorCode || !s.begun)
         return -1;

@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr int64_t kPixelBudget = 1 << 21;        // pixels x scans per input
+constexpr int64_t kPixelBudget = 1 << 19;        // pixels x scans per input
 constexpr size_t kMemoryLimit = 256u << 20;      // bytes of image buffers
 
 class FuzzStream : public jpeg_decoder_stream {
