@@ -125,6 +125,14 @@ TEST(Score, EverySectionIsCompleteAndInOrder)
             EXPECT_TRUE(parseChord(symbol, chord)) << symbol;
         }
         EXPECT_EQ(count, s.bars);
+        auto known = [](const auto& table, const std::string& name) {
+            return name == "-" || std::any_of(table.begin(), table.end(), [&](const auto& p) { return name == p.name; });
+        };
+        EXPECT_TRUE(known(arpPatterns(), s.arp)) << s.arp;
+        EXPECT_TRUE(known(bassPatterns(), s.bass)) << s.bass;
+        std::istringstream drums(s.drums);
+        for (std::string name; drums >> name;)
+            EXPECT_TRUE(known(drumPatterns(), name)) << name;
         if (std::string(s.melody) != "-") {
             std::istringstream phrases(s.melody);
             int bars = 0;
@@ -155,6 +163,110 @@ TEST(Score, EverySectionIsCompleteAndInOrder)
     EXPECT_EQ(parseNote("Bb5"), 82);
     EXPECT_EQ(parseNote("C#3"), 49);
     EXPECT_EQ(parseNote("A"), -1);
+}
+
+// Fundamental of a rendered note by autocorrelation around the expected period.
+double measuredHz(const std::vector<float>& x, double expectedHz)
+{
+    const int from = kRate / 5, count = kRate / 2;
+    const double period = kRate / expectedHz;
+    const int lo = static_cast<int>(period * 0.9), hi = static_cast<int>(period * 1.1) + 1;
+    std::vector<double> r(hi + 2, 0.0);
+    for (int lag = lo - 1; lag <= hi + 1; ++lag)
+        for (int i = from; i < from + count; ++i)
+            r[lag] += static_cast<double>(x[i]) * x[i + lag];
+    int best = lo;
+    for (int lag = lo; lag <= hi; ++lag)
+        if (r[lag] > r[best])
+            best = lag;
+    const double shift = 0.5 * (r[best - 1] - r[best + 1]) / (r[best - 1] - 2.0 * r[best] + r[best + 1]);
+    return kRate / (best + shift);
+}
+
+TEST(Synth, VoicesPlayInTune)
+{
+    // The plucked string's pitch depends on how its loop filter and interpolation
+    // delays are taken out of the line: an error there detunes the whole piano.
+    for (int note : {36, 45, 57, 69, 81, 88}) {
+        for (int kind = 0; kind < 3; ++kind) {
+            const int frames = 2 * kRate;
+            std::vector<float> left(frames, 0.0f), right(frames, 0.0f);
+            pluck_voice pluck;
+            pad_voice pad;
+            bass_voice bass;
+            if (kind == 0)
+                pluck.start(note, 0.7f, 0.0f, 0, frames, 7);
+            else if (kind == 1)
+                pad.start(note, 0.7f, 3000.0f, Envelope{0.05f, 1.0f, 0.8f, 1.0f}, 0, frames, 7);
+            else
+                bass.start(note, 0.7f, 0, frames);
+            for (int i = 0; i < frames; i += 256) {
+                const int n = std::min(256, frames - i);
+                if (kind == 0)
+                    pluck.render(&left[i], &right[i], n);
+                else if (kind == 1)
+                    pad.render(&left[i], &right[i], n);
+                else
+                    bass.render(&left[i], &right[i], n);
+            }
+            for (int i = 0; i < frames; ++i)
+                left[i] += right[i];
+            const double hz = midiToHz(note);
+            const double cents = 1200.0 * std::log2(measuredHz(left, hz) / hz);
+            EXPECT_NEAR(cents, 0.0, 3.0) << "note " << note << ", voice " << kind;
+        }
+    }
+}
+
+TEST(Synth, LimiterHoldsTheCeilingAndLeavesQuietPassagesAlone)
+{
+    StereoBuffer b;
+    b.resize(3 * kRate);
+    NoiseSource noise(99);
+    for (int i = 0; i < b.frames(); ++i) {
+        // Quiet tone, then a loud burst in the second half-second, then quiet again.
+        const bool loud = i >= kRate / 2 && i < kRate;
+        const float tone = 0.2f * static_cast<float>(std::sin(2.0 * 3.14159265 * 330.0 * i / kRate));
+        b.left[i] = tone + (loud ? 1.6f * noise.bipolar() : 0.0f);
+        b.right[i] = -tone;
+    }
+    const StereoBuffer before = b;
+    const float ceiling = dbToGain(-3.0f);
+    limitPeaks(b, ceiling, 0.004f, 0.25f);
+    float peak = 0.0f;
+    for (int i = 0; i < b.frames(); ++i)
+        peak = std::max({peak, std::fabs(b.left[i]), std::fabs(b.right[i])});
+    EXPECT_LE(peak, ceiling);
+    // Untouched well before the burst and once the release has run out.
+    for (int i : {0, kRate / 4, 2 * kRate + kRate / 2, 3 * kRate - 1}) {
+        EXPECT_FLOAT_EQ(b.left[i], before.left[i]) << "frame " << i;
+        EXPECT_FLOAT_EQ(b.right[i], before.right[i]) << "frame " << i;
+    }
+}
+
+TEST(Synth, ReverbTailDiesAway)
+{
+    stereo_reverb reverb(0.86f, 0.35f, 0.022f);
+    const int frames = 12 * kRate;
+    std::vector<float> inL(frames, 0.0f), inR(frames, 0.0f), outL(frames, 0.0f), outR(frames, 0.0f);
+    inL[0] = 1.0f;
+    reverb.process(inL.data(), inR.data(), outL.data(), outR.data(), frames);
+    auto energy = [&](int from, int to) {
+        double e = 0.0;
+        for (int i = from; i < to; ++i)
+            e += static_cast<double>(outL[i]) * outL[i] + static_cast<double>(outR[i]) * outR[i];
+        return e;
+    };
+    const double early = energy(0, kRate / 2), late = energy(10 * kRate, 12 * kRate);
+    EXPECT_GT(early, 0.0);
+    EXPECT_LT(10.0 * std::log10(late / early + 1e-30), -80.0);
+    // Both sides carry the tail of a source panned hard left.
+    double left = 0.0, right = 0.0;
+    for (int i = 0; i < kRate; ++i) {
+        left += static_cast<double>(outL[i]) * outL[i];
+        right += static_cast<double>(outR[i]) * outR[i];
+    }
+    EXPECT_GT(right, 0.1 * left); // within 10 dB of the side it came from
 }
 
 TEST(Lanternsong, DecodesToItsLengthWithHeadroomAndFollowsTheSectionPlan)

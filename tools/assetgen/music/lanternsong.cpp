@@ -120,10 +120,7 @@ void buildSection(EventBuilder& b, int index, double& centre)
     const std::vector<std::string> arpBars = splitBars(arpText ? arpText : "");
     const char* bassText = std::string(s.bass) == "-" ? nullptr : findPattern(bassPatterns(), s.bass);
     const std::vector<std::string> bassBars = splitBars(bassText ? bassText : "");
-    const DrumPattern* drums = nullptr;
-    for (const DrumPattern& d : drumPatterns())
-        if (std::string(s.drums) == d.name)
-            drums = &d;
+    const std::vector<std::string> drumNames = splitWords(s.drums);
 
     // Melody: the phrases' eighth-note tokens laid end to end.
     std::vector<std::string> melody;
@@ -210,6 +207,12 @@ void buildSection(EventBuilder& b, int index, double& centre)
             }
         }
 
+        // One drum pattern per eight bars; the last one carries on.
+        const DrumPattern* drums = nullptr;
+        if (!drumNames.empty())
+            for (const DrumPattern& d : drumPatterns())
+                if (drumNames[std::min<size_t>(bar / 8, drumNames.size() - 1)] == d.name)
+                    drums = &d;
         if (drums) {
             struct Lane { const char* steps; DrumKind kind; float pan; };
             const Lane lanes[4] = {{drums->kick, DrumKind::kKick, 0.0f},

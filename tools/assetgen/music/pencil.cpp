@@ -146,7 +146,7 @@ void renderPencilLoop(StereoBuffer& out)
     rumble.setup(85.0f, 1.1f);
     for (int i = 0; i < 4; ++i)
         modes[i].setup(kPaperModes[i][0], kPaperModes[i][1]);
-    float grain = 0.0f, panL = 0.7071f, panR = 0.7071f;
+    float grain = 0.0f, soft = 0.0f, panL = 0.7071f, panR = 0.7071f;
     stereo_reverb room(0.62f, 0.5f, 0.008f);
 
     out.resize(loop);
@@ -168,7 +168,10 @@ void renderPencilLoop(StereoBuffer& out)
             body.process(noiseAt(m, 4));
             const float hiss = sizzle.high;
             rumble.process(noiseAt(m, 5));
-            const float stroke = e * (1.1f * s + 0.25f * hiss * roughness + 0.45f * body.band);
+            // Graphite on paper has little above 9 kHz: one gentle pole takes the top off.
+            const float raw = 1.1f * s + 0.15f * hiss * roughness + 0.45f * body.band;
+            soft += 0.72f * (raw - soft);
+            const float stroke = e * soft;
             float resonance = 0.0f;
             for (int k = 0; k < 4; ++k) {
                 modes[k].process(stroke);
@@ -181,7 +184,7 @@ void renderPencilLoop(StereoBuffer& out)
             const float humLevel =
                 0.05f * (1.0f + 0.25f * static_cast<float>(std::sin(2.0 * kPi * 9.0 * m / loop)));
             // Faint paper noise between strokes, so the pauses are never dead silent.
-            const float floorNoise = 0.004f * body.band;
+            const float floorNoise = 0.012f * body.band;
             panL += 0.002f * (std::cos(targetPan) - panL);
             panR += 0.002f * (std::sin(targetPan) - panR);
             const float centreMono = thump + static_cast<float>(hum) * humLevel + floorNoise;

@@ -11,17 +11,25 @@ namespace {
 
 // clang-format off
 const std::vector<ScoreSection> kSections = {
-//  name          start  bars chords (one per bar)                                                     arp       melody                         bass      drums    piano lead  pad   bass  drums cutoff planned dB
-  {"opening",       0.0,  8, "Fmaj7 Am7 Bbmaj7 Csus4 Fmaj7 Am7 Bbmaj7 C",                            "sparse", "-",                           "-",      "-",     0.50f, 0.0f, 0.22f, 0.0f, 0.0f,  900, -9.5f},
-  {"theme",        31.9,  8, "Dm7 Bbmaj7 F C Dm7 Bbmaj7 Gm7 Csus4",                                   "gentle", "themeA",                      "whole",  "-",     0.42f, 0.56f, 0.32f, 0.46f, 0.0f, 1400, -4.0f},
-  {"theme-full",   62.2,  8, "Dm7 Bbmaj7 F C/E Dm7 Gm7 Bbmaj7 C",                                     "flow",   "themeB",                      "half",   "-",     0.54f, 0.72f, 0.42f, 0.58f, 0.0f, 2000, -2.0f},
-  {"breath",       92.5,  3, "Bbmaj7 Gm9 A7sus4",                                                     "breath", "breath",                      "-",      "-",     0.34f, 0.40f, 0.30f, 0.0f, 0.0f,   800, -8.0f},
-  {"rise",        105.7,  5, "Dm7 Bbmaj7 F/A Gm7 Csus4",                                              "rise",   "rise",                        "pulse",  "-",     0.50f, 0.55f, 0.46f, 0.48f, 0.0f, 1600, -2.0f},
-  {"journey",     123.5, 24, "Dm7 Bbmaj7 F C Dm7 Bbmaj7 Gm7 C "
-                             "Bbmaj7 C Am7 Dm7 Gm7 C Fmaj7 Fmaj7 "
-                             "Dm7 Bbmaj7 F C/E Gm7 Bbmaj7 Csus4 C",                                   "ripple", "themeA bridge themeB",        "groove", "light", 0.60f, 0.80f, 0.50f, 0.68f, 0.75f, 2400, 0.0f},
-  {"homeward",    215.1,  8, "Fmaj7 Am7 Bbmaj7 C Fmaj7 Am7 Bbmaj7 Fmaj7",                            "sparse", "home",                        "whole",  "-",     0.42f, 0.48f, 0.32f, 0.32f, 0.0f, 1100, -5.0f},
-  {"close",       245.1,  1, "Fmaj9",                                                                 "close",  "-",                           "whole",  "-",     0.36f, 0.0f, 0.30f, 0.28f, 0.0f,   900, -14.0f},
+//  name          start bars  chords, one per bar
+//                arp       melody                  bass      drums                piano  lead   pad    bass   drums  pad Hz  plan dB
+  {"opening",       0.0,  8, "Fmaj7 Am7 Bbmaj7 Csus4 Fmaj7 Am7 Bbmaj7 C",
+                  "sparse", "-",                    "-",      "-",                 0.50f, 0.00f, 0.22f, 0.00f, 0.00f,  900,  -9.5f},
+  {"theme",        31.9,  8, "Dm7 Bbmaj7 F C Dm7 Bbmaj7 Gm7 Csus4",
+                  "gentle", "themeA",               "whole",  "-",                 0.42f, 0.56f, 0.32f, 0.46f, 0.00f, 1400,  -4.0f},
+  {"theme-full",   62.2,  8, "Dm7 Bbmaj7 F C/E Dm7 Gm7 Bbmaj7 C",
+                  "flow",   "themeB",               "half",   "-",                 0.54f, 0.72f, 0.42f, 0.58f, 0.00f, 2000,  -2.0f},
+  {"breath",       92.5,  3, "Bbmaj7 Gm9 A7sus4",
+                  "breath", "breath",               "-",      "-",                 0.34f, 0.40f, 0.30f, 0.00f, 0.00f,  800,  -8.0f},
+  {"rise",        105.7,  5, "Dm7 Bbmaj7 F/A Gm7 Csus4",
+                  "rise",   "rise",                 "pulse",  "-",                 0.50f, 0.55f, 0.46f, 0.48f, 0.00f, 1600,  -2.0f},
+  {"journey",     123.5, 24, "Dm7 Bbmaj7 F C Dm7 Bbmaj7 Gm7 C  Bbmaj7 C Am7 Dm7 Gm7 C Fmaj7 Fmaj7  "
+                             "Dm7 Bbmaj7 F C/E Gm7 Bbmaj7 Csus4 C",
+                  "ripple", "themeA bridge themeB", "groove", "light hushed full", 0.60f, 0.80f, 0.50f, 0.68f, 0.75f, 2400,   0.0f},
+  {"homeward",    215.1,  8, "Fmaj7 Am7 Bbmaj7 C Fmaj7 Am7 Bbmaj7 Fmaj7",
+                  "sparse", "home",                 "whole",  "-",                 0.42f, 0.48f, 0.32f, 0.32f, 0.00f, 1100,  -5.0f},
+  {"close",       245.1,  1, "Fmaj9",
+                  "close",  "-",                    "whole",  "-",                 0.36f, 0.00f, 0.30f, 0.28f, 0.00f,  900, -14.0f},
 };
 
 const std::vector<NamedPattern> kArps = {
@@ -56,8 +64,10 @@ const std::vector<NamedPattern> kBass = {
 };
 
 const std::vector<DrumPattern> kDrums = {
-//  name     kick                brush               rim                 shaker
-  {"light", "6.......4.....3.", "..3...3...3...4.", "....5.......5...", "3.1.2.1.3.1.2.1."},
+//  name      kick                brush               rim                 shaker
+  {"light",  "6.......4.....3.", "..3...3...3...4.", "....5.......5...", "3.1.2.1.3.1.2.1."},
+  {"hushed", "5...............", "......3.......3.", "................", "2...2...2...2..."},
+  {"full",   "6.......5.4...3.", "..3...4...3...5.", "....6.......6..4", "3.1.2.1.3.1.2.2."},
 };
 // clang-format on
 

@@ -18,7 +18,7 @@ struct ScoreSection {
     const char* arp;       // piano accompaniment pattern (kArpPatterns)
     const char* melody;    // melody phrases (kMelodyPhrases) in order, or "-"
     const char* bass;      // bass pattern (kBassPatterns), or "-"
-    const char* drums;     // drum pattern (kDrumPatterns), or "-"
+    const char* drums;     // drum patterns (kDrumPatterns), one per eight bars, or "-"
     float piano, lead, pad, bassLevel, drumLevel; // 0..1 loudness of each instrument
     float padCutoffHz;     // where the pad's lowpass sits (brightness of the section)
     float plannedDb;       // intended RMS relative to the loudest section

@@ -457,7 +457,7 @@ void stereo_reverb::process(const float* inLeft, const float* inRight, float* ou
             prePos_ = 0;
         // A little of the other side goes into each tank so a hard-panned source
         // still fills both sides.
-        const float in[2] = {(0.8f * dryL + 0.2f * dryR) * 0.03f, (0.8f * dryR + 0.2f * dryL) * 0.03f};
+        const float in[2] = {(0.65f * dryL + 0.35f * dryR) * 0.03f, (0.65f * dryR + 0.35f * dryL) * 0.03f};
         float out[2];
         for (int side = 0; side < 2; ++side) {
             float acc = 0.0f;
@@ -500,11 +500,18 @@ void limitPeaks(StereoBuffer& buffer, float ceiling, float attackSeconds, float 
     const float attackStep = 1.0f / std::max(1.0f, attackSeconds * kSampleRate);
     for (int i = n - 2; i >= 0; --i)
         gain[i] = std::min(gain[i], gain[i + 1] + attackStep);
-    // Forwards: recover smoothly, never above what the peaks allow.
+    // Forwards: recover smoothly, never above what the peaks allow. The reduction is
+    // kept as its own small number: stepping the gain itself towards 1 stalls once a
+    // step is below half a float ulp, and the gain would never quite come back.
     const float release = settleCoef(releaseSeconds);
-    float g = gain[0];
+    float reduction = 1.0f - gain[0];
     for (int i = 0; i < n; ++i) {
-        g = std::min(gain[i], 1.0f - (1.0f - g) * release);
+        reduction *= release;
+        float g = 1.0f - reduction;
+        if (gain[i] < g) {
+            g = gain[i];
+            reduction = 1.0f - g;
+        }
         buffer.left[i] *= g;
         buffer.right[i] *= g;
     }
