@@ -924,6 +924,14 @@ struct JpegDecoderState {
             while (b == 0xFF);
             marker = b;
         }
+        if (marker == 0xD9) {
+            // The data ended (a truncated file ends in the padding EOI): the rest
+            // of the image decodes from zeros like any truncated file, so a
+            // restart interval does not turn truncation into an error.
+            pendingMarker = marker;
+            restartsLeft = restartInterval;
+            return;
+        }
         if (marker != 0xD0 + nextRestart)
             fail(kErrRestart);
         nextRestart = (nextRestart + 1) & 7;

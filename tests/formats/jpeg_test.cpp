@@ -617,7 +617,7 @@ TEST(JpegDecoder, JunkBeforeStartOfImage)
 TEST(JpegDecoder, TruncatedFilesDecodeToFullHeight)
 {
     REQUIRE_TOOLS();
-    for (const char* name : {"base_420", "prog_444", "large_1023x767_420", "grey"}) {
+    for (const char* name : {"base_420", "prog_444", "large_1023x767_420", "grey", "restart_rows", "restart_prog"}) {
         SCOPED_TRACE(name);
         const CorpusFile& f = corpusFile(name);
         Image ref;
