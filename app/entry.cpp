@@ -147,8 +147,13 @@ int runShow(const CommandLine& line)
     startupHooks.makePart = makeSceneStart;
     startupHooks.presentFrame = presentWindowFrame;
 
+    const auto createdFrom = std::chrono::steady_clock::now();
     if (!createWindow(kWindowCaption, ctx.renderWidth, ctx.renderHeight, 32, rs.fullscreen))
         return 0;
+    const double startupSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - createdFrom).count();
+    if (line.benchmark)
+        std::printf("benchmark: start-up %.3f s (window, context, assets, shaders, render targets, music)\n",
+                    startupSeconds);
     // Real time: wait for the display; fixed steps: as fast as frames can be drawn.
     platform::setSwapInterval(fixedStep > 0 ? 0 : 1);
 
