@@ -24,17 +24,22 @@ constexpr double kLowHz = 30.0, kHighHz = 16000.0;
 constexpr double kFloorDb = -115.0, kTopDb = -15.0; // colour scale, dB of full scale
 constexpr int kLeft = 56, kRight = 12, kTop = 26, kBottom = 30; // margins in pixels
 
+// A palette image: entries 0..kColours-1 are the colour scale, the rest greys.
+// Spectrograms are noisy; one byte a pixel keeps the PNG small.
+constexpr int kColours = 192, kGreys = 256 - kColours;
+
 struct Image {
     int width = 0, height = 0;
-    std::vector<uint8_t> rgb;
-    void put(int x, int y, uint8_t r, uint8_t g, uint8_t b)
+    std::vector<uint8_t> index;
+    void put(int x, int y, uint8_t i)
     {
-        if (x < 0 || y < 0 || x >= width || y >= height)
-            return;
-        uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
-        p[0] = r;
-        p[1] = g;
-        p[2] = b;
+        if (x >= 0 && y >= 0 && x < width && y < height)
+            index[static_cast<size_t>(y) * width + x] = i;
+    }
+    void grey(int x, int y, int shade) { put(x, y, static_cast<uint8_t>(kColours + shade * (kGreys - 1) / 255)); }
+    void colour(int x, int y, double t)
+    {
+        put(x, y, static_cast<uint8_t>(std::lround(std::clamp(t, 0.0, 1.0) * (kColours - 1))));
     }
 };
 
@@ -70,7 +75,7 @@ void drawText(Image& img, int x, int y, const std::string& text, int scale, uint
                     if (g.rows[row] & (4 >> col))
                         for (int dy = 0; dy < scale; ++dy)
                             for (int dx = 0; dx < scale; ++dx)
-                                img.put(x + col * scale + dx, y + row * scale + dy, shade, shade, shade);
+                                img.grey(x + col * scale + dx, y + row * scale + dy, shade);
         }
         x += 4 * scale;
     }
@@ -130,11 +135,19 @@ bool writePng(const std::string& path, const Image& img)
         return false;
     }
     png_init_io(png, f);
-    png_set_IHDR(png, info, img.width, img.height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, img.width, img.height, 8, PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_color palette[256];
+    for (int i = 0; i < kColours; ++i)
+        colourOf(static_cast<double>(i) / (kColours - 1), palette[i].red, palette[i].green, palette[i].blue);
+    for (int i = 0; i < kGreys; ++i)
+        palette[kColours + i].red = palette[kColours + i].green = palette[kColours + i].blue =
+            static_cast<png_byte>(i * 255 / (kGreys - 1));
+    png_set_PLTE(png, info, palette, 256);
+    png_set_compression_level(png, 9);
     png_write_info(png, info);
     for (int y = 0; y < img.height; ++y)
-        png_write_row(png, const_cast<png_bytep>(&img.rgb[static_cast<size_t>(y) * img.width * 3]));
+        png_write_row(png, const_cast<png_bytep>(&img.index[static_cast<size_t>(y) * img.width]));
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     return std::fclose(f) == 0;
@@ -198,7 +211,10 @@ int main(int argc, char** argv)
     Image img;
     img.width = width;
     img.height = height;
-    img.rgb.assign(static_cast<size_t>(width) * height * 3, 250);
+    img.index.assign(static_cast<size_t>(width) * height, 0);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            img.grey(x, y, 250);
     const int plotW = width - kLeft - kRight, plotH = height - kTop - kBottom;
 
     // One column per pixel: a Hann-windowed FFT centred on the column's time, each
@@ -234,9 +250,7 @@ int main(int argc, char** argv)
             double best = -300.0;
             for (int k = k0; k <= k1; ++k)
                 best = std::max(best, magnitudeDb[k]);
-            uint8_t r, g, b;
-            colourOf((best - kFloorDb) / (kTopDb - kFloorDb), r, g, b);
-            img.put(kLeft + x, kTop + y, r, g, b);
+            img.colour(kLeft + x, kTop + y, (best - kFloorDb) / (kTopDb - kFloorDb));
         }
     }
 
@@ -246,7 +260,7 @@ int main(int argc, char** argv)
         const int y = kTop + plotH -
                       static_cast<int>(std::lround(std::log(hz / kLowHz) / std::log(kHighHz / kLowHz) * plotH));
         for (int x = kLeft; x < kLeft + plotW; x += 4)
-            img.put(x, y, 200, 200, 200);
+            img.grey(x, y, 200);
         const std::string label = hz >= 1000 ? formatNumber(hz / 1000) + "k" : formatNumber(hz);
         drawText(img, kLeft - 8 - textWidth(label, 2), y - 5, label, 2, 40);
     }
@@ -263,7 +277,7 @@ int main(int argc, char** argv)
     for (double t = 0.0; t <= seconds + 1e-9; t += step) {
         const int x = kLeft + static_cast<int>(std::lround(t / seconds * plotW));
         for (int y = kTop + plotH; y < kTop + plotH + 5; ++y)
-            img.put(x, y, 40, 40, 40);
+            img.grey(x, y, 40);
         const std::string label = formatNumber(t);
         drawText(img, x - textWidth(label, 2) / 2, kTop + plotH + 9, label, 2, 40);
     }
@@ -276,8 +290,8 @@ int main(int argc, char** argv)
         const int x = kLeft + static_cast<int>(std::lround(t / seconds * plotW));
         for (int y = kTop; y < kTop + plotH; ++y)
             if ((y / 6) % 2 == 0) {
-                img.put(x, y, 255, 255, 255);
-                img.put(x + 1, y, 30, 30, 30);
+                img.grey(x, y, 255);
+                img.grey(x + 1, y, 30);
             }
         const std::string label = formatNumber(t);
         drawText(img, x - textWidth(label, 2) / 2, kTop - 12, label, 2, 20);
