@@ -58,7 +58,7 @@ struct Cursor {
     }
 
     // "%d": sign and digits; a value beyond 32 bits saturates (and then names no element).
-    bool readInt(int& value)
+    inline __attribute__((always_inline)) bool readInt(int& value)
     {
         if (!skipSpace())
             return false;
@@ -127,7 +127,7 @@ int formArity(FaceForm form)
 // One vertex with the face form's pattern: "%d//%d", "%d/%d/%d", "%d/%d" or
 // "%d". Returns how many numbers it converted; the cursor stops where the
 // pattern stopped matching. Values land in (position, texcoord, normal).
-int readCorner(Cursor& in, FaceForm form, int out[3])
+inline int readCorner(Cursor& in, FaceForm form, int out[3])
 {
     if (!in.readInt(out[0]))
         return 0;
@@ -168,18 +168,20 @@ FaceForm readFace(Cursor& in, std::vector<FaceCorner>& corners)
     in.token(tok, size);
     Cursor word{tok, tok + size};
 
-    FaceForm form = FaceForm::Position;
-    int scratch[3];
-    if (std::string_view(tok, size).find("//") != std::string_view::npos)
-        form = FaceForm::PositionNormal;
-    else if (Cursor probe = word; readCorner(probe, FaceForm::Full, scratch) == 3)
-        form = FaceForm::Full;
-    else if (Cursor probe2 = word; readCorner(probe2, FaceForm::PositionTexcoord, scratch) == 2)
-        form = FaceForm::PositionTexcoord;
-
-    const int arity = formArity(form);
+    // "%d/%d" converts two numbers exactly when "%d/%d/%d" converts at least two
+    // (and "%d" one when it converts one), so one full read decides the form and
+    // gives the first vertex; only the "//" form reads the token again.
     FaceCorner corner{{0, 0, 0}, false};
-    corner.complete = readCorner(word, form, corner.index) == arity;
+    FaceForm form;
+    if (std::string_view(tok, size).find("//") != std::string_view::npos) {
+        form = FaceForm::PositionNormal;
+        corner.complete = readCorner(word, form, corner.index) == 2;
+    } else {
+        int converted = readCorner(word, FaceForm::Full, corner.index);
+        form = converted == 3 ? FaceForm::Full : (converted == 2 ? FaceForm::PositionTexcoord : FaceForm::Position);
+        corner.complete = converted >= 1;
+    }
+    const int arity = formArity(form);
     corners.push_back(corner);
     for (int k = 0;; ++k) {
         FaceCorner next{{0, 0, 0}, false};
