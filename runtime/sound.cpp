@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 struct SoundSample {
@@ -28,6 +29,9 @@ struct SoundLibrary {
     std::unique_ptr<sound_mixer> mixer;
     SoundOutput* output = nullptr; // null in Pulled mode
     std::vector<std::unique_ptr<SoundSample>> samples;
+    // Loads may run on several threads at once (start-up decodes its two tracks
+    // side by side); the list of samples is the only state they share.
+    std::mutex samplesLock;
 };
 
 SoundLibrary g_sound;
@@ -36,6 +40,7 @@ bool loopsIn(unsigned mode) { return (mode & (FSOUND_LOOP_NORMAL | FSOUND_LOOP_B
 
 bool knownSample(const SoundSample* sample) {
     if (!sample) return false;
+    std::lock_guard<std::mutex> hold(g_sound.samplesLock);
     for (const auto& s : g_sound.samples) {
         if (s.get() == sample) return true;
     }
@@ -90,6 +95,7 @@ SoundSample* FSOUND_Sample_Load(int /*index*/, const char* path, unsigned mode, 
         return nullptr;
     }
     sample->loop = loopsIn(mode) && !(mode & FSOUND_LOOP_OFF);
+    std::lock_guard<std::mutex> hold(g_sound.samplesLock);
     g_sound.samples.push_back(std::move(sample));
     return g_sound.samples.back().get();
 }
