@@ -28,6 +28,12 @@ TEST(Random, FirstValuesAfterSeeding)
     for (int value : expectedSeed1)
         EXPECT_EQ(rng::rand(), value);
 
+    // The noise texture's seed (values worked out by hand with Python).
+    rng::srand(24234234);
+    const int expectedNoiseSeed[] = {4129, 17637, 8145, 4185, 13322, 15754, 1542, 30089};
+    for (int value : expectedNoiseSeed)
+        EXPECT_EQ(rng::rand(), value);
+
     for (uint32_t seed : {24234234u, 123456u, 42323u, 0u, 0xFFFFFFFFu}) {
         rng::srand(seed);
         uint64_t reference = seed;
