@@ -63,6 +63,20 @@ void drawPanel(int, double angle, double scaleX, double scaleY)
     unitQuad(u, v);
 }
 
+void drawQuad(float x0, float y0, float x1, float y1, float texScale)
+{
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0);
+    glVertex3f(x0, y0, 0);
+    glTexCoord2f(texScale, 0);
+    glVertex3f(x1, y0, 0);
+    glTexCoord2f(texScale, texScale);
+    glVertex3f(x1, y1, 0);
+    glTexCoord2f(0, texScale);
+    glVertex3f(x0, y1, 0);
+    glEnd();
+}
+
 void resetDrawState()
 {
     glDisable(GL_BLEND);

@@ -16,5 +16,9 @@ void drawPanel(int reserved, double angle, double scaleX, double scaleY);
 // Blending, lighting, colour material, light 0, 2-D texturing and fog off; colour white.
 void resetDrawState();
 
+// An axis-aligned quad in the z = 0 plane from (x0, y0) to (x1, y1), corners in
+// the order of the sprite's quad, texture coordinates from (0, 0) to (s, s).
+void drawQuad(float x0, float y0, float x1, float y1, float texScale);
+
 // Linear magnification and minification on the texture bound to GL_TEXTURE_2D.
 void setLinearFilter();

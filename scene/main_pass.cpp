@@ -208,16 +208,7 @@ void part_start::mainPass(DemoContext& ctx)
     shaders.setUniform3f(materialProgram, "ScreenSize", static_cast<float>(W), static_cast<float>(H), 0);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glBegin(GL_QUADS);
-    glTexCoord2f(0, 0);
-    glVertex3f(-1, -1, 0);
-    glTexCoord2f(30, 0);
-    glVertex3f(1, -1, 0);
-    glTexCoord2f(30, 30);
-    glVertex3f(1, 1, 0);
-    glTexCoord2f(0, 30);
-    glVertex3f(-1, 1, 0);
-    glEnd();
+    drawQuad(-1, -1, 1, 1, 30); // the paper repeats 30 times across the sheet
     shaders.useNoProgram();
     glPopMatrix();
 
@@ -331,16 +322,7 @@ void part_start::mainPass(DemoContext& ctx)
         glRotatef(static_cast<float>(wobble - 48), 0, 0, 1);
         glTranslatef(-0.2369321f, -0.6293569f, 0);
         glScalef(1.3756717f, 1, 1);
-        glBegin(GL_QUADS);
-        glTexCoord2f(0, 0);
-        glVertex3f(0, 0, 0);
-        glTexCoord2f(1, 0);
-        glVertex3f(1, 0, 0);
-        glTexCoord2f(1, 1);
-        glVertex3f(1, 1, 0);
-        glTexCoord2f(0, 1);
-        glVertex3f(0, 1, 0);
-        glEnd();
+        drawQuad(0, 0, 1, 1, 1);
         glPopMatrix();
     }
 

@@ -49,20 +49,6 @@ void lerpCamera(Vec3& eye, Vec3& target, Vec3& up, const Vec3& toEye, const Vec3
     up = add(up, scale(sub(toUp, up), f));
 }
 
-void unitQuad()
-{
-    glBegin(GL_QUADS);
-    glTexCoord2f(0, 0);
-    glVertex3f(-1, -1, 0);
-    glTexCoord2f(1, 0);
-    glVertex3f(1, -1, 0);
-    glTexCoord2f(1, 1);
-    glVertex3f(1, 1, 0);
-    glTexCoord2f(0, 1);
-    glVertex3f(-1, 1, 0);
-    glEnd();
-}
-
 // A neutral 1-D texture: a soft ramp, so a program that reads it sees a smooth,
 // spectrum-like shape instead of an unbound sampler.
 uint32_t makeDspTexture()
@@ -183,7 +169,7 @@ void part_start::draw(double& frameDelta, DemoContext& ctx, FrameInput& frame)
                 glTranslatef(static_cast<float>(c * 9 * 0.0625), static_cast<float>(r), 0);
                 glScalef(0.0625f, 0.11111111f, 0);
                 glScalef(size, size, 0);
-                unitQuad();
+                drawQuad(-1, -1, 1, 1, 1);
                 glPopMatrix();
             }
         }
@@ -263,7 +249,7 @@ void part_start::holesPass(DemoContext& ctx)
     glTranslatef(13.1075f, 4.06f, 0);
     glRotatef(90, 0, 0, 1);
     if (t < 160)
-        unitQuad();
+        drawQuad(-1, -1, 1, 1, 1);
     glPopMatrix();
 
     // Groups of blots. A translation after a blot inside the same bracket is
