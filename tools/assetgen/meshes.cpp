@@ -316,7 +316,7 @@ Mesh buildSolid()
     cyclic(n, 0, 1 / phi, phi, false, true, true);
     cyclic(n, 0, 0, 1, false, false, true);                    // squares
     cyclic(n, 0.5, phi / 2, phi * phi / 2, true, true, true);
-    cyclic(n, 0, 1, phi, false, true, true);                   // pentagons
+    cyclic(n, 0, phi, 1, false, true, true);                   // pentagons
     std::vector<V3> unique;
     for (V3 a : n) {
         bool seen = false;
