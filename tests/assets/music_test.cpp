@@ -308,6 +308,16 @@ TEST(Lanternsong, DecodesToItsLengthWithHeadroomAndFollowsTheSectionPlan)
         }
         EXPECT_NEAR(got, planned, 2.5);
     }
+    // Where a section swells or fades, its second half is louder or quieter than its first.
+    for (size_t i = 0; i < measured.size(); ++i) {
+        if (std::fabs(sections[i].swellDb) < 3.0f)
+            continue;
+        const double a = sectionStart(static_cast<int>(i)), z = std::min(sectionEnd(static_cast<int>(i)), kSongFadeStart);
+        const double change = rmsDb(audio, (a + z) / 2, z - 0.25) - rmsDb(audio, a + 0.75, (a + z) / 2);
+        std::printf("section %-11s second half against first: %+5.2f dB (swell %+4.1f dB)\n", sections[i].name,
+                    change, sections[i].swellDb);
+        EXPECT_GT(change * (sections[i].swellDb > 0 ? 1 : -1), 1.0) << sections[i].name << ": " << change << " dB";
+    }
     // Percussion arrives with the long middle section: its brushes and shakers lift
     // the high band against the fuller section before it.
     const int journey = 5, themeFull = 2;

@@ -98,11 +98,18 @@ struct EventBuilder {
     std::vector<NoteEvent> events;
     NoiseSource human{kHumanSeed};
     uint32_t nextSeed = 1;
+    double from = 0.0, to = 1.0; // the section being built
+    float swellDb = 0.0f;
 
     void add(double seconds, Instrument inst, double note, float velocity, float pan, double holdSeconds,
              float cutoff = 0.0f, DrumKind drum = DrumKind::kKick)
     {
         const int frame = std::max(0, toFrame(seconds));
+        // The section's swell moves every velocity (and the pad's brightness) along a
+        // straight line in dB, centred on the section's middle.
+        const float along = static_cast<float>(std::clamp((seconds - from) / (to - from), 0.0, 1.0)) - 0.5f;
+        velocity *= dbToGain(swellDb * along);
+        cutoff *= dbToGain(swellDb * along);
         events.push_back({frame, inst, note, std::clamp(velocity, 0.0f, 1.0f), pan,
                           std::max(1, toFrame(holdSeconds)), cutoff, drum, nextSeed++ * 2654435761u});
     }
@@ -121,6 +128,9 @@ void buildSection(EventBuilder& b, int index, double& centre)
     const char* bassText = std::string(s.bass) == "-" ? nullptr : findPattern(bassPatterns(), s.bass);
     const std::vector<std::string> bassBars = splitBars(bassText ? bassText : "");
     const std::vector<std::string> drumNames = splitWords(s.drums);
+    b.from = start;
+    b.to = sectionEnd(index);
+    b.swellDb = s.swellDb;
 
     // Melody: the phrases' eighth-note tokens laid end to end.
     std::vector<std::string> melody;

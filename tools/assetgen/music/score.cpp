@@ -12,24 +12,24 @@ namespace {
 // clang-format off
 const std::vector<ScoreSection> kSections = {
 //  name          start bars  chords, one per bar
-//                arp       melody                  bass      drums                piano  lead   pad    bass   drums  pad Hz  plan dB
+//                arp       melody                  bass      drums                piano  lead   pad    bass   drums  pad Hz swell  plan dB
   {"opening",       0.0,  8, "Fmaj7 Am7 Bbmaj7 Csus4 Fmaj7 Am7 Bbmaj7 C",
-                  "sparse", "-",                    "-",      "-",                 0.50f, 0.00f, 0.22f, 0.00f, 0.00f,  900,  -9.5f},
+                  "sparse", "-",                    "-",      "-",                 0.50f, 0.00f, 0.22f, 0.00f, 0.00f,  900,  2.0f,  -9.5f},
   {"theme",        31.9,  8, "Dm7 Bbmaj7 F C Dm7 Bbmaj7 Gm7 Csus4",
-                  "gentle", "themeA",               "whole",  "-",                 0.42f, 0.56f, 0.32f, 0.46f, 0.00f, 1400,  -4.0f},
+                  "gentle", "themeA",               "whole",  "-",                 0.42f, 0.56f, 0.32f, 0.46f, 0.00f, 1400,  1.0f,  -4.0f},
   {"theme-full",   62.2,  8, "Dm7 Bbmaj7 F C/E Dm7 Gm7 Bbmaj7 C",
-                  "flow",   "themeB",               "half",   "-",                 0.54f, 0.72f, 0.42f, 0.58f, 0.00f, 2000,  -2.0f},
+                  "flow",   "themeB",               "half",   "-",                 0.54f, 0.72f, 0.42f, 0.58f, 0.00f, 2000,  0.0f,  -2.0f},
   {"breath",       92.5,  3, "Bbmaj7 Gm9 A7sus4",
-                  "breath", "breath",               "-",      "-",                 0.34f, 0.40f, 0.30f, 0.00f, 0.00f,  800,  -8.0f},
+                  "breath", "breath",               "-",      "-",                 0.34f, 0.40f, 0.30f, 0.00f, 0.00f,  800, -2.0f,  -7.0f},
   {"rise",        105.7,  5, "Dm7 Bbmaj7 F/A Gm7 Csus4",
-                  "rise",   "rise",                 "pulse",  "-",                 0.50f, 0.55f, 0.46f, 0.48f, 0.00f, 1600,  -2.0f},
+                  "rise",   "rise",                 "pulse",  "-",                 0.50f, 0.55f, 0.46f, 0.48f, 0.00f, 1600,  5.0f,  -2.5f},
   {"journey",     123.5, 24, "Dm7 Bbmaj7 F C Dm7 Bbmaj7 Gm7 C  Bbmaj7 C Am7 Dm7 Gm7 C Fmaj7 Fmaj7  "
                              "Dm7 Bbmaj7 F C/E Gm7 Bbmaj7 Csus4 C",
-                  "ripple", "themeA bridge themeB", "groove", "light hushed full", 0.60f, 0.80f, 0.50f, 0.68f, 0.75f, 2400,   0.0f},
+                  "ripple", "themeA bridge themeB", "groove", "light hushed full", 0.60f, 0.80f, 0.50f, 0.68f, 0.75f, 2400,  0.0f,   0.0f},
   {"homeward",    215.1,  8, "Fmaj7 Am7 Bbmaj7 C Fmaj7 Am7 Bbmaj7 Fmaj7",
-                  "sparse", "home",                 "whole",  "-",                 0.42f, 0.48f, 0.32f, 0.32f, 0.00f, 1100,  -5.0f},
+                  "sparse", "home",                 "whole",  "-",                 0.42f, 0.48f, 0.32f, 0.32f, 0.00f, 1100, -4.0f,  -5.0f},
   {"close",       245.1,  1, "Fmaj9",
-                  "close",  "-",                    "whole",  "-",                 0.36f, 0.00f, 0.30f, 0.28f, 0.00f,  900, -14.0f},
+                  "close",  "-",                    "whole",  "-",                 0.36f, 0.00f, 0.30f, 0.28f, 0.00f,  900,  0.0f, -14.0f},
 };
 
 const std::vector<NamedPattern> kArps = {

@@ -21,6 +21,7 @@ struct ScoreSection {
     const char* drums;     // drum patterns (kDrumPatterns), one per eight bars, or "-"
     float piano, lead, pad, bassLevel, drumLevel; // 0..1 loudness of each instrument
     float padCutoffHz;     // where the pad's lowpass sits (brightness of the section)
+    float swellDb;         // velocities rise (or fall) by this much from the section's start to its end
     float plannedDb;       // intended RMS relative to the loudest section
 };
 
