@@ -218,6 +218,45 @@ TEST(Synth, VoicesPlayInTune)
     }
 }
 
+TEST(Synth, NotesStartOnTheirFrameWhateverTheBlockEdges)
+{
+    // A note may be due anywhere in a block, including on its last frame or exactly
+    // at its end; it must sound from that frame on, never before and never be lost.
+    constexpr int kBlock = 64;
+    for (int delay : {0, 1, kBlock - 1, kBlock, kBlock + 5, 3 * kBlock}) {
+        for (int kind = 0; kind < 4; ++kind) {
+            std::vector<float> left(8 * kBlock, 0.0f), right(8 * kBlock, 0.0f);
+            pluck_voice pluck;
+            pad_voice pad;
+            bass_voice bass;
+            drum_voice drum;
+            switch (kind) {
+            case 0: pluck.start(60, 0.8f, 0.0f, delay, kRate, 3); break;
+            case 1: pad.start(60, 0.8f, 2000.0f, Envelope{0.001f, 0.1f, 0.8f, 0.1f}, delay, kRate, 3); break;
+            case 2: bass.start(48, 0.8f, delay, kRate); break;
+            case 3: drum.start(DrumKind::kBrush, 0.8f, 0.0f, delay, 3); break;
+            }
+            for (int b = 0; b < 8; ++b) {
+                float* l = &left[b * kBlock];
+                float* r = &right[b * kBlock];
+                switch (kind) {
+                case 0: pluck.render(l, r, kBlock); break;
+                case 1: pad.render(l, r, kBlock); break;
+                case 2: bass.render(l, r, kBlock); break;
+                case 3: drum.render(l, r, kBlock); break;
+                }
+            }
+            int first = -1;
+            for (int i = 0; i < static_cast<int>(left.size()) && first < 0; ++i)
+                if (left[i] != 0.0f || right[i] != 0.0f)
+                    first = i;
+            // The first frame of a note may be an exact zero (a sine at phase 0).
+            EXPECT_GE(first, delay) << "voice " << kind << ", delay " << delay;
+            EXPECT_LE(first, delay + 2) << "voice " << kind << ", delay " << delay;
+        }
+    }
+}
+
 TEST(Synth, LimiterHoldsTheCeilingAndLeavesQuietPassagesAlone)
 {
     StereoBuffer b;

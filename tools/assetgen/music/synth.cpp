@@ -268,8 +268,11 @@ void pad_voice::render(float* left, float* right, int frames)
 {
     int i = 0;
     if (delay_ > 0) {
+        // A note due exactly at the end of this block starts with the next one.
         if (delay_ >= frames) {
             delay_ -= frames;
+            if (delay_ == 0)
+                env_.start(shape_);
             return;
         }
         i = delay_;
@@ -311,6 +314,10 @@ void pad_voice::render(float* left, float* right, int frames)
 // ---------------------------------------------------------------------------
 // Bass
 
+namespace {
+const Envelope kBassShape{0.012f, 0.9f, 0.55f, 0.25f};
+}
+
 void bass_voice::start(double note, float velocity, int delayFrames, int holdFrames)
 {
     step_ = midiToHz(note) / kSampleRate;
@@ -321,7 +328,7 @@ void bass_voice::start(double note, float velocity, int delayFrames, int holdFra
     hold_ = holdFrames;
     env_.stage = EnvelopeState::kIdle;
     if (delay_ == 0)
-        env_.start(Envelope{0.012f, 0.9f, 0.55f, 0.25f});
+        env_.start(kBassShape);
 }
 
 void bass_voice::render(float* left, float* right, int frames)
@@ -330,11 +337,13 @@ void bass_voice::render(float* left, float* right, int frames)
     if (delay_ > 0) {
         if (delay_ >= frames) {
             delay_ -= frames;
+            if (delay_ == 0)
+                env_.start(kBassShape);
             return;
         }
         i = delay_;
         delay_ = 0;
-        env_.start(Envelope{0.012f, 0.9f, 0.55f, 0.25f});
+        env_.start(kBassShape);
     }
     for (; i < frames && env_.stage != EnvelopeState::kIdle; ++i) {
         if (hold_-- == 0)
