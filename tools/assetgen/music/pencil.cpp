@@ -15,9 +15,9 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr int kControlBlock = 32;           // frames per control step (filter centres, pan)
 constexpr double kRunInSeconds = 6.0;       // longer than any filter or reverb memory
 constexpr uint32_t kStrokeSeed = 4711u;
-constexpr float kBodyDb = -8.0f;    // 99.9th percentile of the scratching
-constexpr float kKneeDb = -7.0f;    // soft knee starts here
-constexpr float kPeakDb = -3.0f;    // and never goes past this
+constexpr float kBodyDb = -7.0f;    // 99.9th percentile of the scratching
+constexpr float kKneeDb = -6.5f;    // soft knee starts here
+constexpr float kPeakDb = -3.5f;    // and never goes past this
 
 // Paper resonances: centre (Hz), Q, level.
 constexpr float kPaperModes[4][3] = {
