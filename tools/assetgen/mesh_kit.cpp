@@ -331,6 +331,20 @@ void orderFacesAround(Mesh& m, V3 axis, V3 centre, int bands, bool highFirst)
     orderByKeys(m, along, angle, bands, highFirst);
 }
 
+void orderFacesRadial(Mesh& m, V3 axis, V3 centre, int sectors)
+{
+    axis = unit3(axis);
+    V3 u = unit3(cross3(axis, std::fabs(axis.x) < 0.9 ? v3(1, 0, 0) : v3(0, 0, 1)));
+    V3 w = cross3(axis, u);
+    std::vector<double> angle, radius;
+    for (int i = 0; i < static_cast<int>(m.faces.size()); ++i) {
+        V3 c = faceCentre(m, i) - centre;
+        angle.push_back(std::atan2(dot3(c, w), dot3(c, u)));
+        radius.push_back(len3(c - axis * dot3(c, axis)));
+    }
+    orderByKeys(m, angle, radius, sectors, false);
+}
+
 void dropUnusedVertices(Mesh& m)
 {
     // Renumbers vertices by first use, so the file reads in drawing order too.

@@ -86,6 +86,9 @@ V3 faceCentre(const Mesh& m, int face);
 void orderFaces(Mesh& m, V3 axis, V3 sweep, int bands, bool highFirst);
 // The same with the sweep given as the angle about `axis` around `centre`.
 void orderFacesAround(Mesh& m, V3 axis, V3 centre, int bands, bool highFirst);
+// Sectors by angle about `axis`, each swept outwards then inwards by distance from
+// the axis: limbs that radiate from a body are drawn one at a time.
+void orderFacesRadial(Mesh& m, V3 axis, V3 centre, int sectors);
 void dropUnusedVertices(Mesh& m);
 
 // ---- files ----

@@ -166,27 +166,34 @@ void cyclic(std::vector<V3>& out, double a, double b, double c, bool signA, bool
 // the middle of the camera's pan target; each half is ordered crown to chin.
 Mesh buildFaces()
 {
+    // Features are sculpted larger than life so they survive the coarse grid.
     auto head = [](V3 p) {
-        double d = sdEllipsoid(p, v3(0, 0.35, -0.1), v3(0.82, 1.0, 1.0));             // cranium
-        d = smin(d, sdEllipsoid(p, v3(0, -0.25, 0.22), v3(0.6, 0.78, 0.72)), 0.3);    // face
-        d = smin(d, sdEllipsoid(p, v3(0, -0.8, 0.45), v3(0.28, 0.2, 0.24)), 0.25);    // chin
-        d = smin(d, sdRoundCone(p, v3(0, 0.12, 0.8), v3(0, -0.22, 1.02), 0.07, 0.12), 0.12); // nose
-        d = smin(d, sdCapsule(p, v3(-0.38, 0.3, 0.74), v3(0.38, 0.3, 0.74), 0.09), 0.15); // brow
+        double d = sdEllipsoid(p, v3(0, 0.3, -0.15), v3(0.78, 0.95, 0.95));            // cranium
+        d = smin(d, sdEllipsoid(p, v3(0, -0.2, 0.25), v3(0.6, 0.85, 0.7)), 0.3);        // face
+        d = smin(d, sdEllipsoid(p, v3(0, -0.75, 0.35), v3(0.38, 0.25, 0.32)), 0.25);    // jaw
+        d = smin(d, sdSphere(p, v3(0, -0.88, 0.62), 0.17), 0.15);                       // chin
+        d = smin(d, sdRoundCone(p, v3(0, 0.2, 0.82), v3(0, -0.22, 1.12), 0.09, 0.15), 0.1); // nose
         for (int s = -1; s <= 1; s += 2) {
-            d = ssub(d, sdSphere(p, v3(0.3 * s, 0.12, 0.86), 0.17), 0.08);           // socket
-            d = std::min(d, sdEllipsoid(p, v3(0.3 * s, 0.12, 0.74), v3(0.13, 0.1, 0.1))); // eyeball
-            d = smin(d, sdEllipsoid(p, v3(0.84 * s, 0.05, -0.05), v3(0.1, 0.24, 0.15)), 0.08); // ear
-            d = smin(d, sdSphere(p, v3(0.38 * s, -0.2, 0.72), 0.16), 0.2);          // cheek
+            d = smin(d, sdSphere(p, v3(0.1 * s, -0.25, 1.0), 0.09), 0.05);             // nostril
+            d = smin(d, sdCapsule(p, v3(0.12 * s, 0.3, 0.8), v3(0.48 * s, 0.27, 0.62), 0.1), 0.12); // brow
+            d = ssub(d, sdSphere(p, v3(0.3 * s, 0.07, 0.88), 0.2), 0.07);              // eye socket
+            d = std::min(d, sdEllipsoid(p, v3(0.3 * s, 0.07, 0.74), v3(0.15, 0.11, 0.12))); // eye
+            d = smin(d, sdSphere(p, v3(0.42 * s, -0.12, 0.62), 0.2), 0.2);             // cheekbone
+            d = smin(d, sdEllipsoid(p, v3(0.8 * s, 0.02, -0.08), v3(0.1, 0.26, 0.17)), 0.08); // ear
         }
-        d = smin(d, sdEllipsoid(p, v3(0, -0.43, 0.9), v3(0.2, 0.06, 0.09)), 0.05);    // upper lip
-        d = smin(d, sdEllipsoid(p, v3(0, -0.55, 0.87), v3(0.17, 0.065, 0.09)), 0.05); // lower lip
-        d = ssub(d, sdCapsule(p, v3(-0.16, -0.49, 0.99), v3(0.16, -0.49, 0.99), 0.025), 0.02);
-        d = smin(d, sdSphere(p, v3(0, 0.75, -0.95), 0.36), 0.15);                      // hair bun
-        d = smin(d, sdCapsule(p, v3(0, -0.6, -0.15), v3(0, -1.9, -0.25), 0.4), 0.2);  // neck
+        d = smin(d, sdEllipsoid(p, v3(0, -0.5, 0.95), v3(0.24, 0.08, 0.11)), 0.05);   // upper lip
+        d = smin(d, sdEllipsoid(p, v3(0, -0.64, 0.92), v3(0.2, 0.08, 0.1)), 0.05);    // lower lip
+        d = ssub(d, sdCapsule(p, v3(-0.2, -0.57, 1.04), v3(0.2, -0.57, 1.04), 0.03), 0.02);
+        // Hair: a cap over the crown and back with a hairline, and a bun.
+        double hair = sdEllipsoid(p, v3(0, 0.42, -0.2), v3(0.84, 0.95, 0.99));
+        hair = std::max(hair, std::max(0.12 - p.y + 0.3 * std::max(p.z, 0.0), p.z - 0.6));
+        d = smin(d, hair, 0.05);
+        d = smin(d, sdSphere(p, v3(0, 0.72, -0.95), 0.4), 0.12);
+        d = smin(d, sdCapsule(p, v3(0, -0.6, -0.15), v3(0, -1.9, -0.25), 0.38), 0.2);  // neck
         return std::max(d, -(p.y + 1.75));
     };
-    Mesh a = polygonise(head, v3(-1.1, -1.85, -1.45), v3(1.1, 1.45, 1.25), 860);
-    transform(a, [](V3 p) { return rotY(p, -55 * kDeg) + v3(-1.6, 1.2, 0); });
+    Mesh a = polygonise(head, v3(-1.0, -1.8, -1.45), v3(1.0, 1.35, 1.3), 1300);
+    transform(a, [](V3 p) { return rotY(p, -45 * kDeg) + v3(-1.6, 1.2, 0); });
     orderFaces(a, v3(0, 1, 0), v3(1, 0, 0), 30, true);
     Mesh b = a;
     mirrorX(b);
@@ -440,7 +447,7 @@ Mesh buildWoman()
         d = smin(d, skirt, 0.2);
         return d;
     };
-    Mesh m = polygonise(f, v3(-1.6, -4.1, -1.4), v3(1.6, 4.0, 1.5), 1500);
+    Mesh m = polygonise(f, v3(-1.6, -4.1, -1.4), v3(1.6, 4.0, 1.5), 4800);
     orderFacesAround(m, v3(0, 1, 0), v3(0, 0, 0), 40, true);
     return m;
 }
@@ -475,7 +482,7 @@ Mesh buildBird()
         d = smin(d, wing, 0.25);
         return d * k;
     };
-    Mesh m = polygonise(f, v3(-4.3 * k, -0.8 * k, -3.3 * k), v3(4.3 * k, 1.0 * k, 2.8 * k), 8000);
+    Mesh m = polygonise(f, v3(-4.3 * k, -0.8 * k, -3.3 * k), v3(4.3 * k, 1.0 * k, 2.8 * k), 5000);
     orderFaces(m, v3(1, 0, 0), v3(0, 0, 1), 60, false);
     return m;
 }
@@ -500,7 +507,7 @@ Mesh buildTorus()
 
 // A skeleton hand: wrist at the origin, fingers along +y to about 6.5 units, palm
 // facing +z. The scene turns it upside down (fingers hanging) and scales it 0.22;
-// the list runs fingertips to wrist so its 60 bands fall apart finger by finger.
+// the list runs forearm, wrist, then each finger from knuckle to tip.
 Mesh buildSkeletonHand()
 {
     Mesh m;
@@ -540,8 +547,7 @@ Mesh buildSkeletonHand()
     addBone(m, t0, t1, 0.17, sides);
     addBone(m, t1 + unit3(t2 - t1) * 0.08, t2, 0.15, sides);
     addBone(m, t2 + unit3(t3 - t2) * 0.08, t3, 0.13, sides);
-    orderFaces(m, v3(0, 1, 0), v3(1, 0, 0), 60, true);
-    return m;
+    return m; // bone by bone, ring by ring: the 60 bands come apart as single bones
 }
 
 // The worm's head: a caterpillar's round head with big eyes, mandibles and
@@ -575,8 +581,8 @@ double antBody(V3 p, bool zUp)
     d = smin(d, sdSphere(p, v3(0, -0.7, 0.12), 0.16), 0.12);                 // petiole
     d = smin(d, sdEllipsoid(p, v3(0, -1.55, 0.3), v3(0.55, 0.8, 0.5)), 0.15); // gaster
     for (int s = -1; s <= 1; s += 2) {
-        d = smin(d, sdCapsule(p, v3(0.2 * s, 1.2, 0.35), v3(0.55 * s, 1.7, 0.55), 0.05), 0.05);  // antenna
-        d = smin(d, sdCapsule(p, v3(0.55 * s, 1.7, 0.55), v3(0.75 * s, 2.15, 0.4), 0.045), 0.03);
+        d = smin(d, sdCapsule(p, v3(0.2 * s, 1.2, 0.35), v3(0.55 * s, 1.7, 0.55), 0.08), 0.05);  // antenna
+        d = smin(d, sdCapsule(p, v3(0.55 * s, 1.7, 0.55), v3(0.75 * s, 2.15, 0.4), 0.07), 0.03);
         d = smin(d, sdRoundCone(p, v3(0.15 * s, 1.3, 0.12), v3(0.05 * s, 1.5, 0.1), 0.09, 0.04), 0.04); // mandible
     }
     return d;
@@ -614,8 +620,10 @@ Mesh antPart(int part, bool zUp, int target)
     V3 lo = zUp ? v3(-1.9, -2.5, -0.6) : v3(-1.9, -0.6, -2.5);
     V3 hi = zUp ? v3(1.9, 2.3, 0.9) : v3(1.9, 0.9, 2.3);
     Mesh m = polygonise(f, lo, hi, target);
-    if (zUp)
-        orderFaces(m, v3(0, 1, 0), v3(1, 0, 0), 12, true);
+    if (zUp && part == 0)
+        orderFacesAround(m, v3(0, 1, 0), v3(0, 0, 0), 24, true); // rings, head to gaster
+    else if (zUp)
+        orderFacesRadial(m, v3(0, 0, 1), v3(0, 0, 0), 36); // one leg after another
     return m;
 }
 

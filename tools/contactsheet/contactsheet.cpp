@@ -6,6 +6,7 @@
 // opacity is 0.8 x 3 x the stroke width. Every texture is decoded with the
 // show's JPEG decoder. Labels use DejaVu Sans through FreeType when it is there.
 #include "formats/jpeg_decoder.h"
+#include "formats/obj_mesh.h"
 #include "render/vecmath.h"
 #include "scene/part_start.h"
 #include "scene/poly_mesh.h"
@@ -17,6 +18,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -196,7 +198,7 @@ struct Call {
 };
 
 struct Panel {
-    const char* file;
+    const char* file;    // several files are separated by '+', drawn with the same calls each
     const char* what;
     double time;
     float widthA;
@@ -276,10 +278,17 @@ std::vector<Panel> panels()
                             rotate(20 * (t - softStart(t - 156)), 0, 1, 0) * scaling(0.7) * scaling(grow),
                         true, 1.7);
          }},
-        {"newobjects/ant_Kormos.obj", "ant body", 160.0, 1.0f, false, false, none, antPart(14)},
-        {"newobjects/ant_Podi1.obj", "ant legs, one side", 160.0, 1.0f, false, false, none, antPart(15)},
-        {"newobjects/ant_Podi2.obj", "ant legs, other side", 160.0, 1.0f, false, false, none, antPart(16)},
-        {"newobjects/skeletonhand2.obj", "skeleton hand, 60 bands", 190.0, 1.0f, false, false, none,
+        {"newobjects/ant_Kormos.obj+newobjects/ant_Podi1.obj+newobjects/ant_Podi2.obj", "walking ant: body, legs, legs",
+         160.0, 1.0f, false, false, none, [antPart](double t) {
+             // One ant, its three meshes in the order the scene draws them.
+             std::vector<Call> c;
+             for (int slot : {14, 15, 16}) {
+                 std::vector<Call> part = antPart(slot)(t);
+                 c.push_back(part[0]);
+             }
+             return c;
+         }},
+        {"newobjects/skeletonhand2.obj", "skeleton hand, 60 bands", 183.0, 1.0f, false, false, none,
          [](double t) {
              std::vector<Call> c;
              for (int i = 0; i < 60; ++i)
@@ -361,6 +370,74 @@ void drawPicture(Canvas& canvas, const Picture& pic, int x0, int y0, int w, int 
         }
 }
 
+// A drawn mesh, read by the show's OBJ reader, flat-lit and depth-tested with
+// back faces culled (so a wrong winding shows as a hole), fitted into the box.
+void drawShadedMesh(Canvas& canvas, const std::string& path, const Matrix& view, int x0, int y0, int w, int h,
+                    size_t& triangles)
+{
+    ObjMesh mesh;
+    triangles = 0;
+    if (!mesh.load(path.c_str(), false))
+        return;
+    triangles = static_cast<size_t>(mesh.triangleCount);
+    std::vector<Vec3> pos(mesh.vertices.size()), nrm(mesh.vertices.size());
+    double lo[2] = {1e9, 1e9}, hi[2] = {-1e9, -1e9};
+    for (size_t i = 0; i < mesh.vertices.size(); ++i) {
+        const MeshVertex& v = mesh.vertices[i];
+        const float* m = view.m;
+        pos[i] = makeVec3(m[0] * v.px + m[4] * v.py + m[8] * v.pz, m[1] * v.px + m[5] * v.py + m[9] * v.pz,
+                          m[2] * v.px + m[6] * v.py + m[10] * v.pz);
+        nrm[i] = makeVec3(m[0] * v.nx + m[4] * v.ny + m[8] * v.nz, m[1] * v.nx + m[5] * v.ny + m[9] * v.nz,
+                          m[2] * v.nx + m[6] * v.ny + m[10] * v.nz);
+        lo[0] = std::min(lo[0], double(pos[i].x)), hi[0] = std::max(hi[0], double(pos[i].x));
+        lo[1] = std::min(lo[1], double(pos[i].y)), hi[1] = std::max(hi[1], double(pos[i].y));
+    }
+    const double s = std::min((w - 20) / (hi[0] - lo[0]), (h - 20) / (hi[1] - lo[1]));
+    const double ox = x0 + (w - (hi[0] - lo[0]) * s) / 2, oy = y0 + (h - (hi[1] - lo[1]) * s) / 2;
+    std::vector<float> depth(size_t(w) * h, -1e30f);
+    Vec3 light = makeVec3(0.5f, 1.0f, 1.0f);
+    normalize(light);
+    for (size_t object = 0; object + 1 < mesh.objectStarts.size(); ++object) {
+        const float tone[3][3] = {{0.55f, 0.5f, 0.45f}, {0.45f, 0.5f, 0.55f}, {0.85f, 0.5f, 0.35f}};
+        const float* base = tone[(object + (mesh.objectStarts.size() == 2 ? 2 : 0)) % 3];
+        for (int t = mesh.objectStarts[object]; t < mesh.objectStarts[object + 1]; ++t) {
+            const uint32_t* idx = &mesh.triangleIndices[3 * size_t(t)];
+            double X[3], Y[3], Z[3];
+            for (int k = 0; k < 3; ++k) {
+                X[k] = ox + (pos[idx[k]].x - lo[0]) * s;
+                Y[k] = oy + (hi[1] - pos[idx[k]].y) * s;
+                Z[k] = pos[idx[k]].z;
+            }
+            // Counter-clockwise in a y-up view is clockwise in canvas rows (y down).
+            double area = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
+            if (area >= 0)
+                continue;
+            int bx0 = std::max(int(std::floor(std::min({X[0], X[1], X[2]}))), x0);
+            int bx1 = std::min(int(std::ceil(std::max({X[0], X[1], X[2]}))), x0 + w - 1);
+            int by0 = std::max(int(std::floor(std::min({Y[0], Y[1], Y[2]}))), y0);
+            int by1 = std::min(int(std::ceil(std::max({Y[0], Y[1], Y[2]}))), y0 + h - 1);
+            for (int y = by0; y <= by1; ++y)
+                for (int x = bx0; x <= bx1; ++x) {
+                    double cx = x + 0.5, cy = y + 0.5;
+                    double w0 = ((X[1] - cx) * (Y[2] - cy) - (X[2] - cx) * (Y[1] - cy)) / area;
+                    double w1 = ((X[2] - cx) * (Y[0] - cy) - (X[0] - cx) * (Y[2] - cy)) / area;
+                    double w2 = 1 - w0 - w1;
+                    if (w0 < 0 || w1 < 0 || w2 < 0)
+                        continue;
+                    float z = float(w0 * Z[0] + w1 * Z[1] + w2 * Z[2]);
+                    float& d = depth[size_t(y - y0) * w + (x - x0)];
+                    if (z <= d)
+                        continue;
+                    d = z;
+                    Vec3 n = add(add(scale(nrm[idx[0]], float(w0)), scale(nrm[idx[1]], float(w1))), scale(nrm[idx[2]], float(w2)));
+                    normalize(n);
+                    float lit = 0.25f + 0.75f * std::max(0.0f, dot(n, light));
+                    canvas.blend(x, y, base[0] * lit, base[1] * lit, base[2] * lit, 1);
+                }
+        }
+    }
+}
+
 bool writePng(const Canvas& c, const std::string& path)
 {
     FILE* f = std::fopen(path.c_str(), "wb");
@@ -400,7 +477,7 @@ int main(int argc, char** argv)
     const std::string dir = argv[1];
     const int cols = 4, panelW = 450, panelH = 330, margin = 44;
     const std::vector<Panel> list = panels();
-    const int meshRows = (static_cast<int>(list.size()) + cols - 1) / cols;
+    const int meshRows = (static_cast<int>(list.size()) + 2 + cols - 1) / cols;
     const int thumbH = 200, texTop = margin + meshRows * panelH + 40;
     Canvas canvas(cols * panelW, texTop + 2 * (thumbH + 46) + 10);
     Labeller label;
@@ -410,17 +487,34 @@ int main(int argc, char** argv)
     for (size_t i = 0; i < list.size(); ++i) {
         const Panel& p = list[i];
         const int px = static_cast<int>(i % cols) * panelW, py = margin + static_cast<int>(i / cols) * panelH;
-        PolyMesh mesh;
-        mesh.loadPolygons((dir + "/" + p.file).c_str());
-        if (p.reverse)
-            mesh.reversePolygons();
-        mesh.widthA = p.widthA;
-        mesh.light = p.light;
-        if (p.deform)
-            mesh.deform = strokeDeform;
+        std::vector<std::string> files;
+        for (std::string rest = p.file;;) {
+            size_t plus = rest.find('+');
+            files.push_back(rest.substr(0, plus));
+            if (plus == std::string::npos)
+                break;
+            rest = rest.substr(plus + 1);
+        }
+        std::vector<PolyMesh> meshes(files.size());
+        size_t polygons = 0;
+        for (size_t f = 0; f < files.size(); ++f) {
+            PolyMesh& mesh = meshes[f];
+            mesh.loadPolygons((dir + "/" + files[f]).c_str());
+            if (p.reverse)
+                mesh.reversePolygons();
+            mesh.widthA = p.widthA;
+            mesh.light = p.light;
+            if (p.deform)
+                mesh.deform = strokeDeform;
+            polygons += mesh.polygons.size();
+        }
         std::vector<PathSpline> strokes;
-        for (const Call& c : p.calls(p.time))
+        const std::vector<Call> calls = p.calls(p.time);
+        for (size_t k = 0; k < calls.size(); ++k) {
+            const Call& c = calls[k];
+            PolyMesh& mesh = meshes[files.size() > 1 ? k : 0];
             mesh.generateStrokesWithMatrix(c.modelview.m, p.time, strokes, c.hatch, c.density, c.step, c.from, c.to);
+        }
         std::vector<Vec3> pts;
         for (const PathSpline& s : strokes)
             pts.insert(pts.end(), s.points.begin(), s.points.begin() + s.count);
@@ -441,14 +535,38 @@ int main(int argc, char** argv)
                 drawLine(canvas, X(pts[k - 1]), Y(pts[k - 1]), X(pts[k]), Y(pts[k]), alpha);
             }
         }
-        const std::string name = std::string(p.file).substr(std::string(p.file).rfind('/') + 1);
+        std::string name;
+        for (const std::string& f : files)
+            name += (name.empty() ? "" : " + ") + f.substr(f.rfind('/') + 1);
         char line[200];
-        std::snprintf(line, sizeof line, "%s  %zu polygons", name.c_str(), mesh.polygons.size());
-        label.text(canvas, px + 14, py + 26, line, 15, 0.05f);
+        std::snprintf(line, sizeof line, "%s  %zu polygons", name.c_str(), polygons);
+        label.text(canvas, px + 14, py + 26, line, std::strlen(line) > 44 ? 12 : 15, 0.05f);
         std::snprintf(line, sizeof line, "%s; t = %.0f s: %zu points", p.what, p.time, pts.size());
         label.text(canvas, px + 14, py + panelH - 12, line, 12, 0.35f);
-        std::printf("%-20s %6zu polygons  t=%5.1f  %7zu stroke points\n", name.c_str(), mesh.polygons.size(), p.time,
-                    pts.size());
+        std::printf("%-20s %6zu polygons  t=%5.1f  %7zu stroke points\n", name.c_str(), polygons, p.time, pts.size());
+    }
+
+    // The two meshes the show draws as solids.
+    const struct {
+        const char* file;
+        const char* what;
+        Matrix view;
+    } solids[] = {
+        {"newobjects/GoodAnt.obj", "walking ant from above: legs, legs, body", rotate(180, 0, 0, 1) * rotate(90, 1, 0, 0)},
+        {"newobjects/vellumgood.obj", "tumbling acrobat, lit", rotate(40, 1, 0, 0) * rotate(35, 0, 1, 0)},
+    };
+    for (size_t k = 0; k < 2; ++k) {
+        const size_t i = list.size() + k;
+        const int px = static_cast<int>(i % cols) * panelW, py = margin + static_cast<int>(i / cols) * panelH;
+        canvas.fill(px + 6, py + 6, px + panelW - 6, py + panelH - 6, 0.985f, 0.975f, 0.95f);
+        size_t triangles = 0;
+        drawShadedMesh(canvas, dir + "/" + solids[k].file, solids[k].view, px + 15, py + 40, panelW - 30, panelH - 56,
+                       triangles);
+        const std::string f = solids[k].file;
+        char line[200];
+        std::snprintf(line, sizeof line, "%s  %zu triangles", f.substr(f.rfind('/') + 1).c_str(), triangles);
+        label.text(canvas, px + 14, py + 26, line, 15, 0.05f);
+        label.text(canvas, px + 14, py + panelH - 12, solids[k].what, 12, 0.35f);
     }
 
     const char* textures[] = {"paper.jpg",        "hole.jpg",         "stroke_D_1.jpg",     "stroke_D_1_ALPHA.jpg",
