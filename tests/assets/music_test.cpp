@@ -257,6 +257,43 @@ TEST(Synth, NotesStartOnTheirFrameWhateverTheBlockEdges)
     }
 }
 
+TEST(Synth, VoicesEndWithoutAClick)
+{
+    // Every voice is eventually switched off; whatever it still played then must be
+    // far below its peak, or each note's end would tick.
+    auto lastAgainstPeak = [](auto& voice) {
+        std::vector<float> left(256), right(256);
+        float peak = 0.0f, last = 0.0f;
+        for (int block = 0; block < 20 * kRate / 256 && voice.active(); ++block) {
+            std::fill(left.begin(), left.end(), 0.0f);
+            std::fill(right.begin(), right.end(), 0.0f);
+            voice.render(left.data(), right.data(), 256);
+            for (int i = 0; i < 256; ++i) {
+                const float v = std::max(std::fabs(left[i]), std::fabs(right[i]));
+                peak = std::max(peak, v);
+                if (v != 0.0f)
+                    last = v;
+            }
+        }
+        EXPECT_FALSE(voice.active());
+        return 20.0 * std::log10(last / peak + 1e-12);
+    };
+    for (DrumKind kind : {DrumKind::kKick, DrumKind::kBrush, DrumKind::kRim, DrumKind::kShaker}) {
+        drum_voice drum;
+        drum.start(kind, 1.0f, 0.0f, 0, 5);
+        EXPECT_LT(lastAgainstPeak(drum), -60.0) << "drum " << static_cast<int>(kind);
+    }
+    pluck_voice pluck;
+    pluck.start(52, 1.0f, 0.0f, 0, kRate / 2, 5);
+    EXPECT_LT(lastAgainstPeak(pluck), -60.0);
+    pad_voice pad;
+    pad.start(60, 1.0f, 2000.0f, Envelope{0.2f, 0.5f, 0.8f, 1.0f}, 0, kRate / 2, 5);
+    EXPECT_LT(lastAgainstPeak(pad), -60.0);
+    bass_voice bass;
+    bass.start(40, 1.0f, 0, kRate / 2);
+    EXPECT_LT(lastAgainstPeak(bass), -60.0);
+}
+
 TEST(Synth, Mp3KeepsLengthAndAlignment)
 {
     // The Info frame tells the decoder how much encoder delay and padding to drop:

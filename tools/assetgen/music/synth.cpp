@@ -370,7 +370,7 @@ void drum_voice::start(DrumKind kind, float velocity, float pan, int delayFrames
     noise_ = NoiseSource(seed);
     filter_ = SvfFilter();
     switch (kind) {
-    case DrumKind::kKick:   length_ = kSampleRate * 6 / 10; decay_ = 0.22f; break;
+    case DrumKind::kKick:   length_ = kSampleRate; decay_ = 0.22f; break;
     case DrumKind::kBrush:  length_ = kSampleRate / 2; decay_ = 0.09f; filter_.setup(4500.0f, 0.8f); break;
     case DrumKind::kRim:    length_ = kSampleRate * 8 / 10; decay_ = 0.16f; filter_.setup(1800.0f, 0.6f); break;
     case DrumKind::kShaker: length_ = kSampleRate * 3 / 10; decay_ = 0.045f; filter_.setup(7000.0f, 0.7f); break;
@@ -430,6 +430,10 @@ void drum_voice::render(float* left, float* right, int frames)
             break;
         }
         }
+        // The last 40 ms fade out, so cutting the hit off never clicks.
+        const int remaining = length_ - age_;
+        if (remaining < kSampleRate / 25)
+            v *= static_cast<float>(remaining) / (kSampleRate / 25);
         v *= level_;
         left[i] += v * panL_;
         right[i] += v * panR_;
