@@ -273,6 +273,46 @@ TEST_F(VisualAssets, DrawnMeshesLoadWithTheObjReaderAndAgreeWithTinyobjloader)
     }
 }
 
+TEST_F(VisualAssets, PaperTilesSeamlesslyAndTheHoleFadesToBlackAtItsBorder)
+{
+    std::string error;
+    Rgb paper = decodeWithShowDecoder(dir / "textures/paper.jpg", error);
+    ASSERT_TRUE(error.empty()) << error;
+    // Across the wrap the step between neighbours is no larger than inside.
+    auto step = [&](int x0, int y0, int x1, int y1) {
+        const uint8_t *a = paper.at(x0, y0), *b = paper.at(x1, y1);
+        return std::abs(int(a[0]) - int(b[0])) + std::abs(int(a[1]) - int(b[1])) + std::abs(int(a[2]) - int(b[2]));
+    };
+    double wrapX = 0, insideX = 0, wrapY = 0, insideY = 0;
+    for (int y = 0; y < paper.h; ++y) {
+        wrapX += step(paper.w - 1, y, 0, y);
+        insideX += step(paper.w / 2 - 1, y, paper.w / 2, y);
+    }
+    for (int x = 0; x < paper.w; ++x) {
+        wrapY += step(x, paper.h - 1, x, 0);
+        insideY += step(x, paper.h / 2 - 1, x, paper.h / 2);
+    }
+    EXPECT_LT(wrapX, insideX * 1.5) << "visible seam at the left and right edges";
+    EXPECT_LT(wrapY, insideY * 1.5) << "visible seam at the top and bottom edges";
+    // Warm off-white: red above blue, and light.
+    double r = 0, b = 0;
+    for (size_t i = 0; i < paper.px.size(); i += 3)
+        r += paper.px[i], b += paper.px[i + 2];
+    r /= paper.px.size() / 3, b /= paper.px.size() / 3;
+    EXPECT_GT(r, 200);
+    EXPECT_GT(r, b + 10);
+
+    Rgb hole = decodeWithShowDecoder(dir / "textures/hole.jpg", error);
+    ASSERT_TRUE(error.empty()) << error;
+    int brightest = 0;
+    for (int i = 0; i < hole.w; ++i)
+        for (int edge : {0, hole.w - 1}) {
+            brightest = std::max({brightest, int(hole.at(i, edge)[1]), int(hole.at(edge, i)[1])});
+        }
+    EXPECT_LT(brightest, 12) << "the blot's quad would show its edges";
+    EXPECT_GT(hole.at(hole.w / 2, hole.h / 2)[1], 240) << "the middle of the blot must cut the paper";
+}
+
 TEST_F(VisualAssets, PencilTipLiesOnTheRequiredTexel)
 {
     // The main pass puts the newest stroke point at (0.2369321 / 1.3756717,
