@@ -393,22 +393,22 @@ Mesh buildCougar()
             d = smin(d, sdRoundCone(p, v3(0.55 * s, 9.3, 6.9), v3(0.7 * s, 10.1, 6.6), 0.32, 0.08), 0.15); // ear
             // Forelegs and hind legs with a bend at the knee and a paw.
             V3 sh = v3(0.95 * s, 5.6, 3.6), kn = v3(0.9 * s, 2.8, 3.9), pw = v3(0.9 * s, 0.4, 4.0);
-            d = smin(d, sdRoundCone(p, sh, kn, 0.85, 0.45), 0.5);
-            d = smin(d, sdRoundCone(p, kn, pw, 0.45, 0.38), 0.2);
-            d = smin(d, sdEllipsoid(p, pw + v3(0, -0.1, 0.35), v3(0.5, 0.35, 0.7)), 0.2);
+            d = smin(d, sdRoundCone(p, sh, kn, 0.9, 0.6), 0.5);
+            d = smin(d, sdRoundCone(p, kn, pw, 0.6, 0.55), 0.2);
+            d = smin(d, sdEllipsoid(p, pw + v3(0, -0.1, 0.35), v3(0.6, 0.45, 0.8)), 0.2);
             V3 hip = v3(1.0 * s, 6.0, -3.3), hk = v3(1.0 * s, 3.6, -4.6), hh = v3(0.9 * s, 1.5, -3.6),
                hp = v3(0.9 * s, 0.4, -3.4);
-            d = smin(d, sdRoundCone(p, hip, hk, 1.2, 0.5), 0.6);
-            d = smin(d, sdRoundCone(p, hk, hh, 0.5, 0.35), 0.2);
-            d = smin(d, sdRoundCone(p, hh, hp, 0.35, 0.35), 0.2);
-            d = smin(d, sdEllipsoid(p, hp + v3(0, -0.1, 0.35), v3(0.5, 0.35, 0.7)), 0.2);
+            d = smin(d, sdRoundCone(p, hip, hk, 1.2, 0.65), 0.6);
+            d = smin(d, sdRoundCone(p, hk, hh, 0.65, 0.55), 0.2);
+            d = smin(d, sdRoundCone(p, hh, hp, 0.55, 0.55), 0.2);
+            d = smin(d, sdEllipsoid(p, hp + v3(0, -0.1, 0.35), v3(0.6, 0.45, 0.8)), 0.2);
         }
         // Tail: a long curve that droops and lifts at the tip.
         V3 prev = v3(0, 6.8, -4.4);
         for (int i = 1; i <= 6; ++i) {
             double t = i / 6.0;
             V3 q = v3(0, 6.8 - 4.0 * std::sin(t * 2.2) + 1.0 * t, -4.4 - 5.0 * t);
-            d = smin(d, sdCapsule(p, prev, q, 0.42 - 0.12 * t), 0.2);
+            d = smin(d, sdCapsule(p, prev, q, 0.55 - 0.12 * t), 0.2);
             prev = q;
         }
         return d;
@@ -569,61 +569,67 @@ Mesh buildWormHead()
     return m;
 }
 
-// Ant for the late walk: z up, head along +y, thorax at the origin, 3.6 units
-// long; the scene tilts it back 70 degrees and scales it by 0.2. Legs come apart
-// by side, since the scene swings the two sides in opposite directions about z.
-double antBody(V3 p, bool zUp)
+// Ants are modelled z up, head along +y, thorax at the origin, 3.6 units long.
+// The late-walk ant is used so (the scene tilts it back 70 degrees, scales it by
+// 0.2 and swings the two sides' legs in opposite directions about z); the walking
+// ant of the tendrils is the same animal turned y up, head along +z.
+// Thin parts (legs, antennae, mandibles) are explicit tubes: a signed-distance grid
+// fine enough for them would cost far more polygons.
+Mesh antBody(int target)
 {
-    if (!zUp)
-        p = v3(p.x, p.z, p.y); // y up, head along +z: read in the z-up frame (a mirror, harmless)
-    double d = sdEllipsoid(p, v3(0, 0.05, 0.1), v3(0.3, 0.6, 0.3));          // thorax
-    d = smin(d, sdEllipsoid(p, v3(0, 0.95, 0.2), v3(0.38, 0.4, 0.33)), 0.12); // head
-    d = smin(d, sdSphere(p, v3(0, -0.7, 0.12), 0.16), 0.12);                 // petiole
-    d = smin(d, sdEllipsoid(p, v3(0, -1.55, 0.3), v3(0.55, 0.8, 0.5)), 0.15); // gaster
+    auto f = [](V3 p) {
+        double d = sdEllipsoid(p, v3(0, 0.05, 0.1), v3(0.3, 0.6, 0.3));          // thorax
+        d = smin(d, sdEllipsoid(p, v3(0, 0.95, 0.2), v3(0.38, 0.4, 0.33)), 0.12); // head
+        d = smin(d, sdSphere(p, v3(0, -0.7, 0.12), 0.16), 0.12);                 // petiole
+        d = smin(d, sdEllipsoid(p, v3(0, -1.55, 0.3), v3(0.55, 0.8, 0.5)), 0.15); // gaster
+        return d;
+    };
+    Mesh m = polygonise(f, v3(-0.7, -2.5, -0.5), v3(0.7, 1.5, 0.9), target);
+    orderFacesAround(m, v3(0, 1, 0), v3(0, 0, 0), 24, true); // rings, head to gaster
     for (int s = -1; s <= 1; s += 2) {
-        d = smin(d, sdCapsule(p, v3(0.2 * s, 1.2, 0.35), v3(0.55 * s, 1.7, 0.55), 0.08), 0.05);  // antenna
-        d = smin(d, sdCapsule(p, v3(0.55 * s, 1.7, 0.55), v3(0.75 * s, 2.15, 0.4), 0.07), 0.03);
-        d = smin(d, sdRoundCone(p, v3(0.15 * s, 1.3, 0.12), v3(0.05 * s, 1.5, 0.1), 0.09, 0.04), 0.04); // mandible
+        addTube(m, {v3(0.2 * s, 1.2, 0.35), v3(0.4 * s, 1.5, 0.5), v3(0.55 * s, 1.7, 0.55), v3(0.68 * s, 1.95, 0.5),
+                    v3(0.75 * s, 2.15, 0.4)},
+                {0.06, 0.055, 0.05, 0.05, 0.055}, 5, true); // antenna
+        addTube(m, {v3(0.15 * s, 1.28, 0.12), v3(0.12 * s, 1.42, 0.1), v3(0.04 * s, 1.52, 0.1)}, {0.07, 0.06, 0.035}, 5,
+                true); // mandible
     }
-    return d;
+    return m;
 }
 
-double antLegs(V3 p, int side, int tripod, bool zUp)
+// Legs of one side (side -1 or +1), or of one tripod (0 or 1) when side is 0.
+Mesh antLegs(int side, int tripod)
 {
-    if (!zUp)
-        p = v3(p.x, p.z, p.y);
-    double d = 1e9;
+    Mesh m;
     const double attachY[3] = {0.35, 0.05, -0.25};
     const double reachY[3] = {1.2, 0.0, -1.3};
     for (int leg = 0; leg < 3; ++leg)
         for (int s = -1; s <= 1; s += 2) {
-            bool take = tripod < 0 ? s == side : ((leg + (s > 0 ? 1 : 0)) % 2 == tripod);
+            bool take = side != 0 ? s == side : ((leg + (s > 0 ? 1 : 0)) % 2 == tripod);
             if (!take)
                 continue;
             V3 hip = v3(0.18 * s, attachY[leg], 0.0);
             V3 knee = v3(0.95 * s, attachY[leg] + (reachY[leg] - attachY[leg]) * 0.5, 0.45);
             V3 foot = v3(1.7 * s, reachY[leg], -0.35);
-            d = std::min(d, sdCapsule(p, hip, knee, 0.07));
-            d = std::min(d, sdRoundCone(p, knee, foot, 0.065, 0.035));
+            std::vector<V3> path;
+            std::vector<double> rad;
+            for (int i = 0; i <= 8; ++i) {
+                double t = i / 8.0;
+                // Femur up to the knee, tibia down to the foot, joints slightly thick.
+                V3 p = t < 0.5 ? hip + (knee - hip) * (t * 2) : knee + (foot - knee) * ((t - 0.5) * 2);
+                path.push_back(p);
+                rad.push_back((t < 0.5 ? 0.075 : 0.065 - 0.03 * (t - 0.5) * 2) + (i == 4 ? 0.015 : 0.0));
+            }
+            addTube(m, path, rad, 6, true);
         }
-    return d;
+    return m;
 }
 
-Mesh antPart(int part, bool zUp, int target)
+// z up, head +y  ->  y up, head +z: swapping two axes mirrors, so faces turn round.
+Mesh yUp(Mesh m)
 {
-    // part 0: body; 1: legs of side -1 (or tripod 0); 2: side +1 (or tripod 1)
-    Sdf f;
-    if (part == 0)
-        f = [zUp](V3 p) { return antBody(p, zUp); };
-    else
-        f = [zUp, part](V3 p) { return antLegs(p, zUp ? (part == 1 ? -1 : 1) : 0, zUp ? -1 : part - 1, zUp); };
-    V3 lo = zUp ? v3(-1.9, -2.5, -0.6) : v3(-1.9, -0.6, -2.5);
-    V3 hi = zUp ? v3(1.9, 2.3, 0.9) : v3(1.9, 0.9, 2.3);
-    Mesh m = polygonise(f, lo, hi, target);
-    if (zUp && part == 0)
-        orderFacesAround(m, v3(0, 1, 0), v3(0, 0, 0), 24, true); // rings, head to gaster
-    else if (zUp)
-        orderFacesRadial(m, v3(0, 0, 1), v3(0, 0, 0), 36); // one leg after another
+    transform(m, [](V3 p) { return v3(p.x, p.z, p.y); });
+    for (auto& f : m.faces)
+        std::reverse(f.begin(), f.end());
     return m;
 }
 
@@ -670,9 +676,9 @@ Mesh buildOutlineMesh(const std::string& file)
     if (file == "newobjects/skeletonhand2.obj") return buildSkeletonHand();
     if (file == "newobjects/objectscougar.obj") return buildCougar();
     if (file == "newobjects/vellum.obj") return buildWormHead();
-    if (file == "newobjects/ant_Kormos.obj") return antPart(0, true, 480);
-    if (file == "newobjects/ant_Podi1.obj") return antPart(1, true, 220);
-    if (file == "newobjects/ant_Podi2.obj") return antPart(2, true, 220);
+    if (file == "newobjects/ant_Kormos.obj") return antBody(380);
+    if (file == "newobjects/ant_Podi1.obj") return antLegs(-1, 0);
+    if (file == "newobjects/ant_Podi2.obj") return antLegs(1, 0);
     if (file == "newobjects/solid1.obj") return buildSolid();
     return Mesh{};
 }
@@ -680,7 +686,7 @@ Mesh buildOutlineMesh(const std::string& file)
 std::vector<NamedMesh> buildWalkingAnt()
 {
     // y up, head along +z, seen from above; 0.17 scale in the scene.
-    return {{"legs_a", antPart(1, false, 500)}, {"legs_b", antPart(2, false, 500)}, {"body", antPart(0, false, 900)}};
+    return {{"legs_a", yUp(antLegs(0, 0))}, {"legs_b", yUp(antLegs(0, 1))}, {"body", yUp(antBody(900))}};
 }
 
 std::vector<NamedMesh> buildAcrobat()
@@ -691,14 +697,14 @@ std::vector<NamedMesh> buildAcrobat()
         double d = sdSphere(p, v3(0, 1.45, 0), 0.34);
         d = smin(d, sdEllipsoid(p, v3(0, 0.45, 0), v3(0.42, 0.65, 0.26)), 0.2);
         for (int s = -1; s <= 1; s += 2) {
-            d = smin(d, sdRoundCone(p, v3(0.35 * s, 0.85, 0), v3(1.15 * s, 1.55, 0.1), 0.13, 0.09), 0.1);
-            d = smin(d, sdRoundCone(p, v3(1.15 * s, 1.55, 0.1), v3(1.6 * s, 2.1, 0.15), 0.09, 0.07), 0.06);
-            d = smin(d, sdSphere(p, v3(1.65 * s, 2.17, 0.15), 0.11), 0.05);
-            d = smin(d, sdRoundCone(p, v3(0.2 * s, -0.1, 0), v3(0.65 * s, -0.95, 0.1), 0.2, 0.13), 0.1);
-            d = smin(d, sdRoundCone(p, v3(0.65 * s, -0.95, 0.1), v3(0.95 * s, -1.75, 0), 0.13, 0.09), 0.06);
-            d = smin(d, sdEllipsoid(p, v3(1.0 * s, -1.82, 0.12), v3(0.1, 0.08, 0.2)), 0.05);
+            d = smin(d, sdRoundCone(p, v3(0.35 * s, 0.85, 0), v3(1.15 * s, 1.55, 0.1), 0.15, 0.12), 0.1);
+            d = smin(d, sdRoundCone(p, v3(1.15 * s, 1.55, 0.1), v3(1.6 * s, 2.1, 0.15), 0.12, 0.1), 0.06);
+            d = smin(d, sdSphere(p, v3(1.65 * s, 2.17, 0.15), 0.14), 0.05);
+            d = smin(d, sdRoundCone(p, v3(0.2 * s, -0.1, 0), v3(0.65 * s, -0.95, 0.1), 0.21, 0.15), 0.1);
+            d = smin(d, sdRoundCone(p, v3(0.65 * s, -0.95, 0.1), v3(0.95 * s, -1.75, 0), 0.15, 0.12), 0.06);
+            d = smin(d, sdEllipsoid(p, v3(1.0 * s, -1.82, 0.12), v3(0.13, 0.11, 0.22)), 0.05);
         }
         return d;
     };
-    return {{"acrobat", polygonise(f, v3(-2.0, -2.1, -0.6), v3(2.0, 2.4, 0.6), 1400)}};
+    return {{"acrobat", polygonise(f, v3(-2.0, -2.1, -0.6), v3(2.0, 2.4, 0.6), 1600)}};
 }
