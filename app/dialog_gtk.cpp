@@ -48,6 +48,11 @@ struct DialogWidgets {
     GtkWidget* modeList = nullptr;
     bool runChosen = false;
     bool finished = false;
+    bool windowGone = false; // destroyed from outside (the X window went away)
+    // The choice as it stood when the dialog finished.
+    bool antialiasedChecked = true;
+    bool windowedChecked = false;
+    int selected = -1;
 };
 
 void finish(DialogWidgets& dialog, bool run)
@@ -56,6 +61,9 @@ void finish(DialogWidgets& dialog, bool run)
         return;
     dialog.finished = true;
     dialog.runChosen = run;
+    dialog.antialiasedChecked = gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(dialog.antialiased));
+    dialog.windowedChecked = gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(dialog.windowed));
+    dialog.selected = gtk_combo_box_get_active(GTK_COMBO_BOX(dialog.modeList));
     gtk_main_quit();
 }
 
@@ -66,6 +74,14 @@ gboolean onClose(GtkWidget*, GdkEvent*, gpointer data)
 {
     finish(*static_cast<DialogWidgets*>(data), false);
     return TRUE; // the window is destroyed by runStartDialog
+}
+
+// A window that vanishes without asking counts as closed.
+void onDestroyed(GtkWidget*, gpointer data)
+{
+    auto& dialog = *static_cast<DialogWidgets*>(data);
+    dialog.windowGone = true;
+    finish(dialog, false);
 }
 
 // Return presses the default button wherever the focus is, except on "Quit"
@@ -143,10 +159,17 @@ void buildDialog(DialogWidgets& dialog, RuntimeState& state, RunConfig& config)
     g_signal_connect(dialog.quit, "clicked", G_CALLBACK(onQuit), &dialog);
     g_signal_connect(dialog.window, "delete-event", G_CALLBACK(onClose), &dialog);
     g_signal_connect(dialog.window, "key-press-event", G_CALLBACK(onKey), &dialog);
+    g_signal_connect(dialog.window, "destroy", G_CALLBACK(onDestroyed), &dialog);
 }
 
+// Runs what the destroyed window left queued, then waits until the X server has
+// taken every request, so no trace of the dialog outlives this call.
 void drainEvents()
 {
+    while (gtk_events_pending())
+        gtk_main_iteration_do(FALSE);
+    if (GdkDisplay* display = gdk_display_get_default())
+        gdk_display_sync(display);
     while (gtk_events_pending())
         gtk_main_iteration_do(FALSE);
 }
@@ -157,7 +180,11 @@ bool runStartDialog(RuntimeState& state, RunConfig& config, DemoContext& context
 {
     // GTK would otherwise switch the C library to the user's locale, and every
     // number the show prints or parses afterwards relies on the "C" decimal point.
-    gtk_disable_setlocale();
+    static bool localeKept = false;
+    if (!localeKept) {
+        gtk_disable_setlocale();
+        localeKept = true;
+    }
     if (!gtk_init_check(nullptr, nullptr)) {
         std::fprintf(stderr, "Start dialog: no display to show it on; running windowed at 1280 x 720.\n");
         DialogChoice choice;
@@ -172,14 +199,16 @@ bool runStartDialog(RuntimeState& state, RunConfig& config, DemoContext& context
     gtk_widget_grab_focus(dialog.run);
     gtk_main();
 
-    bool antialiased = gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(dialog.antialiased));
-    bool windowed = gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(dialog.windowed));
-    int selected = gtk_combo_box_get_active(GTK_COMBO_BOX(dialog.modeList));
-    gtk_widget_destroy(dialog.window);
+    if (!dialog.windowGone) {
+        g_signal_handlers_disconnect_by_data(dialog.window, &dialog);
+        gtk_widget_destroy(dialog.window);
+    }
     drainEvents();
 
     if (!dialog.runChosen)
         std::exit(0);
-    applyDialogChoice(dialogChoice(state.displayModes, selected, antialiased, windowed), state, config, context);
+    applyDialogChoice(dialogChoice(state.displayModes, dialog.selected, dialog.antialiasedChecked,
+                                   dialog.windowedChecked),
+                      state, config, context);
     return true;
 }

@@ -1,0 +1,174 @@
+// Command-line options: what each one sets, the usage errors, and how the choices
+// reach the compiled-in switches and the window size.
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+
+#include "app/command_line.h"
+
+namespace {
+
+struct Parsed {
+    bool ok;
+    CommandLine line;
+    std::string error;
+};
+
+Parsed parse(std::initializer_list<const char*> args)
+{
+    std::vector<std::string> storage = {"zoduv"};
+    storage.insert(storage.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& s : storage)
+        argv.push_back(s.data());
+    argv.push_back(nullptr);
+    Parsed p;
+    p.ok = parseCommandLine(static_cast<int>(storage.size()), argv.data(), p.line, p.error);
+    return p;
+}
+
+} // namespace
+
+TEST(CommandLine, NoArgumentsMeansTheDialog)
+{
+    Parsed p = parse({});
+    ASSERT_TRUE(p.ok);
+    EXPECT_FALSE(p.line.anyArgument);
+    EXPECT_FALSE(commandLineChoosesMode(p.line));
+    RunConfig config;
+    applyCommandLineSwitches(p.line, config);
+    EXPECT_EQ(config.showDialog, 1);
+    EXPECT_EQ(config.soundEnabled, 1);
+}
+
+TEST(CommandLine, Options)
+{
+    Parsed p = parse({"--no-dialog", "--no-sound", "--no-aa", "--benchmark", "--fixed-step", "60", "--size",
+                      "1920x1080", "--windowed", "--show-end", "1.5", "--screenshot", "12.5:shots/a.png",
+                      "--screenshot=200:b.png", "--capture", "show.mp4"});
+    ASSERT_TRUE(p.ok) << p.error;
+    const CommandLine& l = p.line;
+    EXPECT_TRUE(l.anyArgument);
+    EXPECT_TRUE(l.noDialog && l.noSound && l.noAa && l.benchmark && l.windowed);
+    EXPECT_FALSE(l.fullscreen || l.help || l.version);
+    EXPECT_EQ(l.fixedStep, 60);
+    EXPECT_EQ(l.width, 1920);
+    EXPECT_EQ(l.height, 1080);
+    EXPECT_EQ(l.showEnd, 1.5);
+    ASSERT_EQ(l.screenshots.size(), 2u);
+    EXPECT_EQ(l.screenshots[0].showSeconds, 12.5);
+    EXPECT_EQ(l.screenshots[0].file, "shots/a.png");
+    EXPECT_EQ(l.screenshots[1].showSeconds, 200.0);
+    EXPECT_EQ(l.screenshots[1].file, "b.png");
+    EXPECT_EQ(l.capture, "show.mp4");
+    EXPECT_TRUE(l.unknown.empty());
+
+    EXPECT_TRUE(parse({"--help"}).line.help);
+    EXPECT_TRUE(parse({"--version"}).line.version);
+    EXPECT_TRUE(parse({"--fullscreen"}).line.fullscreen);
+    EXPECT_EQ(parse({"--size=640X360"}).line.height, 360);
+}
+
+TEST(CommandLine, UsageErrors)
+{
+    struct Row {
+        std::vector<const char*> args;
+        const char* errorPart;
+    };
+    const Row rows[] = {
+        {{"--frobnicate"}, "unknown option: --frobnicate"},
+        {{"-x"}, "unknown option: -x"},
+        {{"show.txt"}, "unexpected argument: show.txt"},
+        {{"--size"}, "--size needs a value"},
+        {{"--size", "1280"}, "bad value for --size"},
+        {{"--size", "0x720"}, "bad value for --size"},
+        {{"--size", "1280x-720"}, "bad value for --size"},
+        {{"--size", "12a0x720"}, "bad value for --size"},
+        {{"--size", "99999999999x720"}, "bad value for --size"},
+        {{"--fixed-step", "0"}, "bad value for --fixed-step"},
+        {{"--fixed-step", "sixty"}, "bad value for --fixed-step"},
+        {{"--fixed-step", "60.5"}, "bad value for --fixed-step"},
+        {{"--show-end", "-1"}, "bad value for --show-end"},
+        {{"--show-end", "nan"}, "bad value for --show-end"},
+        {{"--screenshot", "5"}, "bad value for --screenshot"},
+        {{"--screenshot", "5:"}, "bad value for --screenshot"},
+        {{"--screenshot", "x:a.png"}, "bad value for --screenshot"},
+        {{"--capture", ""}, "bad value for --capture"},
+        {{"--help=yes"}, "--help takes no value"},
+        {{"--windowed", "--fullscreen"}, "exclude each other"},
+    };
+    for (const Row& row : rows) {
+        std::vector<std::string> storage = {"zoduv"};
+        for (const char* a : row.args)
+            storage.push_back(a);
+        std::vector<char*> argv;
+        for (std::string& s : storage)
+            argv.push_back(s.data());
+        CommandLine line;
+        std::string error;
+        EXPECT_FALSE(parseCommandLine(static_cast<int>(argv.size()), argv.data(), line, error)) << row.errorPart;
+        EXPECT_NE(error.find(row.errorPart), std::string::npos) << error;
+    }
+    // Unknown words are collected, and the first one is reported.
+    Parsed p = parse({"--a", "--no-sound", "b"});
+    EXPECT_FALSE(p.ok);
+    EXPECT_EQ(p.line.unknown, (std::vector<std::string>{"--a", "b"}));
+    EXPECT_EQ(p.error, "unknown option: --a");
+    EXPECT_EQ(kUsageExitStatus, 64);
+}
+
+TEST(CommandLine, UsageTextNamesEveryOption)
+{
+    const std::string text = usageText();
+    for (const char* option : {"--help", "--version", "--no-dialog", "--size WxH", "--windowed", "--fullscreen",
+                               "--no-aa", "--no-sound", "--fixed-step N", "--show-end", "--screenshot T:FILE",
+                               "--capture FILE", "--benchmark", "ZUR_DEV_DIR"})
+        EXPECT_NE(text.find(option), std::string::npos) << option;
+    EXPECT_NE(versionText().find("Zoduv Aziridiru by ZUR - 2014"), std::string::npos);
+}
+
+TEST(CommandLine, ChoicesReachTheRecords)
+{
+    struct Row {
+        std::vector<const char*> args;
+        bool dialog;
+        int width, height;
+        int fullscreen, antialiased, sound;
+    };
+    // Starting from the entry's no-dialog values: 1280 x 720, windowed, antialiased.
+    const Row rows[] = {
+        {{}, true, 1280, 720, 0, 1, 1},
+        {{"--no-sound"}, true, 1280, 720, 0, 1, 0},
+        {{"--no-dialog"}, false, 1280, 720, 0, 1, 1},
+        {{"--size", "800x450"}, false, 800, 450, 0, 1, 1},
+        {{"--fullscreen", "--size", "1920x1080"}, false, 1920, 1080, 1, 1, 1},
+        {{"--windowed"}, false, 1280, 720, 0, 1, 1},
+        {{"--no-aa"}, false, 1280, 720, 0, 0, 1},
+        {{"--fixed-step", "60"}, true, 1280, 720, 0, 1, 1},
+    };
+    for (const Row& row : rows) {
+        std::vector<std::string> storage = {"zoduv"};
+        for (const char* a : row.args)
+            storage.push_back(a);
+        std::vector<char*> argv;
+        for (std::string& s : storage)
+            argv.push_back(s.data());
+        CommandLine line;
+        std::string error;
+        ASSERT_TRUE(parseCommandLine(static_cast<int>(argv.size()), argv.data(), line, error)) << error;
+        RunConfig config;
+        RuntimeState state;
+        DemoContext context;
+        applyCommandLineSwitches(line, config);
+        applyCommandLineWindow(line, state, config, context);
+        std::string what = row.args.empty() ? "(none)" : row.args[0];
+        EXPECT_EQ(config.showDialog != 0, row.dialog) << what;
+        EXPECT_EQ(context.renderWidth, row.width) << what;
+        EXPECT_EQ(context.windowWidth, row.width) << what;
+        EXPECT_EQ(context.renderHeight, row.height) << what;
+        EXPECT_EQ(context.windowHeight, row.height) << what;
+        EXPECT_EQ(state.fullscreen, row.fullscreen) << what;
+        EXPECT_EQ(config.antialiased, row.antialiased) << what;
+        EXPECT_EQ(config.soundEnabled, row.sound) << what;
+    }
+}
