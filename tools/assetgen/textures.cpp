@@ -242,18 +242,24 @@ double sdCapsule2(double x, double y, double ax, double ay, double bx, double by
 
 double handDistance(double x, double y)
 {
-    // A right hand seen from the side holding a pencil, 512 x 512 texels.
-    double d = std::hypot((x - 300) / 1.25, (y - 230) / 1.0) - 95;                 // palm
-    d = std::min(d, sdCapsule2(x, y, 360, 150, 470, 40, 70));                       // wrist
-    d = std::min(d, sdCapsule2(x, y, 230, 300, 170, 350, 26));                      // index
-    d = std::min(d, sdCapsule2(x, y, 170, 350, 130, 330, 22));
-    d = std::min(d, sdCapsule2(x, y, 220, 250, 150, 270, 25));                      // middle
-    d = std::min(d, sdCapsule2(x, y, 150, 270, 120, 240, 21));
-    d = std::min(d, sdCapsule2(x, y, 230, 200, 175, 190, 24));                      // ring
-    d = std::min(d, sdCapsule2(x, y, 175, 190, 165, 160, 20));
-    d = std::min(d, sdCapsule2(x, y, 260, 320, 200, 360, 27));                      // thumb
-    d = std::min(d, sdCapsule2(x, y, 200, 360, 160, 365, 22));
+    // A right hand seen from the thumb side, curled round a pencil that runs from
+    // the lower right up to a point at the upper left; 512 x 512 texels, y up.
+    double d = std::hypot((x - 300) / 1.2, (y - 215) / 0.95) - 92;                  // palm and back
+    d = std::min(d, sdCapsule2(x, y, 350, 150, 470, 40, 72));                        // wrist
+    d = std::min(d, sdCapsule2(x, y, 240, 280, 180, 318, 27));                       // index, first joint
+    d = std::min(d, sdCapsule2(x, y, 180, 318, 150, 298, 23));                       // index tip, bent down
+    d = std::min(d, sdCapsule2(x, y, 232, 232, 178, 250, 26));                       // middle
+    d = std::min(d, sdCapsule2(x, y, 178, 250, 168, 222, 21));
+    d = std::min(d, sdCapsule2(x, y, 245, 180, 205, 175, 24));                       // ring, tucked
+    d = std::min(d, sdCapsule2(x, y, 270, 140, 236, 128, 22));                       // little finger
+    d = std::min(d, sdCapsule2(x, y, 280, 300, 215, 345, 28));                       // thumb
+    d = std::min(d, sdCapsule2(x, y, 215, 345, 178, 340, 22));
     return d;
+}
+
+double handPencilDistance(double x, double y)
+{
+    return sdCapsule2(x, y, 110, 330, 420, 470, 9); // the pencil behind the fingers
 }
 
 Image handPicture(bool alphaOnly)
@@ -262,26 +268,39 @@ Image handPicture(bool alphaOnly)
     Image img(N, N, alphaOnly ? 0.0f : 1.0f, alphaOnly ? 0.0f : 1.0f, alphaOnly ? 0.0f : 1.0f);
     for (int y = 0; y < N; ++y)
         for (int x = 0; x < N; ++x) {
-            double d = handDistance(x + 0.5, y + 0.5);
-            double cover = std::clamp(0.5 - d, 0.0, 1.0);
+            const double cx = x + 0.5, cy = y + 0.5;
+            const double dh = handDistance(cx, cy), dp = handPencilDistance(cx, cy);
+            const double d = std::min(dh, dp);
+            const double cover = std::clamp(0.5 - d, 0.0, 1.0);
             float* p = img.at(x, y);
             if (alphaOnly) {
                 p[0] = p[1] = p[2] = static_cast<float>(cover);
                 continue;
             }
-            double edge = 1.0 - smoothstep(0.5, 3.0, -d);
-            double hatch = smoothstep(0.6, 0.95, std::fabs(std::sin((x - y) * 0.35))) * smoothstep(60, 0, -d) * 0.6;
-            double skin = 0.93 - 0.25 * std::clamp(hatch, 0.0, 1.0);
-            double ink = std::clamp(edge * 0.9, 0.0, 1.0);
-            p[0] = static_cast<float>(skin * 1.0 * (1 - ink) + 0.1 * ink);
-            p[1] = static_cast<float>(skin * 0.9 * (1 - ink) + 0.1 * ink);
-            p[2] = static_cast<float>(skin * 0.82 * (1 - ink) + 0.1 * ink);
+            if (cover <= 0)
+                continue;
+            double R, G, B;
+            if (dh <= dp || dh < 0) {
+                // Skin, hatched towards the palm's shaded lower side.
+                double shade = smoothstep(260, 120, cy) * smoothstep(-80, -5, dh);
+                double hatch = smoothstep(0.55, 0.95, std::fabs(std::sin((cx - cy) * 0.33))) * shade;
+                R = 0.95 - 0.3 * hatch, G = 0.86 - 0.3 * hatch, B = 0.78 - 0.28 * hatch;
+            } else {
+                R = 0.24, G = 0.32, B = 0.28; // the pencil's lacquer
+            }
+            const double edge = 1.0 - smoothstep(0.8, 2.6, std::fabs(dh) < std::fabs(dp) ? std::fabs(dh) : std::fabs(dp));
+            const double ink = 0.85 * edge;
+            p[0] = static_cast<float>(R * (1 - ink) + 0.1 * ink);
+            p[1] = static_cast<float>(G * (1 - ink) + 0.1 * ink);
+            p[2] = static_cast<float>(B * (1 - ink) + 0.1 * ink);
         }
     return img;
 }
 
 // ---------------------------------------------------------------- graphite blot
 
+// A graphite smudge: a soft, irregular patch rubbed in one direction, with the
+// paper's tooth showing through.
 Image blot()
 {
     const int N = 256;
@@ -289,15 +308,18 @@ Image blot()
     for (int y = 0; y < N; ++y)
         for (int x = 0; x < N; ++x) {
             double u = (x + 0.5) / N * 2 - 1, v = (y + 0.5) / N * 2 - 1;
-            double n = tileFbm(u * 3 + 3, v * 3 + 3, 32, 32, 4, 41);
-            double r = std::sqrt(u * u + v * v) + 0.35 * (n - 0.5);
-            double m = 1.0 - smoothstep(0.35, 0.8, r);
-            double streak = 0.15 * std::sin((u * 0.8 + v) * 40 + 6 * n);
-            double g = 1.0 - m * (0.72 + streak * m);
+            double n = tileFbm(u * 2 + 2, v * 2 + 2, 16, 16, 4, 41);
+            double r = std::hypot(u * 1.1, v * 0.85) + 0.45 * (n - 0.5);
+            double m = 1.0 - smoothstep(0.25, 0.85, r);
+            // Rubbed along a diagonal: streaks stretched that way, broken by tooth.
+            double along = u * 0.7 + v * 0.7, across = -u * 0.7 + v * 0.7;
+            double streak = tileNoise(along * 3 + 5, across * 40 + 5, 64, 256, 42);
+            double tooth = tileNoise(u * 90 + 90, v * 90 + 90, 256, 256, 43);
+            double g = 1.0 - m * (0.55 + 0.25 * (streak - 0.5)) * (0.85 + 0.3 * (tooth - 0.5));
             float* p = img.at(x, y);
-            p[0] = static_cast<float>(g);
+            p[0] = static_cast<float>(g * 0.99);
             p[1] = static_cast<float>(g * 0.99);
-            p[2] = static_cast<float>(g * 0.97 + 0.02);
+            p[2] = static_cast<float>(g);
         }
     return img;
 }
