@@ -1,4 +1,5 @@
-// The generated asset tree as the show will read it: every file the scene and
+// The generated asset tree as the show will read it (and the modelling kit behind
+// it, against the show's own readers): every file the scene and
 // start-up open is there; each JPEG decodes with the show's decoder and agrees
 // with libjpeg; each outline mesh loads with the outline reader, winds outwards
 // and keeps its polygon budget; the drawn meshes load with the OBJ reader and
@@ -12,6 +13,9 @@
 #include "scene/part_start.h"
 #include "scene/poly_mesh.h"
 #include "tests/support/gl_test_context.h"
+#include "tools/assetgen/glyphs.h"
+#include "tools/assetgen/image_kit.h"
+#include "tools/assetgen/mesh_kit.h"
 
 #include <GL/glew.h>
 #include <gtest/gtest.h>
@@ -24,6 +28,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -479,6 +484,125 @@ TEST_F(VisualAssets, ASecondRunOfTheVisualAssetsGivesTheSameBytes)
         written += entry.is_regular_file();
     EXPECT_EQ(written, visualFiles().size()) << "only the named assets are written";
     fs::remove_all(again);
+}
+
+// ---------------------------------------------------------------- the modelling kit
+
+TEST(AssetKit, SurfaceNetsGiveOutwardQuadsOnTheSurfaceNearTheTargetCount)
+{
+    struct Shape {
+        const char* name;
+        Sdf f;
+        std::function<V3(V3)> outward; // analytic outward direction at a point
+    } shapes[] = {
+        {"sphere", [](V3 p) { return sdSphere(p, v3(0.2, -0.1, 0.3), 1.3); },
+         [](V3 p) { return p - v3(0.2, -0.1, 0.3); }},
+        {"torus", [](V3 p) { return sdTorus(p, 1.2, 0.45); },
+         [](V3 p) { return p - unit3(v3(p.x, 0, p.z)) * 1.2; }},
+    };
+    for (const Shape& s : shapes)
+        for (int target : {200, 1500}) {
+            Mesh m = polygonise(s.f, v3(-2, -2, -2), v3(2, 2, 2), target);
+            ASSERT_FALSE(m.faces.empty()) << s.name;
+            EXPECT_GT(m.faces.size(), target * 0.75) << s.name;
+            EXPECT_LT(m.faces.size(), target * 1.25) << s.name;
+            for (size_t f = 0; f < m.faces.size(); ++f) {
+                const auto& face = m.faces[f];
+                ASSERT_EQ(face.size(), 4u);
+                // The facing test of the stroke generator: (ctr - p0) x (ctr - p1).
+                V3 c = faceCentre(m, static_cast<int>(f));
+                V3 n = cross3(c - m.verts[face[0]], c - m.verts[face[1]]);
+                ASSERT_GT(dot3(n, s.outward(c)), 0.0) << s.name << " face " << f;
+            }
+            double worst = 0;
+            for (V3 v : m.verts)
+                worst = std::max(worst, std::fabs(s.f(v)));
+            EXPECT_LT(worst, 0.02) << s.name << ": vertices off the surface";
+        }
+}
+
+TEST(AssetKit, OutlineTextReadsBackThroughTheOutlineReader)
+{
+    // Multi-digit indices, negative coordinates, a triangle, a quad and a 14-gon.
+    Mesh m;
+    for (int i = 0; i < 30; ++i)
+        m.verts.push_back(v3(std::cos(i * 0.4) * 2 - 1, -0.5 * i, std::sin(i * 0.7)));
+    m.faces = {{0, 1, 2}, {3, 4, 5, 6}, {7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20}, {29, 21, 25}};
+    const std::string text = outlineObjText(m, "test mesh: 4 polygons");
+    PolyMesh read;
+    read.loadPolygonsFromMemory(text.data(), text.size());
+    ASSERT_EQ(read.polygons.size(), m.faces.size());
+    for (size_t f = 0; f < m.faces.size(); ++f) {
+        ASSERT_EQ(read.polygons[f].points.size(), m.faces[f].size()) << f;
+        for (size_t k = 0; k < m.faces[f].size(); ++k) {
+            const V3 want = m.verts[m.faces[f][k]];
+            const Vec3& got = read.polygons[f].points[k];
+            EXPECT_NEAR(got.x, want.x, 1e-5);
+            EXPECT_NEAR(got.y, want.y, 1e-5);
+            EXPECT_NEAR(got.z, want.z, 1e-5);
+        }
+    }
+}
+
+TEST(AssetKit, JpegRowsComeOutTheWayTheTextureLoaderFlipsThem)
+{
+    // Images are built with row 0 at the bottom, as GL sees textures; the show's
+    // loader puts the first decoded row at the top, so the file must start with
+    // the image's top row.
+    Image img(32, 16, 0, 0, 0);
+    for (int x = 0; x < 32; ++x)
+        for (int y = 0; y < 16; ++y) {
+            float* p = img.at(x, y);
+            p[0] = y < 8 ? 1.0f : 0.0f; // bottom half red
+            p[2] = y < 8 ? 0.0f : 1.0f; // top half blue
+        }
+    const std::vector<uint8_t> bytes = encodeJpeg(img, 95);
+    const fs::path file = fs::temp_directory_path() / ("zur_rows_" + std::to_string(getpid()) + ".jpg");
+    {
+        std::ofstream out(file, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+    std::string error;
+    Rgb rgb = decodeWithShowDecoder(file, error);
+    fs::remove(file);
+    ASSERT_TRUE(error.empty()) << error;
+    EXPECT_GT(rgb.at(16, 2)[2], 200) << "first decoded row should be the top (blue)";
+    EXPECT_LT(rgb.at(16, 2)[0], 60);
+    EXPECT_GT(rgb.at(16, 13)[0], 200) << "last decoded row should be the bottom (red)";
+}
+
+TEST(AssetKit, NoiseRepeatsWithItsPeriodSoTexturesTile)
+{
+    Lcg rng(99);
+    for (int i = 0; i < 200; ++i) {
+        double x = rng.uniform() * 50 - 25, y = rng.uniform() * 50 - 25;
+        EXPECT_DOUBLE_EQ(tileNoise(x, y, 7, 5, 3), tileNoise(x + 7, y, 7, 5, 3));
+        EXPECT_DOUBLE_EQ(tileNoise(x, y, 7, 5, 3), tileNoise(x, y - 5, 7, 5, 3));
+        EXPECT_NEAR(tileFbm(x, y, 4, 6, 4, 8), tileFbm(x + 4, y + 6, 4, 6, 4, 8), 1e-12);
+    }
+}
+
+TEST(AssetKit, EveryLetterOfBothTextsIsInTheHand)
+{
+    for (const std::string text : {"Zoduv Aziridiru", "the end"})
+        for (char c : text) {
+            if (c == ' ')
+                continue;
+            double width = 0;
+            auto lines = letterStrokes(std::string(1, c), 0, &width);
+            EXPECT_FALSE(lines.empty()) << "no strokes for '" << c << "'";
+            EXPECT_GT(width, 0.3) << c;
+        }
+}
+
+TEST_F(VisualAssets, TheSolidIsARhombicosidodecahedron)
+{
+    PolyMesh m;
+    m.loadPolygons((dir / "newobjects/solid1.obj").string().c_str());
+    std::map<size_t, int> byCorners;
+    for (const Polygon& p : m.polygons)
+        ++byCorners[p.points.size()];
+    EXPECT_EQ(byCorners, (std::map<size_t, int>{{3, 20}, {4, 30}, {5, 12}}));
 }
 
 } // namespace
