@@ -114,7 +114,7 @@ void buildDialog(DialogWidgets& dialog, RuntimeState& state, RunConfig& config)
     GtkWindow* window = GTK_WINDOW(dialog.window);
     gtk_window_set_title(window, kStartDialogCaption);
     gtk_window_set_resizable(window, FALSE);
-    gtk_window_set_position(window, GTK_WIN_POS_CENTER);
+    gtk_window_set_position(window, GTK_WIN_POS_MOUSE); // centred on the pointer
     gtk_window_set_keep_above(window, TRUE);
     gtk_window_set_modal(window, TRUE);
     gtk_window_set_type_hint(window, GDK_WINDOW_TYPE_HINT_DIALOG);

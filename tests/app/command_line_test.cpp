@@ -2,7 +2,14 @@
 // reach the compiled-in switches and the window size.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <initializer_list>
+#include <iterator>
 
 #include "app/command_line.h"
 
@@ -171,4 +178,47 @@ TEST(CommandLine, ChoicesReachTheRecords)
         EXPECT_EQ(config.antialiased, row.antialiased) << what;
         EXPECT_EQ(config.soundEnabled, row.sound) << what;
     }
+}
+
+// The built program itself: usage errors end with status 64 and the usage text on
+// standard error; --help and --version answer on standard output with status 0.
+TEST(CommandLineProgram, ExitStatusesAndTexts)
+{
+    const std::string program = std::string(ZUR_BINARY_DIR) + "/zoduv";
+    if (access(program.c_str(), X_OK) != 0)
+        GTEST_SKIP() << "the program is not built: " << program;
+    struct Row {
+        const char* args;
+        int status;
+        const char* stdoutPart;
+        const char* stderrPart;
+    };
+    const Row rows[] = {
+        {"--bogus", 64, "", "zoduv: unknown option: --bogus\nUsage: zoduv [options]"},
+        {"--size 12", 64, "", "Usage: zoduv [options]"},
+        {"extra", 64, "", "unexpected argument: extra"},
+        {"--help", 0, "Usage: zoduv [options]", ""},
+        {"--version", 0, "Zoduv Aziridiru by ZUR - 2014", ""},
+        {"--help --bogus", 64, "", "unknown option: --bogus"},
+    };
+    const std::string out = std::string(ZUR_BINARY_DIR) + "/command_line_test.out";
+    const std::string err = std::string(ZUR_BINARY_DIR) + "/command_line_test.err";
+    for (const Row& row : rows) {
+        std::string command = "'" + program + "' " + row.args + " >'" + out + "' 2>'" + err + "'";
+        int status = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(status)) << row.args;
+        EXPECT_EQ(WEXITSTATUS(status), row.status) << row.args;
+        auto read = [](const std::string& path) {
+            std::ifstream in(path);
+            return std::string(std::istreambuf_iterator<char>(in), {});
+        };
+        std::string said = read(out), complained = read(err);
+        EXPECT_NE(said.find(row.stdoutPart), std::string::npos) << row.args << ": " << said;
+        EXPECT_NE(complained.find(row.stderrPart), std::string::npos) << row.args << ": " << complained;
+        if (row.status == 64) {
+            EXPECT_EQ(said, "") << row.args;
+        }
+    }
+    std::remove(out.c_str());
+    std::remove(err.c_str());
 }
