@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <initializer_list>
 #include <iterator>
 
 #include "app/command_line.h"
@@ -21,7 +20,7 @@ struct Parsed {
     std::string error;
 };
 
-Parsed parse(std::initializer_list<const char*> args)
+Parsed parse(const std::vector<const char*>& args)
 {
     std::vector<std::string> storage = {"zoduv"};
     storage.insert(storage.end(), args.begin(), args.end());
@@ -105,16 +104,9 @@ TEST(CommandLine, UsageErrors)
         {{"--windowed", "--fullscreen"}, "exclude each other"},
     };
     for (const Row& row : rows) {
-        std::vector<std::string> storage = {"zoduv"};
-        for (const char* a : row.args)
-            storage.push_back(a);
-        std::vector<char*> argv;
-        for (std::string& s : storage)
-            argv.push_back(s.data());
-        CommandLine line;
-        std::string error;
-        EXPECT_FALSE(parseCommandLine(static_cast<int>(argv.size()), argv.data(), line, error)) << row.errorPart;
-        EXPECT_NE(error.find(row.errorPart), std::string::npos) << error;
+        Parsed p = parse(row.args);
+        EXPECT_FALSE(p.ok) << row.errorPart;
+        EXPECT_NE(p.error.find(row.errorPart), std::string::npos) << p.error;
     }
     // Unknown words are collected, and the first one is reported.
     Parsed p = parse({"--a", "--no-sound", "b"});
@@ -154,15 +146,9 @@ TEST(CommandLine, ChoicesReachTheRecords)
         {{"--fixed-step", "60"}, true, 1280, 720, 0, 1, 1},
     };
     for (const Row& row : rows) {
-        std::vector<std::string> storage = {"zoduv"};
-        for (const char* a : row.args)
-            storage.push_back(a);
-        std::vector<char*> argv;
-        for (std::string& s : storage)
-            argv.push_back(s.data());
-        CommandLine line;
-        std::string error;
-        ASSERT_TRUE(parseCommandLine(static_cast<int>(argv.size()), argv.data(), line, error)) << error;
+        Parsed p = parse(row.args);
+        ASSERT_TRUE(p.ok) << p.error;
+        const CommandLine& line = p.line;
         RunConfig config;
         RuntimeState state;
         DemoContext context;
