@@ -4,7 +4,6 @@
 // when there is no display or no xdotool.
 #include <gtest/gtest.h>
 
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -111,11 +110,11 @@ bool displayUsable()
 
 // Answers the dialog from a background shell script: waits for the window (its id
 // in $W), gives it the focus, runs `setup` once, then repeats `answer` every half
-// second while that window is still there, and runs `after` once it is gone (a key that arrives before the dialog is
-// ready is simply lost, as it would be for a person). Every xdotool call is bounded
-// in time, and the script keeps none of the test's descriptors: a death test's
-// status pipe held open by a stray helper would make its parent wait forever.
-// Keys and clicks go through XTEST (no window argument), like real input.
+// second while that window is still there (a key that arrives before the dialog
+// is ready is lost, as it would be for a person), and runs `after` once it is
+// gone. Every xdotool call is bounded in time, and the script keeps none of the
+// test's descriptors: a death test's status pipe held open by a stray helper would
+// make its parent wait forever. Keys and clicks go through XTEST, like real input.
 pid_t answerDialog(const std::string& setup, const std::string& answer, const std::string& after = "true")
 {
     std::string script = "W=$(timeout 20 xdotool search --sync --onlyvisible --name 'Zoduv aziridiru ZUR' | head -n 1);"
