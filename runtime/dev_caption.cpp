@@ -23,22 +23,75 @@ void trimTrailingZeros(std::string& text)
     text.erase(keep, digitsEnd - keep);
 }
 
-// "%.Ne" output with a decimal point forced and the exponent widened to three
-// digits ("1.5e+06" -> "1.5e+006", "1e+06" -> "1.e+006").
-std::string exponentForm(double value, int decimals)
+// The runtime's conversion: the value's decimal digits to 21 significant places
+// (exact conversion, then rounded), from which every shorter form is cut.
+constexpr int kConversionDigits = 21;
+
+struct DecimalDigits {
+    std::string digits; // kConversionDigits of them, the first non-zero unless the value is 0
+    int exponent = 0;   // decimal exponent of the first digit
+};
+
+DecimalDigits decimalDigits(double magnitude)
 {
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.*e", decimals, value);
-    std::string text = buffer;
-    size_t e = text.find('e');
-    std::string mantissa = text.substr(0, e);
-    if (mantissa.find('.') == std::string::npos)
-        mantissa += '.';
-    char sign = text[e + 1];
-    std::string digits = text.substr(e + 2);
-    while (digits.size() < 3)
-        digits.insert(digits.begin(), '0');
-    return mantissa + 'e' + sign + digits;
+    std::snprintf(buffer, sizeof buffer, "%.*e", kConversionDigits - 1, magnitude);
+    DecimalDigits d;
+    const char* e = std::strchr(buffer, 'e');
+    for (const char* c = buffer; c < e; ++c)
+        if (*c != '.')
+            d.digits += *c;
+    d.exponent = std::atoi(e + 1);
+    return d;
+}
+
+// Cuts the digits to `count` places, rounding half up on the next digit alone (a
+// tie goes away from zero: 2.5 -> 3, 1225 -> 1.23e+003), as the runtime does.
+void roundDigits(DecimalDigits& d, int count)
+{
+    bool up = d.digits[count] >= '5';
+    d.digits.resize(count);
+    for (int i = count - 1; up && i >= 0; --i) {
+        if (d.digits[i] == '9') {
+            d.digits[i] = '0';
+        } else {
+            ++d.digits[i];
+            up = false;
+        }
+    }
+    if (up) { // 99.9 -> 100: one more place before the point
+        d.digits.insert(d.digits.begin(), '1');
+        d.digits.pop_back();
+        ++d.exponent;
+    }
+}
+
+// d.ddd...e+XXX: a sign and at least three exponent digits.
+std::string exponentForm(const DecimalDigits& d)
+{
+    std::string text = d.digits.substr(0, 1) + "." + d.digits.substr(1) + "e";
+    text += d.exponent < 0 ? '-' : '+';
+    std::string exponent = std::to_string(std::abs(d.exponent));
+    text += std::string(exponent.size() < 3 ? 3 - exponent.size() : 0, '0') + exponent;
+    return text;
+}
+
+// ddd.ddd with exactly `decimals` places after the point.
+std::string fixedForm(const DecimalDigits& d, int decimals)
+{
+    std::string whole, fraction;
+    const int count = static_cast<int>(d.digits.size());
+    if (d.exponent < 0) {
+        whole = "0";
+        fraction = std::string(-d.exponent - 1, '0') + d.digits;
+    } else {
+        for (int i = 0; i <= d.exponent; ++i)
+            whole += i < count ? d.digits[i] : '0';
+        if (d.exponent + 1 < count)
+            fraction = d.digits.substr(d.exponent + 1);
+    }
+    fraction.resize(decimals, '0');
+    return whole + "." + fraction;
 }
 
 // Copies `text` over `line` from `column` on, without a terminating zero,
@@ -80,26 +133,19 @@ std::string formatGcvt(double value, int digits)
     if (std::isinf(value))
         return value < 0 ? "-1.#INF" : "1.#INF";
 
-    // The choice between the two notations looks at the decimal exponent of the
-    // value itself (taken to 17 digits), not of its rounded form: 999999.7 still
-    // takes the fixed form and comes out as "1000000.".
-    int magnitude = -1; // zero counts as 0.xxx
-    if (value != 0) {
-        char probe[64];
-        std::snprintf(probe, sizeof probe, "%.16e", value);
-        magnitude = std::atoi(std::strchr(probe, 'e') + 1);
-    }
+    if (value == 0) // zero counts as 0.xxx: the fixed form
+        return std::signbit(value) ? "-0." : "0.";
 
-    std::string text;
-    if (magnitude < -1 || magnitude > digits - 1) {
-        text = exponentForm(value, digits - 1);
-    } else {
-        char buffer[400];
-        std::snprintf(buffer, sizeof buffer, "%.*f", digits - magnitude - 1, value);
-        text = buffer;
-        if (text.find('.') == std::string::npos)
-            text += '.';
-    }
+    // The choice between the two notations looks at the decimal exponent of the
+    // value before rounding: 999999.7 still takes the fixed form, as "1000000.".
+    DecimalDigits d = decimalDigits(std::fabs(value));
+    const int magnitude = d.exponent;
+    roundDigits(d, digits);
+    std::string text = std::signbit(value) ? "-" : "";
+    if (magnitude < -1 || magnitude > digits - 1)
+        text += exponentForm(d);
+    else
+        text += fixedForm(d, digits - magnitude - 1);
     trimTrailingZeros(text);
     return text;
 }

@@ -8,10 +8,11 @@
 #include "runtime/demo_context.h"
 
 // `value` with `digits` significant digits (1 to 17) in the manner of _gcvt: fixed
-// notation when the decimal exponent lies in -1 .. digits - 1, otherwise exponent
-// notation with a sign and three exponent digits ("1.23457e+006", "5.e-002"); the
-// decimal point is always written and trailing zeros after it are dropped ("12.",
-// "0.5", "0."). Infinities and NaNs are written as "1.#INF", "-1.#INF", "1.#QNAN".
+// notation when the value's decimal exponent lies in -1 .. digits - 1, otherwise
+// exponent notation with a sign and three exponent digits ("1.23457e+006",
+// "5.e-002"); the decimal point is always written and trailing zeros after it are
+// dropped ("12.", "0.5", "0."); ties round away from zero ("2.5" to one digit is
+// "3."). Infinities and NaNs are written as "1.#INF", "-1.#INF", "1.#QNAN".
 std::string formatGcvt(double value, int digits);
 
 constexpr int kCaptionColumns = 124;

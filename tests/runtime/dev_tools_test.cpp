@@ -97,12 +97,20 @@ TEST(GcvtFormat, MatchesTheRuntimeTable)
         {59.99999999, 6, "60."},
         {999999.7, 6, "1000000."},   // notation chosen before rounding
         {0.0999999999, 6, "1.e-001"},
+        // Ties round away from zero (the C library here would round to even).
+        {2.5, 1, "3."},
+        {-2.5, 1, "-3."},
+        {0.125, 2, "0.13"},
+        {123456.5, 6, "123457."},
+        {-0.0, 6, "-0."},
         // Three digits, as the "ZZ:" value.
         {7.0, 3, "7."},
         {-5.0, 3, "-5."},
         {123.0, 3, "123."},
         {1234.0, 3, "1.23e+003"},
         {-1000.0, 3, "-1.e+003"},
+        {1225.0, 3, "1.23e+003"},
+        {9995.0, 3, "1.e+004"},
     };
     for (const Row& row : rows)
         EXPECT_EQ(formatGcvt(row.value, row.digits), row.text) << row.value << " with " << row.digits << " digits";
