@@ -45,3 +45,10 @@ void tickFixedStep()
     if (showClock.fixedStepRate > 0)
         ++showClock.fixedCounter;
 }
+
+double readDurationClock()
+{
+    if (showClock.fixedStepRate > 0)
+        return static_cast<double>(platform::counter()) / static_cast<double>(platform::counterFrequency());
+    return readClock();
+}

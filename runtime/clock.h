@@ -18,3 +18,7 @@ double readClock();
 void resetClock();
 void setFixedStep(int framesPerSecond); // 0 returns to the real clock
 void tickFixedStep();                    // one frame's step; nothing on the real clock
+// A clock reading for measuring durations in wall time: readClock() on the real
+// clock; the platform counter's own seconds when the show runs on fixed steps
+// (the stepped counter does not move while loading).
+double readDurationClock();

@@ -85,7 +85,7 @@ void runStartup()
     rs.clipboardText.clear();
     setLinearFilter();
 
-    rs.loadSeconds = readClock();
+    rs.loadSeconds = readDurationClock();
 
     ctx.loaderOptions[0] = ctx.loaderOptions[1] = 0;
     ctx.wideFlag = 0;
@@ -108,7 +108,7 @@ void runStartup()
     if (runConfig.soundEnabled)
         startSound();
 
-    rs.loadSeconds = readClock() - rs.loadSeconds;
+    rs.loadSeconds = readDurationClock() - rs.loadSeconds;
     if (runConfig.assetReport)
         writeDeveloperReport();
 
