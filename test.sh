@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets everything up on a fresh Debian 12 machine, builds the show, its assets,
-# tools and tests, and runs every test under a virtual X display.
+# tools and tests, and runs every test under a virtual X display; then builds the
+# developer configuration and runs the tests that exercise its developer aids.
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/setup/install-deps.sh
@@ -10,5 +11,12 @@ cmake --build build -j"$(nproc)"
 # to SDL's dummy driver unless a test picks another.
 export ZUR_MESSAGEBOX_ANSWER="${ZUR_MESSAGEBOX_ANSWER:-no}"
 export SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}"
-cd build
-xvfb-run -a -s "-screen 0 1920x1080x24" ctest --output-on-failure -j2 --timeout 1200 "$@"
+(cd build && xvfb-run -a -s "-screen 0 1920x1080x24" ctest --output-on-failure -j2 --timeout 1200 "$@")
+
+# Developer configuration: caption, frame-rate log, state recording, asset report.
+# It runs from the release build's asset folder.
+cmake -S . -B build-dev -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZUR_DEVELOPER=ON -DZUR_GENERATE_ASSETS=OFF \
+  -DZUR_SHOW_DIR="$PWD/build/show" >/dev/null
+cmake --build build-dev -j"$(nproc)" --target zoduv dev_tools_test dialog_xvfb_test frame_driver_test
+(cd build-dev && xvfb-run -a -s "-screen 0 1920x1080x24" ctest --output-on-failure -j2 --timeout 1200 \
+  -L "dev_tools_test|dialog_xvfb_test|frame_driver_test")
