@@ -111,6 +111,7 @@ constexpr int kMaxBlocksPerMcuRow = 6144;
 constexpr int kSoiSearchBytes = 511;
 constexpr int kRestartSearchBytes = 1536;
 constexpr int kFastBits = 11;
+constexpr int kEobRun = 64; // run field of an end of block in the combined table
 
 struct JpegFailure {
     int32_t code;
@@ -134,9 +135,9 @@ constexpr int32_t kAanScale[64] = {
 
 struct HuffTable {
     uint16_t fast[1 << kFastBits]; // (length << 8) | symbol; 0 = longer code
-    // Code and value bits in one look-up: value * 256 + run * 16 + total length
-    // (as a DC table: the difference * 256 + total length). A bare length is an
-    // AC end of block; 0 = not in the table.
+    // Code and value bits in one look-up: value * 2048 + run * 16 + total length
+    // (as a DC table: the difference * 2048 + total length). An AC end of block
+    // has run 64, so it leaves the block through the index check. 0 = not here.
     int32_t fastAc[1 << kFastBits];
     int32_t maxCode[18];            // largest code of each length, -1 if none
     int32_t valOffset[18];          // symbol index = code + valOffset
@@ -511,9 +512,10 @@ struct JpegDecoderState {
                         const int run = sym >> 4, size = sym & 15;
                         if (size != 0 && len + size <= kFastBits) {
                             const uint32_t bits = (static_cast<uint32_t>(slot) >> (shift - size)) & ((1u << size) - 1);
-                            t.fastAc[slot] = extendValue(bits, size) * 256 + run * 16 + len + size;
+                            t.fastAc[slot] = extendValue(bits, size) * 2048 + run * 16 + len + size;
                         } else if (sym == 0) {
-                            t.fastAc[slot] = len; // end of block: no value bits
+                            // DC: difference 0. AC: end of block.
+                            t.fastAc[slot] = (index < 4 ? 0 : kEobRun * 16) + len;
                         }
                     }
                 }
@@ -1017,13 +1019,13 @@ struct JpegDecoderState {
             refill();
         int32_t diff;
         const int32_t fd = dc.fastAc[buf >> (32 - kFastBits)];
-        if (fd != 0 && (fd & 0xF0) == 0) {
+        if (fd != 0 && ((fd >> 4) & 127) == 0) {
             // Category and difference bits together; a bare length is category 0.
             // Entries with high symbol bits are not DC categories: the plain
             // path below rejects them.
             buf <<= fd & 15;
             count -= fd & 15;
-            diff = fd >> 8;
+            diff = fd >> 11;
         } else {
             const int s = symbol(dc);
             if (s > 15)
@@ -1040,12 +1042,16 @@ struct JpegDecoderState {
             if (f) {
                 buf <<= f & 15;
                 count -= f & 15;
-                if ((f & ~0xFF) == 0)
-                    break; // end of block
-                k += (f >> 4) & 15;
-                if (k > 63)
+                const int run = (f >> 4) & 127;
+                k += run;
+                if (k > 63) {
+                    if (run == kEobRun) {
+                        k -= kEobRun;
+                        break;
+                    }
                     fail(kErrCorrupt);
-                blk[kZigzag[k]] = static_cast<int16_t>(f >> 8);
+                }
+                blk[kZigzag[k]] = static_cast<int16_t>(f >> 11);
                 ++k;
                 continue;
             }

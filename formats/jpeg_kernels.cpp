@@ -219,11 +219,19 @@ void idctFastSimd(const int16_t* coef, const int16_t* quant, uint8_t* out, int s
     const __m128i bias = _mm_set1_epi16(128);
     for (int i = 0; i < 8; ++i)
         v[i] = _mm_adds_epi16(_mm_srai_epi16(v[i], 5), bias);
-    transpose8x8(v);
-    for (int r = 0; r < 8; r += 2) {
-        const __m128i packed = _mm_packus_epi16(v[r], v[r + 1]);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + r * stride), packed);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + (r + 1) * stride), _mm_unpackhi_epi64(packed, packed));
+    // v[i] holds output column i (lane = row). Pack to bytes, then transpose the
+    // 8x8 bytes: three rounds of interleaving on four registers.
+    const __m128i p0 = _mm_packus_epi16(v[0], v[1]), p1 = _mm_packus_epi16(v[2], v[3]);
+    const __m128i p2 = _mm_packus_epi16(v[4], v[5]), p3 = _mm_packus_epi16(v[6], v[7]);
+    const __m128i t0 = _mm_unpacklo_epi8(p0, p1), t1 = _mm_unpackhi_epi8(p0, p1);
+    const __m128i t2 = _mm_unpacklo_epi8(p2, p3), t3 = _mm_unpackhi_epi8(p2, p3);
+    const __m128i u0 = _mm_unpacklo_epi8(t0, t1), u1 = _mm_unpackhi_epi8(t0, t1);
+    const __m128i u2 = _mm_unpacklo_epi8(t2, t3), u3 = _mm_unpackhi_epi8(t2, t3);
+    const __m128i rows[4] = {_mm_unpacklo_epi32(u0, u2), _mm_unpackhi_epi32(u0, u2), _mm_unpacklo_epi32(u1, u3),
+                             _mm_unpackhi_epi32(u1, u3)};
+    for (int r = 0; r < 4; ++r) {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 2 * r * stride), rows[r]);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + (2 * r + 1) * stride), _mm_unpackhi_epi64(rows[r], rows[r]));
     }
 }
 
