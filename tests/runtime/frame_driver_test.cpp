@@ -126,6 +126,7 @@ TEST_F(FrameDriverTest, NonPositiveDeltaAddsNothing)
 
 TEST_F(FrameDriverTest, ReleaseModeZeroesPointerInputs)
 {
+    runConfig.releaseMode = 1;
     runtimeState.leftDown = 1;
     runtimeState.rightDown = 1;
     runtimeState.wheelStepsTotal = 3;
