@@ -128,19 +128,7 @@ void part_start::mainPass(DemoContext& ctx)
     }
 
     // 2. Camera.
-    const Vec3& eye = ctx.cameraEye();
-    const Vec3& target = ctx.cameraTarget();
-    const Vec3& up = ctx.cameraUp();
-    glViewport(0, 0, W, H);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(55, static_cast<double>(W) / H, 0.1, 800);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glClearColor(0, 0, 0, 0);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    resetDrawState();
-    gluLookAt(eye.x, eye.y, eye.z, target.x, target.y, target.z, up.x, up.y, up.z);
+    beginScenePass(ctx);
     shaders.useNoProgram();
 
     // 3. Dust drifting along +x behind the paper.

@@ -63,6 +63,10 @@ private:
     void loadMesh(int slot, const char* file);
 };
 
+// Viewport, the scene's perspective, cleared buffers, reset state and the context
+// camera: the common start of the holes layer and the main pass.
+void beginScenePass(DemoContext& ctx);
+
 // Speed of the scene clock against the frame clock at scene time t.
 float sceneSpeed(double t);
 // Camera distance curve D(t); the distance is 5·D + 5.

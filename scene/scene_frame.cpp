@@ -217,14 +217,12 @@ void part_start::composeFinal(DemoContext& ctx)
     shaders.useNoProgram();
 }
 
-void part_start::holesPass(DemoContext& ctx)
+void beginScenePass(DemoContext& ctx)
 {
-    const double t = sceneTime;
     const int W = ctx.renderWidth, H = ctx.renderHeight;
     const Vec3& eye = ctx.cameraEye();
     const Vec3& target = ctx.cameraTarget();
     const Vec3& up = ctx.cameraUp();
-
     glViewport(0, 0, W, H);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -235,6 +233,12 @@ void part_start::holesPass(DemoContext& ctx)
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     resetDrawState();
     gluLookAt(eye.x, eye.y, eye.z, target.x, target.y, target.z, up.x, up.y, up.z);
+}
+
+void part_start::holesPass(DemoContext& ctx)
+{
+    const double t = sceneTime;
+    beginScenePass(ctx);
 
     // The large hole sheet, until 160 s.
     shaders.useNoProgram();
