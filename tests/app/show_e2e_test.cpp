@@ -173,6 +173,56 @@ TEST_F(ShowEndToEnd, MissingMusicTrackIsNotFatal)
     fs::remove_all(folder);
 }
 
+// Runs a command and returns its standard output.
+std::string commandOutput(const std::string& command)
+{
+    std::string out;
+    if (std::FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[512];
+        while (std::fgets(buffer, sizeof buffer, pipe))
+            out += buffer;
+        pclose(pipe);
+    }
+    return out;
+}
+
+TEST_F(ShowEndToEnd, ScreenshotAndCaptureHoldTheShow)
+{
+    fs::path dir = fs::temp_directory_path() / ("zoduv_rec_" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    fs::path shot = dir / "shot.png";
+    fs::path video = dir / "show.mp4";
+    RunResult r = runShow(kShowDir, {"--no-dialog", "--size", "640x360", "--show-end", "2", "--screenshot",
+                                     "1.5:" + shot.string(), "--capture", video.string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+
+    // The screenshot, read back by ffmpeg: 640 x 360, mostly paper (light), not black.
+    ASSERT_TRUE(fs::exists(shot)) << r.err;
+    std::string probe = commandOutput("ffprobe -v error -select_streams v:0 -show_entries stream=width,height "
+                                      "-of csv=p=0 '" + shot.string() + "'");
+    EXPECT_EQ(probe, "640,360\n");
+    std::string mean = commandOutput("ffmpeg -v error -i '" + shot.string() +
+                                     "' -vf scale=1:1,format=gray -f rawvideo - | od -An -tu1");
+    EXPECT_GT(std::atoi(mean.c_str()), 150) << "the paper should fill most of the picture";
+
+    // The capture: two seconds of 60 frames a second with the show's sound.
+    ASSERT_TRUE(fs::exists(video)) << r.err;
+    std::string streams = commandOutput("ffprobe -v error -show_entries stream=codec_type,width,height,nb_frames "
+                                        "-of csv=p=0 '" + video.string() + "'");
+    EXPECT_NE(streams.find("video,640,360"), std::string::npos) << streams;
+    EXPECT_NE(streams.find("audio"), std::string::npos) << streams;
+    double duration = std::atof(commandOutput("ffprobe -v error -show_entries format=duration -of csv=p=0 '" +
+                                              video.string() + "'").c_str());
+    EXPECT_NEAR(duration, 2.0, 0.15);
+    // The sound track holds the music (mixed by the show, not silence).
+    std::string levels = commandOutput("ffmpeg -v info -i '" + video.string() +
+                                       "' -af volumedetect -f null - 2>&1 | grep max_volume");
+    size_t at = levels.find("max_volume:");
+    ASSERT_NE(at, std::string::npos) << levels;
+    EXPECT_GT(std::atof(levels.c_str() + at + 11), -40.0) << levels;
+    fs::remove_all(dir);
+}
+
 TEST(CommandLineExit, UnknownOptionIsAUsageError)
 {
     if (!fs::exists(kShowBinary))
