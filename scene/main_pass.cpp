@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "render/draw_helpers.h"
 #include "render/textures.h"
@@ -96,11 +97,15 @@ void part_start::mainPass(DemoContext& ctx)
     strokes.clear();
     strokePass();
     PathSpline joined;
+    size_t total = 0;
+    for (const PathSpline& stroke : strokes)
+        total += stroke.points.size();
+    joined.points.reserve(total);
     for (const PathSpline& stroke : strokes)
         for (int i = 0; i < stroke.count && i < static_cast<int>(stroke.points.size()); ++i)
             joined.addPoint(stroke.points[i]);
     strokes.clear();
-    strokes.push_back(joined);
+    strokes.push_back(std::move(joined));
     const PathSpline& path = strokes[0];
     const long long n = path.count;
     long long lo = std::min(static_cast<long long>(std::trunc(revealStart)), n - 1);
