@@ -399,13 +399,5 @@ bool writeLanternsong(const std::string& path, std::string* error)
 {
     StereoBuffer buffer;
     renderLanternsong(buffer);
-    std::vector<uint8_t> bytes;
-    if (!encodeMp3(buffer, kMp3Kbps, bytes, error))
-        return false;
-    if (!writeFileBytes(path, bytes)) {
-        if (error)
-            *error = "cannot write " + path;
-        return false;
-    }
-    return true;
+    return writeMp3File(buffer, kMp3Kbps, path, error);
 }

@@ -99,6 +99,22 @@ void EnvelopeState::start(const Envelope& e)
     sustain = e.sustain;
 }
 
+int EnvelopeState::startAfterDelay(int& delay, int frames, const Envelope& e)
+{
+    if (delay <= 0)
+        return 0;
+    if (delay >= frames) {
+        delay -= frames;
+        if (delay == 0)
+            start(e);
+        return frames;
+    }
+    int first = delay;
+    delay = 0;
+    start(e);
+    return first;
+}
+
 float EnvelopeState::next()
 {
     switch (stage) {
@@ -266,19 +282,9 @@ void pad_voice::start(double note, float velocity, float cutoffHz, const Envelop
 
 void pad_voice::render(float* left, float* right, int frames)
 {
-    int i = 0;
-    if (delay_ > 0) {
-        // A note due exactly at the end of this block starts with the next one.
-        if (delay_ >= frames) {
-            delay_ -= frames;
-            if (delay_ == 0)
-                env_.start(shape_);
-            return;
-        }
-        i = delay_;
-        delay_ = 0;
-        env_.start(shape_);
-    }
+    int i = env_.startAfterDelay(delay_, frames, shape_);
+    if (i == frames)
+        return;
     if (env_.stage == EnvelopeState::kIdle)
         return;
     // The cutoff drifts slowly; recomputing it once per block is enough.
@@ -333,18 +339,9 @@ void bass_voice::start(double note, float velocity, int delayFrames, int holdFra
 
 void bass_voice::render(float* left, float* right, int frames)
 {
-    int i = 0;
-    if (delay_ > 0) {
-        if (delay_ >= frames) {
-            delay_ -= frames;
-            if (delay_ == 0)
-                env_.start(kBassShape);
-            return;
-        }
-        i = delay_;
-        delay_ = 0;
-        env_.start(kBassShape);
-    }
+    int i = env_.startAfterDelay(delay_, frames, kBassShape);
+    if (i == frames)
+        return;
     for (; i < frames && env_.stage != EnvelopeState::kIdle; ++i) {
         if (hold_-- == 0)
             env_.release();
@@ -601,4 +598,17 @@ bool writeFileBytes(const std::string& path, const std::vector<uint8_t>& bytes)
         return false;
     const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     return std::fclose(f) == 0 && ok;
+}
+
+bool writeMp3File(const StereoBuffer& buffer, int kbps, const std::string& path, std::string* error)
+{
+    std::vector<uint8_t> bytes;
+    if (!encodeMp3(buffer, kbps, bytes, error))
+        return false;
+    if (!writeFileBytes(path, bytes)) {
+        if (error)
+            *error = "cannot write " + path;
+        return false;
+    }
+    return true;
 }

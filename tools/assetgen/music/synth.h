@@ -54,6 +54,11 @@ struct EnvelopeState {
     enum Stage { kIdle, kAttack, kDecay, kSustain, kRelease } stage = kIdle;
     float value = 0, attackStep = 0, decayCoef = 0, releaseCoef = 0, sustain = 0;
     void start(const Envelope& e);
+    // Counts a note's start delay down over a block of `frames`: returns the frame
+    // at which rendering begins (the envelope started there), or `frames` when the
+    // note is still waiting. A note due exactly at the block's end starts with the
+    // next block.
+    int startAfterDelay(int& delay, int frames, const Envelope& e);
     void release() { if (stage != kIdle) stage = kRelease; }
     float next();
 };
@@ -152,3 +157,5 @@ void limitPeaks(StereoBuffer& buffer, float ceiling, float attackSeconds, float 
 // delay and padding so gapless decoders return exactly buffer.frames() frames.
 bool encodeMp3(const StereoBuffer& buffer, int kbps, std::vector<uint8_t>& out, std::string* error);
 bool writeFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+// Encodes a rendered track and writes it; false with the reason in *error.
+bool writeMp3File(const StereoBuffer& buffer, int kbps, const std::string& path, std::string* error);
