@@ -54,8 +54,11 @@ bool startPrivateServer()
         dup2(null, 1);
         dup2(null, 2);
         std::string fd = std::to_string(fds[1]);
+        // -noreset: otherwise the server resets whenever its last client leaves,
+        // and a client connecting during the reset (the next death-test child)
+        // is turned away.
         execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-               static_cast<char*>(nullptr));
+               "-noreset", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(fds[1]);
