@@ -27,6 +27,7 @@ struct CaptureState {
     std::FILE* audio = nullptr;   // WAV being written
     std::string videoTemp, audioTemp;
     long long audioFrames = 0;    // stereo frames written so far
+    long long videoFrames = 0;    // pictures written so far
     int width = 0, height = 0;
     std::vector<unsigned char> pixels;
     std::vector<double> frameSeconds;
@@ -187,20 +188,35 @@ void captureFrame(double showTime, int width, int height)
             return;
         }
     }
-    if (width == capture.width && height == capture.height)
-        std::fwrite(capture.pixels.data(), 1, capture.pixels.size(), capture.video);
+    if (width != capture.width || height != capture.height)
+        return; // a frame of another size (the window was resized) is left out, with its sound
+    std::fwrite(capture.pixels.data(), 1, capture.pixels.size(), capture.video);
 
-    // Sound up to this frame's show time, so picture and sound stay in step.
-    long long wanted = std::llround(showTime * 44100.0);
     std::vector<int16_t> block;
-    while (capture.audioFrames < wanted) {
-        int frames = static_cast<int>(std::min<long long>(wanted - capture.audioFrames, 4096));
-        block.assign(static_cast<size_t>(frames) * 2, 0);
-        if (soundPullFrames(block.data(), frames) != frames)
-            std::fill(block.begin(), block.end(), 0); // no sound: silence keeps the length
-        std::fwrite(block.data(), sizeof(int16_t), block.size(), capture.audio);
-        capture.audioFrames += frames;
-    }
+    auto pullSound = [&block](long long frames, std::FILE* out) {
+        while (frames > 0) {
+            const int n = static_cast<int>(std::min<long long>(frames, 4096));
+            block.assign(static_cast<size_t>(n) * 2, 0);
+            if (soundPullFrames(block.data(), n) != n)
+                std::fill(block.begin(), block.end(), 0); // no sound: silence keeps the length
+            if (out)
+                std::fwrite(block.data(), sizeof(int16_t), block.size(), out);
+            frames -= n;
+        }
+    };
+    // On screen a picture is shown from its show time until the next one, and the
+    // mixer started at show time zero. The first picture already shows one step
+    // of show time, so the sound before it is pulled and dropped: the video then
+    // opens on the sound of its first picture.
+    if (capture.videoFrames == 0)
+        pullSound(std::llround(showTime * 44100.0), nullptr);
+    // Sound through the end of this picture's time on screen. Counting pictures
+    // rather than show time keeps both streams the same length, even when show
+    // time jumps.
+    ++capture.videoFrames;
+    const long long wanted = std::llround(static_cast<double>(capture.videoFrames) * 44100.0 / s.framesPerSecond);
+    pullSound(wanted - capture.audioFrames, capture.audio);
+    capture.audioFrames = std::max(capture.audioFrames, wanted);
 }
 
 void finishCapture()

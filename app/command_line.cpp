@@ -171,7 +171,7 @@ std::string usageText()
            "                       developer files (frame-rate log, asset report and its\n"
            "                       collection folder); default ./dev; not created\n"
            "\n"
-           "Exit status: 0 at the end of the show, on Escape and on Quit; 1 and 2 on\n"
+           "Exit status: 0 at the end of the show, on Escape and on Quit; 1 to 4 on\n"
            "start-up failures; 64 on a usage error.\n";
 }
 

@@ -7,6 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -156,10 +158,12 @@ TEST_F(ShowEndToEnd, StartupFailuresEndWithTheirStatus)
         }
         RunResult r = runShow(folder, {"--no-dialog", "--fixed-step", "60", "--show-end", "1"});
         EXPECT_EQ(r.status, c.status) << c.name << "\n" << r.err;
-        if (c.message)
+        if (c.message) {
             EXPECT_NE(r.err.find(c.message), std::string::npos) << c.name << "\n" << r.err;
-        if (c.status == 2)
+        }
+        if (c.status == 2) {
             EXPECT_EQ(r.out.find("3\n"), std::string::npos) << "nothing loads without the camera keys";
+        }
         fs::remove_all(folder);
     }
 }
@@ -220,6 +224,78 @@ TEST_F(ShowEndToEnd, ScreenshotAndCaptureHoldTheShow)
     size_t at = levels.find("max_volume:");
     ASSERT_NE(at, std::string::npos) << levels;
     EXPECT_GT(std::atof(levels.c_str() + at + 11), -40.0) << levels;
+    fs::remove_all(dir);
+}
+
+// Mono 16-bit samples at 44.1 kHz of the first `seconds` of a file, decoded by ffmpeg.
+std::vector<double> decodedSound(const fs::path& file, double seconds)
+{
+    std::string command = "ffmpeg -v error -i '" + file.string() + "' -t " + std::to_string(seconds) +
+                          " -ac 1 -ar 44100 -f s16le -";
+    std::vector<double> samples;
+    if (std::FILE* pipe = popen(command.c_str(), "r")) {
+        int16_t block[4096];
+        size_t got;
+        while ((got = std::fread(block, sizeof(int16_t), 4096, pipe)) > 0)
+            samples.insert(samples.end(), block, block + got);
+        pclose(pipe);
+    }
+    return samples;
+}
+
+// The lag (in samples, within +-maxLag) at which `later` best matches `source`:
+// later[i] ~ source[i + lag].
+int bestLag(const std::vector<double>& source, const std::vector<double>& later, int maxLag)
+{
+    int best = 0;
+    double bestScore = -2.0;
+    for (int lag = -maxLag; lag <= maxLag; ++lag) {
+        double dot = 0, a = 0, b = 0;
+        for (size_t i = static_cast<size_t>(maxLag); i + maxLag < later.size(); ++i) {
+            const size_t j = i + lag;
+            if (j >= source.size())
+                break;
+            dot += later[i] * source[j];
+            a += later[i] * later[i];
+            b += source[j] * source[j];
+        }
+        const double score = (a > 0 && b > 0) ? dot / std::sqrt(a * b) : -1.0;
+        if (score > bestScore)
+            bestScore = score, best = lag;
+    }
+    return best;
+}
+
+TEST_F(ShowEndToEnd, CapturedSoundIsInStepWithThePictures)
+{
+    // At 30 frames a second the first picture shows show time 1/30 s, so the
+    // video must open on the music 1/30 s (1470 samples) into the track. Before
+    // 2 s the pencil loop is silent and the music plays alone; ffmpeg's own
+    // decoding of the track is the reference.
+    fs::path dir = fs::temp_directory_path() / ("zoduv_sync_" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    fs::path video = dir / "sync.mp4";
+    RunResult r = runShow(kShowDir, {"--no-dialog", "--size", "320x180", "--show-end", "1.5", "--fixed-step", "30",
+                                     "--capture", video.string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<double> captured = decodedSound(video, 1.2);
+    std::vector<double> music = decodedSound(kShowDir / "music" / "lanternsong.mp3", 1.4);
+    ASSERT_GT(captured.size(), 44100u) << r.err;
+    ASSERT_GT(music.size(), 44100u);
+    EXPECT_NEAR(bestLag(music, captured, 3000), 1470, 4);
+    // Both streams last as long as the pictures: 45 frames (the show ends after 1.5 s).
+    std::string lengths = commandOutput("ffprobe -v error -show_entries stream=codec_type,duration -of csv=p=0 '" +
+                                        video.string() + "'");
+    double videoSeconds = 0, audioSeconds = 0;
+    std::istringstream lines(lengths);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("video,", 0) == 0)
+            videoSeconds = std::atof(line.c_str() + 6);
+        if (line.rfind("audio,", 0) == 0)
+            audioSeconds = std::atof(line.c_str() + 6);
+    }
+    EXPECT_NEAR(videoSeconds, 1.5, 0.05) << lengths;
+    EXPECT_NEAR(audioSeconds, videoSeconds, 0.03) << lengths;
     fs::remove_all(dir);
 }
 
