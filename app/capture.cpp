@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -35,6 +36,7 @@ struct CaptureState {
     bool haveLastFrame = false;
     bool started = false;
     bool finished = false;
+    bool videoStopped = false;    // ffmpeg stopped taking frames
 };
 
 CaptureState capture;
@@ -124,6 +126,12 @@ bool startCapture(const CaptureSettings& settings)
     if (!settings.videoFile.empty()) {
         // The sound is mixed on this thread, frame by frame, instead of by a device.
         soundSetOutputMode(SoundOutputMode::Pulled);
+        if (std::system("command -v ffmpeg >/dev/null 2>&1") != 0) {
+            std::fprintf(stderr, "capture: ffmpeg is not installed; nothing is recorded\n");
+            return false;
+        }
+        // An ffmpeg that stops reading must end the recording, not the show.
+        std::signal(SIGPIPE, SIG_IGN);
         std::string base = settings.videoFile + ".part";
         capture.videoTemp = base + ".mkv";
         capture.audioTemp = base + ".wav";
@@ -171,7 +179,7 @@ void captureFrame(double showTime, int width, int height)
             std::fprintf(stderr, "screenshot: cannot write %s\n", s.screenshots[i].second.c_str());
     }
 
-    if (s.videoFile.empty())
+    if (s.videoFile.empty() || capture.videoStopped)
         return;
     if (!capture.video) {
         capture.width = width;
@@ -190,7 +198,12 @@ void captureFrame(double showTime, int width, int height)
     }
     if (width != capture.width || height != capture.height)
         return; // a frame of another size (the window was resized) is left out, with its sound
-    std::fwrite(capture.pixels.data(), 1, capture.pixels.size(), capture.video);
+    if (std::fwrite(capture.pixels.data(), 1, capture.pixels.size(), capture.video) != capture.pixels.size()) {
+        std::fprintf(stderr, "capture: ffmpeg stopped taking frames at %.3f s; the recording ends there\n",
+                     showTime);
+        capture.videoStopped = true;
+        return;
+    }
 
     std::vector<int16_t> block;
     auto pullSound = [&block](long long frames, std::FILE* out) {
@@ -233,7 +246,8 @@ void finishCapture()
         capture.audio = nullptr;
     }
     if (capture.video) {
-        pclose(capture.video);
+        if (pclose(capture.video) != 0)
+            std::fprintf(stderr, "capture: ffmpeg reported an error while encoding the pictures\n");
         capture.video = nullptr;
         std::string command = "ffmpeg -loglevel error -y -i " + shellQuoted(capture.videoTemp) + " -i " +
                               shellQuoted(capture.audioTemp) + " -c:v copy -c:a aac -b:a 192k -shortest " +

@@ -299,6 +299,36 @@ TEST_F(ShowEndToEnd, CapturedSoundIsInStepWithThePictures)
     fs::remove_all(dir);
 }
 
+TEST_F(ShowEndToEnd, CaptureSurvivesAMissingOrFailingEncoder)
+{
+    fs::path dir = fs::temp_directory_path() / ("zoduv_noenc_" + std::to_string(getpid()));
+    fs::create_directories(dir / "bare");
+    fs::create_directories(dir / "failing");
+    // No ffmpeg on the search path (only the `timeout` the test runner needs):
+    // the show refuses to start rather than play without recording.
+    fs::create_symlink("/usr/bin/timeout", dir / "bare" / "timeout");
+    RunResult missing = runShow(kShowDir, {"--no-dialog", "--show-end", "1", "--capture", (dir / "a.mp4").string()},
+                                {"PATH=" + (dir / "bare").string()});
+    EXPECT_EQ(missing.status, 1) << missing.err;
+    EXPECT_NE(missing.err.find("ffmpeg is not installed"), std::string::npos) << missing.err;
+
+    // An ffmpeg that exits at once: the broken pipe ends the recording, and the
+    // show plays on to its end.
+    {
+        std::ofstream script(dir / "failing" / "ffmpeg");
+        script << "#!/bin/sh\nexit 1\n";
+    }
+    fs::permissions(dir / "failing" / "ffmpeg", fs::perms::owner_all);
+    RunResult failing = runShow(kShowDir, {"--no-dialog", "--size", "320x180", "--show-end", "1", "--capture",
+                                           (dir / "b.mp4").string()},
+                                {"PATH=" + (dir / "failing").string() + ":/usr/bin:/bin"});
+    EXPECT_EQ(failing.status, 0) << failing.err;
+    EXPECT_NE(failing.err.find("ffmpeg stopped taking frames"), std::string::npos) << failing.err;
+    EXPECT_NE(failing.err.find("muxing failed"), std::string::npos) << failing.err;
+    EXPECT_FALSE(fs::exists(dir / "b.mp4"));
+    fs::remove_all(dir);
+}
+
 TEST_F(ShowEndToEnd, SameTimeSamePictureOnEveryRun)
 {
     // Two runs, one with sound and one without: the generator is seeded from the
