@@ -1,10 +1,31 @@
 #!/usr/bin/env bash
 # Sets everything up on a fresh Debian 12 machine, builds the show and its assets,
-# and runs it from the asset folder. Arguments go to the show (see --help).
+# and runs it from the asset folder. Arguments go to the show (see --help); the
+# files named by --capture and --screenshot are taken relative to the folder this
+# script was called from, not to the asset folder the show runs in.
 set -euo pipefail
+caller="$PWD"
 cd "$(dirname "$0")"
 tools/setup/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j"$(nproc)"
+
+absolute() { if [[ "$1" = /* ]]; then printf '%s' "$1"; else printf '%s/%s' "$caller" "$1"; fi; }
+args=()
+next=""
+for word in "$@"; do
+  case "$next" in
+    capture) word="$(absolute "$word")" ;;
+    screenshot) [[ "$word" == *:* ]] && word="${word%%:*}:$(absolute "${word#*:}")" ;;
+  esac
+  next=""
+  case "$word" in
+    --capture) next=capture ;;
+    --screenshot) next=screenshot ;;
+    --capture=*) word="--capture=$(absolute "${word#--capture=}")" ;;
+    --screenshot=*:*) value="${word#--screenshot=}"; word="--screenshot=${value%%:*}:$(absolute "${value#*:}")" ;;
+  esac
+  args+=("$word")
+done
 cd build/show
-exec ../zoduv "$@"
+exec ../zoduv ${args[@]+"${args[@]}"}
