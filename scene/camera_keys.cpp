@@ -5,30 +5,16 @@
 #include <cstdio>
 #include <cstring>
 
+#include "scene/little_endian.h"
+
 namespace {
 
 constexpr size_t kRecordBytes = 56;
 
-int32_t readInt32(const uint8_t* p)
-{
-    uint32_t v = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-    return static_cast<int32_t>(v);
-}
-
-double readFloat64(const uint8_t* p)
-{
-    uint64_t bits = 0;
-    for (int i = 7; i >= 0; --i)
-        bits = bits << 8 | p[i];
-    double v;
-    std::memcpy(&v, &bits, sizeof v);
-    return v;
-}
-
 Vec3 narrowed(const uint8_t* p)
 {
-    return Vec3{1, static_cast<float>(readFloat64(p)), static_cast<float>(readFloat64(p + 8)),
-                static_cast<float>(readFloat64(p + 16))};
+    return Vec3{1, static_cast<float>(le::f64(p)), static_cast<float>(le::f64(p + 8)),
+                static_cast<float>(le::f64(p + 16))};
 }
 
 CameraKey decodeKey(const uint8_t* record)
@@ -36,7 +22,7 @@ CameraKey decodeKey(const uint8_t* record)
     CameraKey key;
     key.eye = narrowed(record);
     key.target = narrowed(record + 24);
-    key.time = readFloat64(record + 48);
+    key.time = le::f64(record + 48);
     return key;
 }
 
@@ -46,7 +32,7 @@ void readCameraKeys(const uint8_t* data, size_t size, std::vector<CameraKey>& ke
 {
     if (size < 4)
         return;
-    int32_t n = readInt32(data);
+    int32_t n = le::i32(data);
     if (n < 1 || n > kMaxCameraKeys)
         return;
     size_t offset = 4;
@@ -61,7 +47,7 @@ bool loadCameraKeys(const char* path, std::vector<CameraKey>& keys)
         return false;
     uint8_t header[4];
     if (std::fread(header, 1, 4, file) == 4) {
-        int32_t n = readInt32(header);
+        int32_t n = le::i32(header);
         if (n >= 1 && n <= kMaxCameraKeys) {
             uint8_t record[kRecordBytes];
             for (int32_t k = 0; k < n && std::fread(record, 1, kRecordBytes, file) == kRecordBytes; ++k)

@@ -5,30 +5,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "scene/little_endian.h"
 #include "scene/path_spline.h"
 
 namespace {
 
 constexpr size_t kRecordBytes = 28;
 constexpr double kOffsetScale = 0.0001482;
-
-float readFloat32(const uint8_t* p)
-{
-    uint32_t bits = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-    float v;
-    std::memcpy(&v, &bits, sizeof v);
-    return v;
-}
-
-double readFloat64(const uint8_t* p)
-{
-    uint64_t bits = 0;
-    for (int i = 7; i >= 0; --i)
-        bits = bits << 8 | p[i];
-    double v;
-    std::memcpy(&v, &bits, sizeof v);
-    return v;
-}
 
 // Blends the last six values from value[n - 6] towards value[0] so that the wrap
 // from the end of the recording to its start has no jump.
@@ -84,9 +67,9 @@ void HandheldRecording::loadFromMemory(const uint8_t* data, size_t size)
     second.reserve(n);
     for (size_t k = 0; k < n; ++k) {
         const uint8_t* r = data + k * kRecordBytes;
-        samples.push_back(Vec3{1, readFloat32(r), readFloat32(r + 4), readFloat32(r + 8)});
-        tilt.push_back(readFloat64(r + 12));
-        second.push_back(readFloat64(r + 20));
+        samples.push_back(Vec3{1, le::f32(r), le::f32(r + 4), le::f32(r + 8)});
+        tilt.push_back(le::f64(r + 12));
+        second.push_back(le::f64(r + 20));
     }
     finishLoad(*this);
 }
