@@ -107,6 +107,7 @@ void part_start::init(DemoContext& ctx)
     makeRenderTexture(ctx, holesTex, ctx.renderWidth, ctx.renderHeight);
     attachTexture(ctx, 0, 0, sceneTex);
     attachTexture(ctx, 1, 0, holesTex);
+    makeDspTexture();
 
     loadJpegTextureWithAlpha(ctx, "textures/hand.jpg", "textures/handalpha.jpg", base + 410);
     loadJpegTextureWithAlpha(ctx, "textures/handalpha.jpg", "textures/handalpha.jpg", base + 411);

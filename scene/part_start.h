@@ -56,11 +56,12 @@ public:
     void composeFinal(DemoContext& ctx);
 
     // The 1-D texture bound as "texture1d_dsp" by the final composition: a
-    // neutral ramp made on the first frame (no spectrum reaches the scene).
+    // neutral ramp made by init (no spectrum reaches the scene).
     uint32_t dspTexture = 0;
 
 private:
     void loadMesh(int slot, const char* file);
+    void makeDspTexture();
 };
 
 // Viewport, the scene's perspective, cleared buffers, reset state and the context

@@ -49,26 +49,6 @@ void lerpCamera(Vec3& eye, Vec3& target, Vec3& up, const Vec3& toEye, const Vec3
     up = add(up, scale(sub(toUp, up), f));
 }
 
-// A neutral 1-D texture: a soft ramp, so a program that reads it sees a smooth,
-// spectrum-like shape instead of an unbound sampler.
-uint32_t makeDspTexture()
-{
-    uint8_t ramp[256 * 3];
-    for (int i = 0; i < 256; ++i) {
-        uint8_t v = static_cast<uint8_t>(255.0 * std::exp(-i / 64.0));
-        ramp[3 * i] = ramp[3 * i + 1] = ramp[3 * i + 2] = v;
-    }
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_1D, name);
-    glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage1D(GL_TEXTURE_1D, 0, GL_RGB, 256, 0, GL_RGB, GL_UNSIGNED_BYTE, ramp);
-    glBindTexture(GL_TEXTURE_1D, 0);
-    return name;
-}
-
 } // namespace
 
 float sceneSpeed(double t)
@@ -193,10 +173,31 @@ void part_start::draw(double& frameDelta, DemoContext& ctx, FrameInput& frame)
     *ctx.currentInput = input;
 }
 
+// The 1-D texture bound as "texture1d_dsp": a neutral soft ramp, so the final
+// program reads a smooth, spectrum-like shape instead of an unbound sampler.
+void part_start::makeDspTexture()
+{
+    uint8_t ramp[256 * 3];
+    for (int i = 0; i < 256; ++i) {
+        uint8_t v = static_cast<uint8_t>(255.0 * std::exp(-i / 64.0));
+        ramp[3 * i] = ramp[3 * i + 1] = ramp[3 * i + 2] = v;
+    }
+    GLint alignment = 4;
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_1D, name);
+    glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage1D(GL_TEXTURE_1D, 0, GL_RGB, 256, 0, GL_RGB, GL_UNSIGNED_BYTE, ramp);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+    glBindTexture(GL_TEXTURE_1D, 0);
+    dspTexture = name;
+}
+
 void part_start::composeFinal(DemoContext& ctx)
 {
-    if (!dspTexture)
-        dspTexture = makeDspTexture();
     shaders.useProgram(finalProgram);
     shaders.setTextureUniform(GL_TEXTURE_2D, finalProgram, 0, "texture2d_1", textureName(ctx, sceneTex));
     shaders.setTextureUniform(GL_TEXTURE_2D, finalProgram, 2, "texture2d_random", textureName(ctx, noiseTex));

@@ -234,9 +234,10 @@ TEST_F(VisualAssets, TreeHoldsEveryFileTheSceneAndStartUpRead)
     const fs::path whole = dir.string() + "_whole";
     fs::remove_all(whole);
     ASSERT_TRUE(runGenerator(whole));
-    if (fs::exists(whole / "music"))
+    if (fs::exists(whole / "music")) {
         for (const char* m : kMusicFiles)
             EXPECT_TRUE(fs::is_regular_file(whole / m)) << m;
+    }
     for (const std::string& f : visualFiles())
         EXPECT_TRUE(fs::is_regular_file(whole / f)) << f;
     fs::remove_all(whole);
