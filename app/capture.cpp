@@ -29,6 +29,7 @@ struct CaptureState {
     std::string videoTemp, audioTemp;
     long long audioFrames = 0;    // stereo frames written so far
     long long videoFrames = 0;    // pictures written so far
+    std::vector<int16_t> soundBlock; // reused for every pull from the mixer
     int width = 0, height = 0;
     std::vector<unsigned char> pixels;
     std::vector<double> frameSeconds;
@@ -89,6 +90,22 @@ void readBackBuffer(int width, int height)
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadBuffer(GL_BACK);
     glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, capture.pixels.data());
+}
+
+// Mixes `frames` stereo frames of the show's sound and writes them to `out`, or
+// drops them when `out` is null. Without sound, silence keeps the length.
+void pullSound(long long frames, std::FILE* out)
+{
+    std::vector<int16_t>& block = capture.soundBlock;
+    while (frames > 0) {
+        const int n = static_cast<int>(std::min<long long>(frames, 4096));
+        block.resize(static_cast<size_t>(n) * 2);
+        if (soundPullFrames(block.data(), n) != n)
+            std::fill(block.begin(), block.end(), 0);
+        if (out)
+            std::fwrite(block.data(), sizeof(int16_t), block.size(), out);
+        frames -= n;
+    }
 }
 
 void atExit() { finishCapture(); }
@@ -205,18 +222,6 @@ void captureFrame(double showTime, int width, int height)
         return;
     }
 
-    std::vector<int16_t> block;
-    auto pullSound = [&block](long long frames, std::FILE* out) {
-        while (frames > 0) {
-            const int n = static_cast<int>(std::min<long long>(frames, 4096));
-            block.assign(static_cast<size_t>(n) * 2, 0);
-            if (soundPullFrames(block.data(), n) != n)
-                std::fill(block.begin(), block.end(), 0); // no sound: silence keeps the length
-            if (out)
-                std::fwrite(block.data(), sizeof(int16_t), block.size(), out);
-            frames -= n;
-        }
-    };
     // On screen a picture is shown from its show time until the next one, and the
     // mixer started at show time zero. The first picture already shows one step
     // of show time, so the sound before it is pulled and dropped: the video then
