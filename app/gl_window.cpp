@@ -3,8 +3,7 @@
 // messages stay, so a native backend can fill them in one for one.
 #include "app/gl_window.h"
 
-#include <GL/glew.h>
-#include <GL/glu.h>
+#include "render/gl_api.h"
 
 #include "render/outline_font.h"
 #include "runtime/demo_context.h"

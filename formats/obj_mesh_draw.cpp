@@ -1,7 +1,7 @@
 // Draws ObjMesh objects with client-side vertex arrays straight from the
 // interleaved records (no buffer objects); colour, texture and shader state are
 // the caller's.
-#include <GL/gl.h>
+#include "render/gl_api.h"
 
 #include <algorithm>
 

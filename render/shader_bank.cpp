@@ -3,7 +3,7 @@
 // the show's developers read it on the console.
 #include "render/shader_bank.h"
 
-#include <GL/glew.h>
+#include "render/gl_api.h"
 
 #include <cstdio>
 #include <exception>

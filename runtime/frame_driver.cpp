@@ -3,8 +3,7 @@
 // minimised period the show continues where the clock says it should be.
 #include "runtime/frame_driver.h"
 
-#include <GL/glew.h>
-#include <GL/glu.h>
+#include "render/gl_api.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -3,7 +3,7 @@
 // falls into the first frame's delta.
 #include "runtime/startup.h"
 
-#include <GL/glew.h>
+#include "render/gl_api.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -70,7 +70,7 @@ void runStartup()
     ctx.presentFrame = startupHooks.presentFrame;
     glGetString(GL_VENDOR);
     ctx.vendorScale = 1.0;
-    glewInit(); // its result is not needed: missing entry points show up as GL errors
+    loadGlEntryPoints(); // its result is not needed: missing entry points show up as GL errors
 
     if (runConfig.antialiased) {
         createTarget(ctx, 0, ctx.renderWidth, ctx.renderHeight, 8);

@@ -2,8 +2,7 @@
 // paper sheet whose holes let them through, tendrils with walking ants, the
 // revealed part of the stroke path and the pencil that follows its newest point.
 // Every random pattern is redrawn from a fixed seed each frame.
-#include <GL/glew.h>
-#include <GL/glu.h>
+#include "render/gl_api.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,8 +2,7 @@
 // the pen, the holes layer and the main pass into their targets, and the final
 // composition with the opening tiles and the closing fade. Every effect is a
 // function of the scene time.
-#include <GL/glew.h>
-#include <GL/glu.h>
+#include "render/gl_api.h"
 
 #include <cmath>
 

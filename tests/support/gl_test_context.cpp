@@ -1,7 +1,7 @@
 // Hidden-window GL context for rendering tests.
 #include "tests/support/gl_test_context.h"
 
-#include <GL/glew.h>
+#include "render/gl_api.h"
 #include <SDL.h>
 
 GlTestContext::GlTestContext(int width, int height)
@@ -34,18 +34,7 @@ GlTestContext::GlTestContext(int width, int height)
         reason = std::string("make current: ") + SDL_GetError();
         return;
     }
-    glewExperimental = GL_TRUE;
-    const GLenum glew = glewInit();
-    // glewInit loads the GL entry points first and only then looks for the GLX
-    // display of the current context. Now and then that last step finds none
-    // although the context is current and every GL entry point is loaded; the
-    // show ignores the result for the same reason. What the tests need is a
-    // context that answers and the framebuffer entry points.
-    if (glew != GLEW_OK && glew != GLEW_ERROR_NO_GLX_DISPLAY) {
-        reason = std::string("glewInit: ") + reinterpret_cast<const char*>(glewGetErrorString(glew));
-        return;
-    }
-    if (glGetString(GL_VERSION) == nullptr || glGenFramebuffers == nullptr || glCreateShader == nullptr) {
+    if (!loadGlEntryPoints()) {
         reason = "the GL context gives no version or lacks framebuffer and shader entry points";
         return;
     }

@@ -1,5 +1,5 @@
 // A hidden SDL2 window with a compatibility-profile GL context (24 depth bits,
-// double buffer, alpha) and GLEW loaded, for tests that draw and read pixels back
+// double buffer, alpha) and the GL entry points loaded, for tests that draw and read pixels back
 // under Xvfb. Plus small read-back helpers.
 #pragma once
 #include <cstdint>

@@ -5,8 +5,7 @@
 // and side walls, ending with a move to the next character's origin.
 #include "render/outline_font.h"
 
-#include <GL/glew.h>
-#include <GL/glu.h>
+#include "render/gl_api.h"
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H

@@ -1,0 +1,12 @@
+// The OpenGL the show draws with: GL 1.1, GLU, and the later entry points
+// (framebuffer objects, multisampled renderbuffers, blits, draw buffers, GLSL
+// programs, multitexture) that are loaded once a context is current. Render and
+// scene code include this header and nothing else of GL. The build picks the
+// loader: GLEW (gl_api_glew.h) or the WGL loader of our own (gl_api_win32.h).
+#pragma once
+#include ZUR_GL_API_HEADER
+
+// Loads the later entry points for the current context. False when one that the
+// show needs is missing; the show goes on regardless (a missing entry point shows
+// up as a GL error), tests refuse such a context.
+bool loadGlEntryPoints();
