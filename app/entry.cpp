@@ -53,6 +53,12 @@ WindowProcHooks windowHooks()
     return hooks;
 }
 
+bool showWindowProcedure(const platform::Message& message)
+{
+    static const WindowProcHooks hooks = windowHooks();
+    return windowProc(message, runtimeState, frameInput, hooks);
+}
+
 // Test-only input script, ZUR_TEST_INPUT="0.3:mbutton,0.5:escape": each event is
 // posted once, on the first loop turn at or after its show time, so the exit
 // paths and the point capture run end to end without a person at the keyboard.
@@ -143,6 +149,7 @@ int runShow(const CommandLine& line)
     if (line.anyArgument)
         platform::openConsole();
 
+    platform::setWindowProcedure(showWindowProcedure);
     frameDriverHooks.destroyWindow = destroyWindow;
     startupHooks.makePart = makeSceneStart;
     startupHooks.presentFrame = presentWindowFrame;
@@ -168,8 +175,7 @@ int runShow(const CommandLine& line)
                 quitCode = static_cast<int>(message.wParam);
                 break;
             }
-            windowProc(message, rs, frameInput, hooks);
-            continue;
+            continue; // the window procedure has had it
         }
         idleTurn(rs, hooks);
         if (!rs.active)

@@ -154,7 +154,8 @@ void destroyWindow()
     rs.windowHandle = nullptr;
     rs.deviceContext = nullptr;
     if (classRegistered) {
-        unregisterWindowClass();
+        if (!unregisterWindowClass())
+            shutdownBox("Could Not Unregister Class.");
         classRegistered = false;
     }
     rs.instance = nullptr;

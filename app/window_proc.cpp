@@ -26,31 +26,40 @@ void commonTail(RuntimeState& state, FrameInput& input)
 
 } // namespace
 
-int64_t windowProc(const Message& message, RuntimeState& state, FrameInput& input, const WindowProcHooks& hooks)
+bool windowProc(const Message& message, RuntimeState& state, FrameInput& input, const WindowProcHooks& hooks)
 {
     switch (message.id) {
     case kMsgActivate:
         state.active = ((message.wParam >> 16) & 0xFFFF) == 0;
-        return 0;
+        return true;
     case kMsgSysCommand:
         if (message.wParam == kScScreenSave || message.wParam == kScMonitorPower)
-            return 0;
+            return true;
         break;
     case kMsgClose:
         postQuitMessage(0);
-        return 0;
+        return true;
     case kMsgKeyDown:
-        if (message.wParam < 256)
+        if (message.wParam < 256) {
             state.keyTable[message.wParam] = 1;
-        return 0;
+            state.keyUnseen[message.wParam] = 1;
+            state.keyReleasePending[message.wParam] = 0;
+        }
+        return true;
     case kMsgKeyUp:
-        if (message.wParam < 256)
-            state.keyTable[message.wParam] = 0;
-        return 0;
+        // A tap shorter than a frame (down and up between two idle turns) must
+        // still reach the part once, so its release waits for the next turn.
+        if (message.wParam < 256) {
+            if (state.keyUnseen[message.wParam])
+                state.keyReleasePending[message.wParam] = 1;
+            else
+                state.keyTable[message.wParam] = 0;
+        }
+        return true;
     case kMsgSize:
         if (hooks.resizeView)
             hooks.resizeView(static_cast<int>(message.lParam & 0xFFFF), static_cast<int>((message.lParam >> 16) & 0xFFFF));
-        return 0;
+        return true;
     case kMsgLButtonDown:
         state.leftDown = 1;
         break;
@@ -71,13 +80,13 @@ int64_t windowProc(const Message& message, RuntimeState& state, FrameInput& inpu
         int d = static_cast<int16_t>((message.wParam >> 16) & 0xFFFF);
         state.wheelStepsTotal += d / 120; // truncates toward zero: -119 adds nothing
         state.wheelTravelTotal += static_cast<float>(d) / 600.0f;
-        return 0;
+        return true;
     }
     default:
         break;
     }
     commonTail(state, input);
-    return 0;
+    return false;
 }
 
 void idleTurn(RuntimeState& state, const WindowProcHooks& hooks)
@@ -93,6 +102,12 @@ void idleTurn(RuntimeState& state, const WindowProcHooks& hooks)
         hooks.swapBuffers();
     if (state.keyTable[kVkF1])
         state.keyTable[kVkF1] = 0;
+    for (int key = 0; key < 256; ++key) {
+        if (state.keyReleasePending[key])
+            state.keyTable[key] = 0;
+        state.keyReleasePending[key] = 0;
+        state.keyUnseen[key] = 0;
+    }
 }
 
 void capturePoint(RuntimeState& state, FrameInput& input, const float cameraEye[3])

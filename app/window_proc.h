@@ -17,11 +17,14 @@ struct WindowProcHooks {
     bool (*swapBuffers)() = nullptr;
 };
 
-int64_t windowProc(const platform::Message& message, RuntimeState& state, FrameInput& input,
-                   const WindowProcHooks& hooks);
+// True when the message is handled (Win32 result 0); false when it went through
+// the common tail and goes on to the platform's default processing.
+bool windowProc(const platform::Message& message, RuntimeState& state, FrameInput& input,
+                const WindowProcHooks& hooks);
 
 // The idle part of a loop turn (no message waiting): frame when active, end
-// request on stop or Escape, buffer swap, F1 pulse.
+// request on stop or Escape, buffer swap, F1 pulse, release of the keys that
+// went up before this turn saw them.
 void idleTurn(RuntimeState& state, const WindowProcHooks& hooks);
 
 // Appends the developer point capture to the input's point list and the

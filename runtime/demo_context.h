@@ -139,6 +139,10 @@ struct RuntimeState {
     bool exitRequested = false;
     double exitStartTime = 0;
     uint8_t keyTable[256] = {};
+    // A key that goes down stays down for the part until an idle turn has run:
+    // keyUnseen marks it, keyReleasePending holds a release that came first.
+    uint8_t keyUnseen[256] = {};
+    uint8_t keyReleasePending[256] = {};
     uint8_t leftDown = 0, rightDown = 0;
     int32_t wheelStepsTotal = 0;
     double wheelTravelTotal = 0;

@@ -1,7 +1,8 @@
 // Thin wall around the operating system: window and GL context, events turned
 // into window messages, message boxes, display modes, cursor, counter, clipboard,
-// caption and console. One backend file per platform (platform_sdl.cpp today).
-// The window procedure and message loop that consume the messages are portable.
+// caption and console. One backend file per platform (platform_sdl.cpp,
+// platform_win32.cpp). The window procedure and message loop that consume the
+// messages are portable.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -16,6 +17,7 @@ enum MessageId : uint32_t {
     kMsgQuit = 0x0012,
     kMsgKeyDown = 0x0100,
     kMsgKeyUp = 0x0101,
+    kMsgChar = 0x0102, // a character typed, once more per key repeat
     kMsgSysCommand = 0x0112,
     kMsgMouseMove = 0x0200,
     kMsgLButtonDown = 0x0201,
@@ -67,7 +69,7 @@ struct PixelFormat {
 
 // Window and context, in the order window creation uses them. Handles are opaque.
 bool registerWindowClass();                              // video subsystem up
-void unregisterWindowClass();
+bool unregisterWindowClass();
 bool changeDisplayMode(int width, int height, int bits); // full-screen switch
 void restoreDisplayMode();
 void* createWindow(const std::string& title, int x, int y, int width, int height, bool fullscreen,
@@ -89,8 +91,16 @@ void showCursor(bool visible);
 // Display modes in the driver's order: false past the last one.
 bool enumDisplayMode(int index, int& width, int& height);
 
-// Events. peekMessage removes the next message (false when none is waiting);
-// postQuitMessage queues kMsgQuit with the code in wParam.
+// The program's window procedure. The platform hands it every message of the
+// show's window, on the loop thread, from inside peekMessage. True: handled;
+// false: the platform's default processing follows (what Win32's DefWindowProc
+// does: closing on Alt+F4, the system menu, painting the frame).
+using WindowProcedure = bool (*)(const Message& message);
+void setWindowProcedure(WindowProcedure procedure);
+
+// Events. peekMessage removes the next message (false when none is waiting); any
+// but kMsgQuit has gone through the window procedure, when one is set, before it
+// is returned. postQuitMessage queues kMsgQuit with the code in wParam.
 bool peekMessage(Message& out);
 void postQuitMessage(int code);
 void postMessage(const Message& message); // also used by tests to inject input

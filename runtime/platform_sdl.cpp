@@ -19,6 +19,7 @@ namespace platform {
 namespace {
 
 std::deque<Message> pendingMessages;
+WindowProcedure windowProcedure = nullptr;
 SDL_DisplayMode requestedMode{};
 bool haveRequestedMode = false;
 bool videoStartedHere = false;
@@ -65,6 +66,14 @@ int virtualKeyFor(SDL_Keycode key)
     }
 }
 
+// Keys whose SDL code is the character they type (letters, digits, blank, and
+// the control characters of Return, Backspace, Tab and Escape).
+bool characterKey(SDL_Keycode key)
+{
+    return (key >= SDLK_a && key <= SDLK_z) || (key >= SDLK_0 && key <= SDLK_9) || key == SDLK_SPACE ||
+           key == SDLK_RETURN || key == SDLK_BACKSPACE || key == SDLK_TAB || key == SDLK_ESCAPE;
+}
+
 void push(uint32_t id, uint64_t wParam = 0, int64_t lParam = 0)
 {
     pendingMessages.push_back(Message{id, wParam, lParam});
@@ -78,6 +87,11 @@ void translate(const SDL_Event& event)
         int vk = virtualKeyFor(event.key.keysym.sym);
         if (vk != 0)
             push(event.type == SDL_KEYDOWN ? kMsgKeyDown : kMsgKeyUp, static_cast<uint64_t>(vk));
+        // A key that types a character also sends one, again with every
+        // repeat, as a translated Win32 key-down does; a held key then moves
+        // what the window procedure's common tail moves.
+        if (event.type == SDL_KEYDOWN && characterKey(event.key.keysym.sym))
+            push(kMsgChar, static_cast<uint64_t>(event.key.keysym.sym));
         break;
     }
     case SDL_MOUSEBUTTONDOWN:
@@ -175,12 +189,13 @@ bool registerWindowClass()
     return true;
 }
 
-void unregisterWindowClass()
+bool unregisterWindowClass()
 {
     if (videoStartedHere) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
         videoStartedHere = false;
     }
+    return true;
 }
 
 bool changeDisplayMode(int width, int height, int bits)
@@ -307,6 +322,8 @@ bool enumDisplayMode(int index, int& width, int& height)
     return true;
 }
 
+void setWindowProcedure(WindowProcedure procedure) { windowProcedure = procedure; }
+
 bool peekMessage(Message& out)
 {
     if (pendingMessages.empty() && SDL_WasInit(SDL_INIT_EVENTS)) {
@@ -318,6 +335,10 @@ bool peekMessage(Message& out)
         return false;
     out = pendingMessages.front();
     pendingMessages.pop_front();
+    // Nothing on this platform follows the window procedure: SDL has already
+    // done what a default window procedure would.
+    if (out.id != kMsgQuit && windowProcedure)
+        windowProcedure(out);
     return true;
 }
 

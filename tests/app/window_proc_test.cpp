@@ -80,9 +80,10 @@ TEST_F(WindowProcTest, WheelTotals)
 TEST_F(WindowProcTest, KeysButtonsActivationClose)
 {
     const WindowProcHooks h = hooks();
-    windowProc({kMsgKeyDown, 'A', 0}, state, input, h);
+    EXPECT_TRUE(windowProc({kMsgKeyDown, 'A', 0}, state, input, h));
     EXPECT_EQ(state.keyTable['A'], 1);
-    windowProc({kMsgKeyUp, 'A', 0}, state, input, h);
+    idleTurn(state, h);
+    EXPECT_TRUE(windowProc({kMsgKeyUp, 'A', 0}, state, input, h));
     EXPECT_EQ(state.keyTable['A'], 0);
     windowProc({kMsgKeyDown, 300, 0}, state, input, h); // outside the table: ignored
     windowProc({kMsgLButtonDown, 0, 0}, state, input, h);
@@ -129,10 +130,47 @@ TEST_F(WindowProcTest, NudgesMoveOncePerTailMessage)
     windowProc(wheel(120), state, input, h);
     windowProc({kMsgSysCommand, kScScreenSave, 0}, state, input, h);
     EXPECT_DOUBLE_EQ(input.nudgeB, 2 * 1.5 * 0.02);
+    idleTurn(state, h);
     windowProc({kMsgKeyUp, kVkDown, 0}, state, input, h);     // key messages skip the tail
     EXPECT_DOUBLE_EQ(input.nudgeB, 2 * 1.5 * 0.02);
-    windowProc({kMsgSysCommand, 0xF020, 0}, state, input, h); // other commands: tail
+    EXPECT_FALSE(windowProc({kMsgSysCommand, 0xF020, 0}, state, input, h)); // other commands: tail, then default
     EXPECT_DOUBLE_EQ(input.nudgeB, 3 * 1.5 * 0.02);
+    // A held key repeats its character message, and each one nudges.
+    windowProc({kMsgKeyUp, kVkUp, 0}, state, input, h);
+    windowProc({kMsgKeyUp, 'A', 0}, state, input, h);
+    for (int repeat = 0; repeat < 3; ++repeat) {
+        windowProc({kMsgKeyDown, 'Q', 0}, state, input, h);
+        EXPECT_FALSE(windowProc({kMsgChar, 'q', 0}, state, input, h));
+    }
+    EXPECT_DOUBLE_EQ(input.nudgeA, 3 * 0.02);
+}
+
+TEST_F(WindowProcTest, AKeyTappedWithinOneFrameReachesTheNextIdleTurn)
+{
+    const WindowProcHooks h = hooks();
+    // Down and up between two idle turns, as a light touch on a slow frame gives.
+    state.showTime = 4.0;
+    windowProc({kMsgKeyDown, kVkEscape, 0}, state, input, h);
+    windowProc({kMsgKeyUp, kVkEscape, 0}, state, input, h);
+    EXPECT_EQ(state.keyTable[kVkEscape], 1);
+    idleTurn(state, h);
+    EXPECT_TRUE(state.exitRequested);
+    EXPECT_EQ(state.exitStartTime, 4.0);
+    EXPECT_EQ(state.keyTable[kVkEscape], 0); // released once seen
+    idleTurn(state, h);
+    EXPECT_EQ(state.keyTable[kVkEscape], 0);
+
+    // A key held across a turn is released at once; pressed again before the
+    // next turn, the earlier release is forgotten.
+    windowProc({kMsgKeyDown, 'Q', 0}, state, input, h);
+    idleTurn(state, h);
+    windowProc({kMsgKeyUp, 'Q', 0}, state, input, h);
+    EXPECT_EQ(state.keyTable['Q'], 0);
+    windowProc({kMsgKeyDown, 'Q', 0}, state, input, h);
+    windowProc({kMsgKeyUp, 'Q', 0}, state, input, h);
+    windowProc({kMsgKeyDown, 'Q', 0}, state, input, h);
+    idleTurn(state, h);
+    EXPECT_EQ(state.keyTable['Q'], 1);
 }
 
 TEST_F(WindowProcTest, EscapeRecordsTheFirstRequestOnly)

@@ -1,0 +1,17 @@
+# Cross-building the Windows show with Debian's mingw-w64 (POSIX thread model, for
+# std::thread and std::mutex). Everything is linked statically, so zoduv.exe needs
+# no DLL beside it: with only -static-libgcc -static-libstdc++ the winpthread DLL
+# would still be wanted at start.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# Tests and the show's test runs go through Wine.
+set(CMAKE_CROSSCOMPILING_EMULATOR wine)
