@@ -188,3 +188,22 @@ int runShow(const CommandLine& line)
         FSOUND_Close();
     return quitCode;
 }
+
+int programMain(int argc, char** argv)
+{
+    CommandLine line;
+    std::string error;
+    if (!parseCommandLine(argc, argv, line, error)) {
+        std::fprintf(stderr, "zoduv: %s\n%s", error.c_str(), usageText().c_str());
+        return kUsageExitStatus;
+    }
+    if (line.help) {
+        std::fputs(usageText().c_str(), stdout);
+        return 0;
+    }
+    if (line.version) {
+        std::printf("%s\n", versionText().c_str());
+        return 0;
+    }
+    return runShow(line);
+}

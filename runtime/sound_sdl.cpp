@@ -1,10 +1,10 @@
 // Sound outputs: SDL2's audio device (the callback runs the mixer on SDL's audio
-// thread) and the silent fallback, a thread that runs the mixer against the steady
-// clock so channels keep their place in time without a device.
+// thread), or the silent output when there is no device.
 #include "runtime/sound_output.h"
 
 #include "runtime/sound_decode.h"
 #include "runtime/sound_mixer.h"
+#include "runtime/sound_silent.h"
 
 #include <SDL.h>
 
@@ -13,21 +13,12 @@
 #include <unistd.h>
 #endif
 
-#include <algorithm>
-#include <chrono>
-#include <condition_variable>
 #include <cstdio>
-#include <mutex>
-#include <new>
-#include <system_error>
-#include <thread>
-#include <vector>
+#include <string>
 
 namespace {
 
 constexpr int kDeviceBufferFrames = 1024;  // about 23 ms at 44 100 Hz
-constexpr int kSilentChunkFrames = 1024;
-constexpr auto kSilentTick = std::chrono::milliseconds(10);
 
 void deviceCallback(void* userdata, Uint8* stream, int bytes) {
     auto* mixer = static_cast<sound_mixer*>(userdata);
@@ -71,31 +62,7 @@ struct SoundOutput {
     sound_mixer* mixer = nullptr;
     SDL_AudioDeviceID device = 0;
     std::string driver;
-    // Silent output.
-    std::thread silentThread;
-    std::mutex silentLock;
-    std::condition_variable silentWake;
-    bool silentStop = false;
-    std::vector<int16_t> scratch;
-
-    void runSilent() {
-        using clock = std::chrono::steady_clock;
-        const auto start = clock::now();
-        uint64_t framesDone = 0;
-        std::unique_lock<std::mutex> hold(silentLock);
-        while (!silentStop) {
-            hold.unlock();
-            const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(clock::now() - start).count();
-            const uint64_t due = uint64_t(elapsed) * kSoundRate / 1000000;
-            while (framesDone < due) {
-                const int n = int(std::min<uint64_t>(kSilentChunkFrames, due - framesDone));
-                mixer->mix(scratch.data(), n);
-                framesDone += uint64_t(n);
-            }
-            hold.lock();
-            silentWake.wait_for(hold, kSilentTick, [this] { return silentStop; });
-        }
-    }
+    silent_output silent;
 };
 
 namespace {
@@ -127,18 +94,6 @@ bool openDevice(SoundOutput& out, std::string& reason) {
     return true;
 }
 
-bool startSilent(SoundOutput& out) {
-    try {
-        out.scratch.assign(size_t(kSilentChunkFrames) * 2, 0);
-        out.silentThread = std::thread([&out] { out.runSilent(); });
-    } catch (const std::system_error&) {
-        return false;
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    return true;
-}
-
 } // namespace
 
 SoundOutput* openSoundOutput(sound_mixer& mixer, bool tryDevice) {
@@ -151,7 +106,7 @@ SoundOutput* openSoundOutput(sound_mixer& mixer, bool tryDevice) {
         std::fprintf(stderr, "sound: no audio device (%s); playing silently\n", reason.c_str());
         std::fflush(stderr);
     }
-    if (startSilent(*out)) return out;
+    if (out->silent.start(mixer)) return out;
     delete out;
     return nullptr;
 }
@@ -163,14 +118,7 @@ void closeSoundOutput(SoundOutput* out) {
         SDL_CloseAudioDevice(out->device);
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
     }
-    if (out->silentThread.joinable()) {
-        {
-            std::lock_guard<std::mutex> hold(out->silentLock);
-            out->silentStop = true;
-        }
-        out->silentWake.notify_all();
-        out->silentThread.join();
-    }
+    out->silent.stop();
     delete out;
 }
 
