@@ -11,7 +11,8 @@ ZUR_GL_ENTRY_POINTS(ZUR_GL_DEFINE_ENTRY_POINT)
 
 namespace {
 
-PROC entryPoint(const char* name)
+// As an untyped pointer: each caller casts it to the entry point's own type.
+void* entryPoint(const char* name)
 {
     PROC proc = wglGetProcAddress(name);
     const auto value = reinterpret_cast<intptr_t>(proc);
@@ -19,7 +20,7 @@ PROC entryPoint(const char* name)
         static HMODULE opengl32 = LoadLibraryA("opengl32.dll");
         proc = opengl32 ? GetProcAddress(opengl32, name) : nullptr;
     }
-    return proc;
+    return reinterpret_cast<void*>(proc);
 }
 
 } // namespace

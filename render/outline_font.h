@@ -1,14 +1,15 @@
 // The outline font: 256 GL display lists (the first 123 character codes filled),
 // each drawing one glyph as flat polygons extruded 0.1 deep along -z and then
 // moving to the next character's origin, plus the glyph metrics of each code.
-// Glyph outlines come from FreeType, polygons from the GLU tessellator.
+// Built by FreeType and the GLU tessellator (outline_font_freetype.cpp) or by
+// WGL from a face shipped in the show's fonts/ folder (outline_font_win32.cpp).
 #pragma once
 #include <string>
 #include <vector>
 
 #include "runtime/demo_context.h"
 
-// Sans-serif faces tried in order, first readable one wins.
+// Sans-serif font files tried in order, first readable one wins.
 const std::vector<std::string>& outlineFontFiles();
 
 // Reserves the lists into context.fontBase and fills them from the first face of

@@ -174,7 +174,8 @@ bool swapBuffers(void* deviceContext) { return deviceContext && SwapBuffers(stat
 void setSwapInterval(int interval)
 {
     using SwapIntervalProc = BOOL(WINAPI*)(int);
-    auto swapInterval = reinterpret_cast<SwapIntervalProc>(wglGetProcAddress("wglSwapIntervalEXT"));
+    auto swapInterval =
+        reinterpret_cast<SwapIntervalProc>(reinterpret_cast<void*>(wglGetProcAddress("wglSwapIntervalEXT")));
     if (swapInterval)
         swapInterval(interval);
 }

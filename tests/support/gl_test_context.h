@@ -1,5 +1,5 @@
-// A hidden SDL2 window with a compatibility-profile GL context (24 depth bits,
-// double buffer, alpha) and the GL entry points loaded, for tests that draw and read pixels back
+// A hidden window with a compatibility-profile GL context (24 depth bits, double
+// buffer, alpha; SDL2 or WGL by platform) and the GL entry points loaded, for tests that draw and read pixels back
 // under Xvfb. Plus small read-back helpers.
 #pragma once
 #include <cstdint>
@@ -17,9 +17,12 @@ public:
 
     bool ok() const { return ready; }
     const std::string& error() const { return reason; }
+    // What the platform layer calls the window's device context.
+    void* deviceContext() const { return device; }
 
 private:
     void* window = nullptr;
+    void* device = nullptr;
     void* context = nullptr;
     bool ready = false;
     std::string reason;
