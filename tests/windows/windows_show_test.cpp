@@ -1,0 +1,318 @@
+// The Windows build of the show, end to end under Wine in the virtual display of
+// the test run: the start dialog and the message boxes answered with keys as a
+// person would, the exit statuses, frames compared with the Linux build's, and
+// MP3 decoding through the system's codec compared with libmpg123's. The Wine
+// prefix (WINEPREFIX) is prepared by the test script: virtual desktop, running
+// wineserver.
+#include <gtest/gtest.h>
+
+#include <png.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "runtime/sound_decode.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+const fs::path kWindowsBuild = ZUR_WINDOWS_BUILD_DIR;
+const fs::path kLinuxShow = fs::path(ZUR_BINARY_DIR) / "zoduv";
+const fs::path kShowDir = ZUR_SHOW_DIR;
+
+std::string readFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+fs::path scratch(const std::string& name)
+{
+    return fs::temp_directory_path() / ("zoduv_wine_" + std::to_string(getpid()) + "_" + name);
+}
+
+// A program started in the background with its output in files, so a test can
+// watch for a line and answer with keys while it runs.
+class Process {
+public:
+    Process(const fs::path& folder, const std::vector<std::string>& command, const std::vector<std::string>& env = {})
+        : out_(scratch("out" + std::to_string(serial_))), err_(scratch("err" + std::to_string(serial_)))
+    {
+        ++serial_;
+        pid_ = fork();
+        if (pid_ == 0) {
+            if (chdir(folder.c_str()) != 0)
+                _exit(126);
+            std::FILE* o = std::freopen(out_.c_str(), "w", stdout);
+            std::FILE* e = std::freopen(err_.c_str(), "w", stderr);
+            if (!o || !e)
+                _exit(126);
+            for (const std::string& assignment : env)
+                putenv(const_cast<char*>(assignment.c_str()));
+            std::vector<char*> argv;
+            for (const std::string& word : command)
+                argv.push_back(const_cast<char*>(word.c_str()));
+            argv.push_back(nullptr);
+            execvp(argv[0], argv.data());
+            _exit(127);
+        }
+    }
+    ~Process()
+    {
+        if (pid_ > 0 && status_ < 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        fs::remove(out_);
+        fs::remove(err_);
+    }
+    std::string out() const { return readFile(out_); }
+    std::string err() const { return readFile(err_); }
+
+    // True once `text` shows up on either stream; false at the time limit or
+    // when the program ends without it.
+    bool waitForText(const std::string& text, std::chrono::seconds limit)
+    {
+        const auto until = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < until) {
+            if (out().find(text) != std::string::npos || err().find(text) != std::string::npos)
+                return true;
+            if (finished())
+                return out().find(text) != std::string::npos || err().find(text) != std::string::npos;
+            std::this_thread::sleep_for(200ms);
+        }
+        return false;
+    }
+    // The exit status, or -1 when the program is still running at the time limit
+    // (it is then killed).
+    int wait(std::chrono::seconds limit)
+    {
+        const auto until = std::chrono::steady_clock::now() + limit;
+        while (!finished() && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(200ms);
+        return status_;
+    }
+
+private:
+    bool finished()
+    {
+        if (status_ >= 0)
+            return true;
+        int raw = 0;
+        if (waitpid(pid_, &raw, WNOHANG) == pid_)
+            status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+        return status_ >= 0;
+    }
+
+    static inline int serial_ = 0;
+    fs::path out_, err_;
+    pid_t pid_ = -1;
+    int status_ = -1;
+};
+
+int run(const std::string& command) { return std::system(command.c_str()); }
+
+// Keys as a person presses them, to whichever window has the focus.
+void pressKey(const std::string& key) { run("xdotool key " + key + " >/dev/null 2>&1"); }
+
+bool windowShown(const std::string& name, std::chrono::seconds limit)
+{
+    const auto until = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < until) {
+        if (run("xdotool search --name '" + name + "' >/dev/null 2>&1") == 0)
+            return true;
+        std::this_thread::sleep_for(300ms);
+    }
+    return false;
+}
+
+// Mean brightness (0..255) of the top-left width x height pixels of the screen.
+double screenBrightness(int width, int height)
+{
+    const fs::path grab = scratch("screen.gray");
+    const std::string display = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : ":0";
+    run("ffmpeg -loglevel error -y -f x11grab -video_size " + std::to_string(width) + "x" + std::to_string(height) +
+        " -i " + display + " -frames:v 1 -f rawvideo -pix_fmt gray '" + grab.string() + "'");
+    const std::string pixels = readFile(grab);
+    fs::remove(grab);
+    if (pixels.empty())
+        return -1;
+    double sum = 0;
+    for (unsigned char c : pixels)
+        sum += c;
+    return sum / pixels.size();
+}
+
+struct Image {
+    int width = 0, height = 0;
+    std::vector<unsigned char> rgb;
+};
+
+Image readPng(const fs::path& path)
+{
+    Image image;
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&png, path.c_str()))
+        return image;
+    png.format = PNG_FORMAT_RGB;
+    image.rgb.resize(PNG_IMAGE_SIZE(png));
+    if (!png_image_finish_read(&png, nullptr, image.rgb.data(), 0, nullptr)) {
+        image.rgb.clear();
+        return image;
+    }
+    image.width = static_cast<int>(png.width);
+    image.height = static_cast<int>(png.height);
+    return image;
+}
+
+std::vector<std::string> wine(const std::string& program, std::vector<std::string> args)
+{
+    args.insert(args.begin(), {"wine", (kWindowsBuild / program).string()});
+    return args;
+}
+
+class WindowsShow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(fs::exists(kWindowsBuild / "zoduv.exe")) << "the Windows build is missing: " << kWindowsBuild;
+        ASSERT_NE(std::getenv("WINEPREFIX"), nullptr) << "the test script prepares a Wine prefix";
+        ASSERT_NE(std::getenv("DISPLAY"), nullptr);
+    }
+};
+
+} // namespace
+
+TEST_F(WindowsShow, TheDialogRunsTheDefaultChoiceAndEscapeEndsTheShowWithZero)
+{
+    // No arguments, as after a double click: the dialog, Return for "Run ... "
+    // (1280 x 720 full screen, antialiased), a few seconds of frames, Escape.
+    Process show(kShowDir, wine("zoduv.exe", {}));
+    ASSERT_TRUE(windowShown("Zoduv aziridiru ZUR - 2014", 90s)) << show.err();
+    std::this_thread::sleep_for(1s);
+    pressKey("Return");
+    ASSERT_TRUE(show.waitForText("111", 120s)) << show.out() << show.err(); // the last mark of loading
+    std::this_thread::sleep_for(4s);
+    // The paper is light: frames are drawn and shown.
+    EXPECT_GT(screenBrightness(1280, 720), 120.0);
+    pressKey("Escape");
+    EXPECT_EQ(show.wait(60s), 0) << show.err();
+    EXPECT_EQ(show.err().find("[ERROR]"), std::string::npos) << show.err();
+}
+
+TEST_F(WindowsShow, NoToTheFullScreenQuestionEndsTheProgramWithoutAWindow)
+{
+    // A size the display cannot switch to.
+    Process show(kShowDir, wine("zoduv.exe", {"--fullscreen", "--size", "1000x562"}));
+    ASSERT_TRUE(show.waitForText("[ZUR GL] The Requested Fullscreen Mode Is Not Supported", 90s)) << show.err();
+    std::this_thread::sleep_for(1500ms);
+    pressKey("Escape"); // anything but Yes is No
+    ASSERT_TRUE(show.waitForText("[ERROR] Program Will Now Close.", 30s)) << show.err();
+    std::this_thread::sleep_for(1500ms);
+    pressKey("Return");
+    EXPECT_EQ(show.wait(30s), 0) << show.err();
+    EXPECT_EQ(show.out().find("dd1"), std::string::npos) << "nothing may load without a window";
+}
+
+TEST_F(WindowsShow, AMissingTextureShowsItsNameAndEndsWithThree)
+{
+    // The asset folder with links to every file but the hand's alpha mask: its
+    // pair fails under the colour file's name.
+    const fs::path folder = scratch("no_mask");
+    fs::remove_all(folder);
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(kShowDir)) {
+        const fs::path to = folder / fs::relative(entry.path(), kShowDir);
+        if (entry.is_directory())
+            fs::create_directories(to);
+        else if (entry.path().filename() != "handalpha.jpg")
+            fs::create_symlink(entry.path(), to);
+    }
+    Process show(folder, wine("zoduv.exe", {"--no-dialog", "--no-sound"}));
+    ASSERT_TRUE(show.waitForText("[Jpg !] textures/hand.jpg", 120s)) << show.out() << show.err();
+    std::this_thread::sleep_for(1500ms);
+    pressKey("Return");
+    EXPECT_EQ(show.wait(30s), 3) << show.err();
+    fs::remove_all(folder);
+}
+
+TEST_F(WindowsShow, FramesMatchTheLinuxBuild)
+{
+    // Both builds draw with llvmpipe; on fixed steps the same show time must
+    // give the same picture.
+    const std::vector<double> times = {2.0, 11.0, 33.0};
+    std::vector<std::string> args = {"--no-dialog", "--no-sound", "--fixed-step", "10", "--size", "320x180",
+                                     "--show-end", "33.5"};
+    std::vector<std::string> linuxArgs = args, windowsArgs = args;
+    for (double t : times) {
+        const std::string name = std::to_string(static_cast<int>(t));
+        linuxArgs.push_back("--screenshot");
+        linuxArgs.push_back(name + ":" + scratch("linux_" + name + ".png").string());
+        windowsArgs.push_back("--screenshot");
+        windowsArgs.push_back(name + ":Z:" + scratch("windows_" + name + ".png").string());
+    }
+    linuxArgs.insert(linuxArgs.begin(), kLinuxShow.string());
+    Process linuxShow(kShowDir, linuxArgs, {"SDL_AUDIODRIVER=dummy", "ZUR_MESSAGEBOX_ANSWER=no"});
+    Process windowsShow(kShowDir, wine("zoduv.exe", windowsArgs), {"ZUR_MESSAGEBOX_ANSWER=no"});
+    ASSERT_EQ(linuxShow.wait(600s), 0) << linuxShow.err();
+    ASSERT_EQ(windowsShow.wait(600s), 0) << windowsShow.err();
+
+    for (double t : times) {
+        const std::string name = std::to_string(static_cast<int>(t));
+        const Image linuxFrame = readPng(scratch("linux_" + name + ".png"));
+        const Image windowsFrame = readPng(scratch("windows_" + name + ".png"));
+        ASSERT_EQ(linuxFrame.width, 320) << name;
+        ASSERT_EQ(windowsFrame.width, linuxFrame.width) << name;
+        ASSERT_EQ(windowsFrame.height, linuxFrame.height) << name;
+        int worst = 0;
+        size_t differing = 0;
+        for (size_t i = 0; i < linuxFrame.rgb.size(); ++i) {
+            const int d = std::abs(int(linuxFrame.rgb[i]) - int(windowsFrame.rgb[i]));
+            worst = std::max(worst, d);
+            differing += d > 8;
+        }
+        // Rasterisers agree to the bit here; a little room stays for another CPU.
+        EXPECT_LE(differing, linuxFrame.rgb.size() / 1000) << "at " << name << " s, worst " << worst;
+        fs::remove(scratch("linux_" + name + ".png"));
+        fs::remove(scratch("windows_" + name + ".png"));
+    }
+}
+
+TEST_F(WindowsShow, TracksDecodeThroughTheSystemCodecAsThroughLibmpg123)
+{
+    // The pencil loop must keep its length and its seam: the codec's output,
+    // with the encoder's gap cut, lines up with libmpg123's gapless decoding.
+    for (const char* track : {"music/pencil_bassy.mp3", "music/lanternsong.mp3"}) {
+        const fs::path raw = scratch("decoded.raw");
+        Process decode(kShowDir, wine("mp3pcm.exe", {track, "Z:" + raw.string()}));
+        ASSERT_EQ(decode.wait(120s), 0) << decode.err();
+        const std::string bytes = readFile(raw);
+        fs::remove(raw);
+        DecodedAudio reference;
+        std::string error;
+        ASSERT_TRUE(decodeMp3File((kShowDir / track).string(), reference, &error)) << error;
+        ASSERT_EQ(bytes.size(), reference.samples.size() * sizeof(int16_t)) << track;
+        const auto* samples = reinterpret_cast<const int16_t*>(bytes.data());
+        int worst = 0;
+        for (size_t i = 0; i < reference.samples.size(); ++i)
+            worst = std::max(worst, std::abs(int(samples[i]) - int(reference.samples[i])));
+        // Decoders differ in their last bit of rounding; a shift of even one
+        // sample would differ by far more.
+        EXPECT_LE(worst, 4) << track;
+    }
+}
