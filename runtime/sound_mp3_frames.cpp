@@ -1,7 +1,5 @@
 // Layer III frame walking. A frame's length follows from its header alone (no
-// free-format streams), so the walk never reads the audio data; a candidate frame
-// counts only when the next header is valid too, so a stray sync pattern in junk
-// or in a tag is not taken for audio.
+// free-format streams), so the walk never reads the audio data.
 #include "runtime/sound_mp3_frames.h"
 
 #include <cstring>
@@ -74,8 +72,10 @@ size_t skipId3v2(const uint8_t* data, size_t size)
     return length < size ? length : size;
 }
 
-// A frame at `at` whose successor is valid or lies at the very end.
-bool frameAt(const uint8_t* data, size_t size, size_t at, Mp3Frame& frame)
+// A whole frame at `at`. Right after a frame of the same format it is taken as
+// it is; anywhere else only when the header after it is valid too (or the
+// stream ends there), so a sync pattern in junk does not start a false run.
+bool frameAt(const uint8_t* data, size_t size, size_t at, const Mp3Frame* previous, Mp3Frame& frame)
 {
     if (at + 4 > size || !parseMp3Header(data + at, frame))
         return false;
@@ -83,6 +83,9 @@ bool frameAt(const uint8_t* data, size_t size, size_t at, Mp3Frame& frame)
     const size_t next = at + frame.bytes;
     if (next > size)
         return false;
+    if (previous && previous->offset + previous->bytes == at && previous->rate == frame.rate &&
+        previous->channels == frame.channels)
+        return true;
     if (next + 4 > size)
         return true;
     Mp3Frame following;
@@ -123,15 +126,17 @@ Mp3Layout scanMp3(const uint8_t* data, size_t size)
         return layout;
     size_t at = skipId3v2(data, size);
     bool first = true;
+    Mp3Frame previous;
     while (at + 4 <= size) {
         Mp3Frame frame;
-        if (!frameAt(data, size, at, frame)) {
+        if (!frameAt(data, size, at, first ? nullptr : &previous, frame)) {
             ++at;
             continue;
         }
         if (!(first && readTagFrame(data, frame, layout)))
             layout.frames.push_back(frame);
         first = false;
+        previous = frame;
         at += frame.bytes;
     }
     return layout;

@@ -30,8 +30,8 @@ constexpr int kMp3DecoderDelay = 529;
 bool parseMp3Header(const uint8_t* data, Mp3Frame& frame);
 
 // Skips an ID3v2 tag, finds the first frame that a second valid header follows
-// (or that ends the stream), then walks frame by frame; junk between frames is
-// skipped by searching for the next such frame. Stops at the end of the data.
+// (or that ends the stream), then walks frame by frame; after junk between
+// frames it searches for the next such frame. Stops at the end of the data.
 Mp3Layout scanMp3(const uint8_t* data, size_t size);
 
 // The samples (per channel) of real audio: all frames minus delay and padding

@@ -32,6 +32,8 @@ namespace {
 const fs::path kWindowsBuild = ZUR_WINDOWS_BUILD_DIR;
 const fs::path kLinuxShow = fs::path(ZUR_BINARY_DIR) / "zoduv";
 const fs::path kShowDir = ZUR_SHOW_DIR;
+// The message boxes appear and wait for a key, as they do for a person.
+const std::string kRealBoxes = "-ZUR_MESSAGEBOX_ANSWER";
 
 std::string readFile(const fs::path& path)
 {
@@ -62,8 +64,13 @@ public:
             std::FILE* e = std::freopen(err_.c_str(), "w", stderr);
             if (!o || !e)
                 _exit(126);
-            for (const std::string& assignment : env)
-                putenv(const_cast<char*>(assignment.c_str()));
+            // "NAME=value" sets, "-NAME" removes a variable of the test run.
+            for (const std::string& assignment : env) {
+                if (assignment[0] == '-')
+                    unsetenv(assignment.c_str() + 1);
+                else
+                    putenv(const_cast<char*>(assignment.c_str()));
+            }
             std::vector<char*> argv;
             for (const std::string& word : command)
                 argv.push_back(const_cast<char*>(word.c_str()));
@@ -203,7 +210,7 @@ TEST_F(WindowsShow, TheDialogRunsTheDefaultChoiceAndEscapeEndsTheShowWithZero)
 {
     // No arguments, as after a double click: the dialog, Return for "Run ... "
     // (1280 x 720 full screen, antialiased), a few seconds of frames, Escape.
-    Process show(kShowDir, wine("zoduv.exe", {}));
+    Process show(kShowDir, wine("zoduv.exe", {}), {kRealBoxes});
     ASSERT_TRUE(windowShown("Zoduv aziridiru ZUR - 2014", 90s)) << show.err();
     std::this_thread::sleep_for(1s);
     pressKey("Return");
@@ -219,7 +226,7 @@ TEST_F(WindowsShow, TheDialogRunsTheDefaultChoiceAndEscapeEndsTheShowWithZero)
 TEST_F(WindowsShow, NoToTheFullScreenQuestionEndsTheProgramWithoutAWindow)
 {
     // A size the display cannot switch to.
-    Process show(kShowDir, wine("zoduv.exe", {"--fullscreen", "--size", "1000x562"}));
+    Process show(kShowDir, wine("zoduv.exe", {"--fullscreen", "--size", "1000x562"}), {kRealBoxes});
     ASSERT_TRUE(show.waitForText("[ZUR GL] The Requested Fullscreen Mode Is Not Supported", 90s)) << show.err();
     std::this_thread::sleep_for(1500ms);
     pressKey("Escape"); // anything but Yes is No
@@ -243,7 +250,7 @@ TEST_F(WindowsShow, AMissingTextureShowsItsNameAndEndsWithThree)
         else if (entry.path().filename() != "handalpha.jpg")
             fs::create_symlink(entry.path(), to);
     }
-    Process show(folder, wine("zoduv.exe", {"--no-dialog", "--no-sound"}));
+    Process show(folder, wine("zoduv.exe", {"--no-dialog", "--no-sound"}), {kRealBoxes});
     ASSERT_TRUE(show.waitForText("[Jpg !] textures/hand.jpg", 120s)) << show.out() << show.err();
     std::this_thread::sleep_for(1500ms);
     pressKey("Return");
