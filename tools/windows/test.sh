@@ -19,6 +19,10 @@ xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" bash -c '
   set -u
   tools/windows/wine-prefix.sh
   wineserver -p
+  # The first program starts the desktop and the background services, which
+  # would keep its output pipe open for good: start them here, with no pipe,
+  # before ctest lists the tests through Wine.
+  wine cmd /c exit </dev/null >/dev/null 2>&1
   status=0
   (cd "$ZUR_WINDOWS" && ctest --output-on-failure -j2 --timeout 600 "$@") || status=1
   (cd "$ZUR_LINUX" && ctest --output-on-failure -L wine --timeout 900 "$@") || status=1
