@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -322,4 +323,41 @@ TEST_F(WindowsShow, TracksDecodeThroughTheSystemCodecAsThroughLibmpg123)
         // sample would differ by far more.
         EXPECT_LE(worst, 4) << track;
     }
+}
+
+TEST_F(WindowsShow, ThePackageRunsUnpackedAnywhereWithNoDllOfItsOwn)
+{
+    const fs::path zip = kWindowsBuild / "package" / "zoduv-windows-x64.zip";
+    ASSERT_TRUE(fs::exists(zip)) << "made by tools/windows/package.sh " << (kWindowsBuild / "package");
+    const fs::path folder = scratch("unpacked");
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    ASSERT_EQ(run("cd '" + folder.string() + "' && cmake -E tar xf '" + zip.string() + "'"), 0);
+    ASSERT_TRUE(fs::exists(folder / "zoduv.exe"));
+    ASSERT_TRUE(fs::exists(folder / "README.txt"));
+
+    // Every DLL the program names is one that Windows itself carries.
+    const fs::path imports = scratch("imports.txt");
+    ASSERT_EQ(run("x86_64-w64-mingw32-objdump -p '" + (folder / "zoduv.exe").string() + "' | grep 'DLL Name' >'" +
+                  imports.string() + "'"),
+              0);
+    std::istringstream names(readFile(imports));
+    fs::remove(imports);
+    const std::vector<std::string> system = {"KERNEL32.dll", "USER32.dll", "GDI32.dll", "OPENGL32.dll", "GLU32.dll",
+                                             "WINMM.dll",    "MSACM32.dll", "msvcrt.dll", "ADVAPI32.dll", "SHELL32.dll"};
+    std::string line;
+    int count = 0;
+    while (std::getline(names, line)) {
+        const std::string dll = line.substr(line.find(':') + 2);
+        EXPECT_NE(std::find(system.begin(), system.end(), dll), system.end()) << dll;
+        ++count;
+    }
+    EXPECT_GT(count, 3);
+
+    Process show(folder, {"wine", (folder / "zoduv.exe").string(), "--no-dialog", "--no-sound", "--fixed-step", "10",
+                          "--show-end", "1"});
+    EXPECT_EQ(show.wait(300s), 0) << show.err();
+    EXPECT_NE(show.out().find("111"), std::string::npos) << show.out();
+    EXPECT_EQ(show.err().find("Outline font"), std::string::npos) << "the shipped face is found: " << show.err();
+    fs::remove_all(folder);
 }
