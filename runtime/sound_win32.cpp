@@ -18,8 +18,10 @@
 
 namespace {
 
-constexpr int kBuffers = 4;
-constexpr int kBufferFrames = 1024; // four of them: about 93 ms queued at 44 100 Hz
+// Eight buffers of 1024 frames: about 186 ms queued at 44 100 Hz, enough to ride
+// out a busy moment of the machine; a volume change is heard at most that late.
+constexpr int kBuffers = 8;
+constexpr int kBufferFrames = 1024;
 
 } // namespace
 
@@ -41,6 +43,8 @@ struct SoundOutput {
 
     void feed()
     {
+        // Mixing is quick, but it must come on time.
+        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
         while (!stopping.load()) {
             WaitForSingleObject(bufferDone, 50);
             for (WAVEHDR& header : headers)

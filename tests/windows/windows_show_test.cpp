@@ -106,6 +106,13 @@ public:
         }
         return false;
     }
+    // Asks the program to end (SIGINT) and waits for it.
+    int stop()
+    {
+        if (!finished())
+            kill(pid_, SIGINT);
+        return wait(30s);
+    }
     // The exit status, or -1 when the program is still running at the time limit
     // (it is then killed).
     int wait(std::chrono::seconds limit)
@@ -360,4 +367,72 @@ TEST_F(WindowsShow, ThePackageRunsUnpackedAnywhereWithNoDllOfItsOwn)
     EXPECT_NE(show.out().find("111"), std::string::npos) << show.out();
     EXPECT_EQ(show.err().find("Outline font"), std::string::npos) << "the shipped face is found: " << show.err();
     fs::remove_all(folder);
+}
+
+TEST_F(WindowsShow, SoundPlaysThroughWaveOutInStepWithTheMusic)
+{
+    // The test script gives Wine a PulseAudio server with a sink that plays
+    // nowhere; its monitor hears what the show sends through waveOut.
+    if (!std::getenv("PULSE_SERVER"))
+        GTEST_SKIP() << "no sound server: tools/windows/test.sh starts one";
+    Process recorder(kShowDir, {"parec", "-d", "zur.monitor", "--raw", "--format=s16le", "--rate=44100",
+                                "--channels=2", "--latency-msec=20"});
+    std::this_thread::sleep_for(1s);
+    Process show(kShowDir, wine("zoduv.exe", {"--no-dialog", "--size", "320x180", "--show-end", "6"}));
+    ASSERT_EQ(show.wait(300s), 0) << show.err();
+    std::this_thread::sleep_for(1s);
+    recorder.stop();
+    EXPECT_EQ(show.err().find("no audio device"), std::string::npos) << show.err();
+
+    const std::string bytes = recorder.out();
+    const auto* heard = reinterpret_cast<const int16_t*>(bytes.data());
+    const size_t heardFrames = bytes.size() / 4;
+    DecodedAudio music;
+    ASSERT_TRUE(decodeMp3File((kShowDir / "music/lanternsong.mp3").string(), music));
+    // The left channels from where each first gets loud, compared in pieces of
+    // 20 ms: each piece must be a piece of the music at the shift of the one
+    // before or a little later (a busy machine delays the sound, never hurries
+    // it). Pieces lost to such delays do not count against the show.
+    auto onset = [](const int16_t* stereo, size_t frames) {
+        for (size_t i = 0; i < frames; ++i)
+            if (std::abs(stereo[2 * i]) > 2000)
+                return i;
+        return frames;
+    };
+    const long heardStart = long(onset(heard, heardFrames));
+    const long musicStart = long(onset(music.samples.data(), music.frames()));
+    constexpr long kPiece = 882, kPieces = 200;
+    ASSERT_GT(long(heardFrames), heardStart + kPieces * kPiece + 44100) << "too little was heard";
+    auto match = [&](long piece, long shift) {
+        double dot = 0, heardEnergy = 0, musicEnergy = 0;
+        for (long i = 0; i < kPiece; ++i) {
+            const long h = heardStart + piece * kPiece + i + shift;
+            if (h < 0)
+                return 0.0;
+            const double x = heard[2 * h], y = music.samples[size_t(2 * (musicStart + piece * kPiece + i))];
+            dot += x * y;
+            heardEnergy += x * x;
+            musicEnergy += y * y;
+        }
+        return heardEnergy > 0 && musicEnergy > 0 ? dot / std::sqrt(heardEnergy * musicEnergy) : 0.0;
+    };
+    long shift = -4410;
+    int matched = 0;
+    for (long piece = 0; piece < kPieces; ++piece) {
+        double best = 0;
+        long bestShift = shift;
+        for (long s = shift - 20; s <= shift + (piece == 0 ? 8820 : 4410); ++s) {
+            const double c = match(piece, s);
+            if (c > best)
+                best = c, bestShift = s;
+        }
+        if (best > 0.95) {
+            ++matched;
+            shift = bestShift;
+        }
+    }
+    EXPECT_GT(matched, kPieces / 4) << "what waveOut played is not the music";
+    // Played in real time from the end of loading to the end of the show.
+    const double seconds = double(long(heardFrames) - heardStart) / 44100.0;
+    EXPECT_GT(seconds, 5.0);
 }

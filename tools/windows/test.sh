@@ -15,6 +15,15 @@ export WINEPREFIX="$windows/wine-prefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export ZUR_WINDOWS="$windows" ZUR_LINUX="$linux"
+# A sound server of our own with a sink that plays nowhere: Wine's waveOut then
+# has a device, and a test listens to the sink's monitor.
+export XDG_RUNTIME_DIR="$windows/pulse"
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+if pulseaudio --daemonize=yes --exit-idle-time=-1 -n --load=module-native-protocol-unix \
+     --load="module-null-sink sink_name=zur" >/dev/null 2>&1; then
+  export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
+  trap 'pulseaudio --kill >/dev/null 2>&1 || true' EXIT
+fi
 xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" bash -c '
   set -u
   tools/windows/wine-prefix.sh
