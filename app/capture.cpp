@@ -10,12 +10,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
+#include "app/process.h"
 #include "runtime/sound.h"
 
 namespace {
@@ -124,7 +124,7 @@ bool startCapture(const CaptureSettings& settings)
             return false;
         }
         // An ffmpeg that stops reading must end the recording, not the show.
-        std::signal(SIGPIPE, SIG_IGN);
+        ignoreBrokenPipes();
         std::string base = settings.videoFile + ".part";
         capture.videoTemp = base + ".mkv";
         capture.audioTemp = base + ".wav";

@@ -1,0 +1,5 @@
+// Recording services on Windows.
+#include "app/process.h"
+
+// A write to a pipe without reader already fails with an error here.
+void ignoreBrokenPipes() {}
