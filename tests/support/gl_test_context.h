@@ -21,6 +21,10 @@ public:
     void* deviceContext() const { return device; }
 
 private:
+    // Loads the entry points of the context just made current; ready when it
+    // has what the tests need.
+    void takeCurrentContext();
+
     void* window = nullptr;
     void* device = nullptr;
     void* context = nullptr;

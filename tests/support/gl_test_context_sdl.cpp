@@ -35,13 +35,7 @@ GlTestContext::GlTestContext(int width, int height)
         reason = std::string("make current: ") + SDL_GetError();
         return;
     }
-    if (!loadGlEntryPoints()) {
-        reason = "the GL context gives no version or lacks framebuffer and shader entry points";
-        return;
-    }
-    while (glGetError() != GL_NO_ERROR) {
-    }
-    ready = true;
+    takeCurrentContext();
 }
 
 GlTestContext::~GlTestContext()

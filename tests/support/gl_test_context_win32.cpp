@@ -52,13 +52,7 @@ GlTestContext::GlTestContext(int width, int height)
         reason = "make current: error " + std::to_string(GetLastError());
         return;
     }
-    if (!loadGlEntryPoints()) {
-        reason = "the GL context gives no version or lacks framebuffer and shader entry points";
-        return;
-    }
-    while (glGetError() != GL_NO_ERROR) {
-    }
-    ready = true;
+    takeCurrentContext();
 }
 
 GlTestContext::~GlTestContext()
