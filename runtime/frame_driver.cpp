@@ -6,6 +6,7 @@
 #include "render/gl_api.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -120,6 +121,20 @@ double showEndSeconds()
     return fromEnvironment;
 }
 
+uint32_t frameSeed(double showTime)
+{
+    // Whole microseconds through 64 bits, low 32 bits kept: the same seeds as a
+    // signed 32-bit value up to 2147.48 s, and defined beyond it. fmod keeps the
+    // conversion defined for any time (it is exact on whole numbers).
+    const double micros = std::trunc(showTime * 1000000.0);
+    if (!std::isfinite(micros))
+        return 0;
+    double low = std::fmod(micros, 4294967296.0);
+    if (low < 0)
+        low += 4294967296.0;
+    return static_cast<uint32_t>(low);
+}
+
 int ambientVolume(double showTime, bool muted)
 {
     int volume = muted ? 0 : (showTime < kAmbientLoudUntilSeconds ? 10 : 2);
@@ -157,7 +172,7 @@ bool runFrame()
 
     // The generator is seeded from the show time whether or not sound plays, so a
     // silent run draws the same pictures as a run with music.
-    rng::srand(static_cast<uint32_t>(static_cast<int32_t>(rs.showTime * 1000000.0)));
+    rng::srand(frameSeed(rs.showTime));
     rng::discard(50);
     if (runConfig.soundEnabled)
         FSOUND_SetVolume(0, ambientVolume(rs.showTime, in.muteAmbient != 0));
