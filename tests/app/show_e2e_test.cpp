@@ -111,27 +111,72 @@ TEST_F(ShowEndToEnd, EndsByItselfAfterLoadingInOrder)
     EXPECT_EQ(r.err.find("Cannot open"), std::string::npos) << r.err;
 }
 
-TEST_F(ShowEndToEnd, EscapeFadesCopiesTheClipboardAndExitsZero)
+// Runs the show on a display of its own (a private virtual X server), then the
+// shell commands `afterwards` on that display once the show has ended; their
+// standard output goes to `after`. Nothing else can take the clipboard meanwhile.
+RunResult runShowOnOwnDisplay(const std::vector<std::string>& args, const std::vector<std::string>& env,
+                              const std::string& afterwards, std::string& after)
 {
-    fs::path clip = fs::temp_directory_path() / ("zoduv_clip_" + std::to_string(getpid()));
-    fs::remove(clip);
-    RunResult r = runShow(kShowDir, {"--no-dialog", "--fixed-step", "60", "--no-sound"},
-                          {"ZUR_TEST_INPUT=0.2:mbutton,0.5:escape", "ZUR_CLIPBOARD_FILE=" + clip.string()});
+    const fs::path dir = fs::temp_directory_path() / ("zoduv_display_" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    std::string show = "cd '" + kShowDir.string() + "' && env SDL_AUDIODRIVER=dummy ZUR_MESSAGEBOX_ANSWER=no";
+    for (const std::string& e : env)
+        show += " '" + e + "'";
+    show += " timeout 300 '" + kShowBinary.string() + "'";
+    for (const std::string& a : args)
+        show += " '" + a + "'";
+    {
+        std::ofstream script(dir / "run.sh");
+        script << "(" << show << " >'" << (dir / "out").string() << "' 2>'" << (dir / "err").string() << "'; echo $? >'"
+               << (dir / "status").string() << "')\n"
+               << "(" << afterwards << ") >'" << (dir / "after").string() << "' 2>&1\n";
+    }
+    const std::string command = "xvfb-run -a -s '-screen 0 1280x800x24 -noreset' sh '" + (dir / "run.sh").string() + "'";
+    std::system(command.c_str());
+    RunResult result;
+    const std::string status = readFile(dir / "status");
+    result.status = status.empty() ? -1 : std::atoi(status.c_str());
+    result.out = readFile(dir / "out");
+    result.err = readFile(dir / "err");
+    after = readFile(dir / "after");
+    fs::remove_all(dir);
+    return result;
+}
+
+TEST_F(ShowEndToEnd, EscapeFadesAndLeavesTheCapturedTextOnTheClipboard)
+{
+    // After the program has gone, other programs still read the text from the
+    // clipboard (served by the keeper the program left behind, under its window
+    // name), until one of them takes the clipboard: then the keeper leaves.
+    const std::string afterwards =
+        "echo '--text'; xclip -selection clipboard -o; echo; echo '--as STRING'; xclip -selection clipboard -o -t STRING;"
+        "echo; echo '--targets'; xclip -selection clipboard -o -t TARGETS;"
+        "echo '--keepers'; xdotool search --name '^zoduv clipboard$' | wc -l;"
+        "echo taken | xclip -selection clipboard -i; for i in 1 2 3 4 5 6 7 8 9 10; do"
+        "  [ \"$(xdotool search --name '^zoduv clipboard$' | wc -l)\" = 0 ] && break; sleep 0.3; done;"
+        "echo '--keepers after'; xdotool search --name '^zoduv clipboard$' | wc -l; echo '--end'";
+    std::string after;
+    RunResult r = runShowOnOwnDisplay({"--no-dialog", "--size", "480x270", "--fixed-step", "60", "--no-sound"},
+                                      {"ZUR_TEST_INPUT=0.2:mbutton,0.5:escape"}, afterwards, after);
     EXPECT_EQ(r.status, 0) << r.err;
-    ASSERT_TRUE(fs::exists(clip)) << "the fade's clipboard copy did not happen";
-    std::string text = readFile(clip);
-    EXPECT_EQ(text.rfind("Cam :0.,0.,0.  \nPnt :0.,0.,0.  \n \nMCr :", 0), 0u) << text;
-    fs::remove(clip);
+    // Standard error holds the text as well.
+    const std::string start = "Cam :0.,0.,0.  \nPnt :0.,0.,0.  \n \nMCr :";
+    const size_t echoed = r.err.find("clipboard:\n" + start);
+    ASSERT_NE(echoed, std::string::npos) << r.err;
+    const size_t textEnd = r.err.find("\n", r.err.find("MCr :", echoed));
+    const std::string text = r.err.substr(echoed + 11, textEnd - echoed - 11);
+    EXPECT_NE(after.find("--text\n" + text), std::string::npos) << after << "\n" << r.err;
+    EXPECT_NE(after.find("--as STRING\n" + text), std::string::npos) << after;
+    EXPECT_NE(after.find("--targets\nTARGETS\nTIMESTAMP\nUTF8_STRING\nSTRING\nTEXT\n"), std::string::npos) << after;
+    EXPECT_NE(after.find("--keepers\n1\n"), std::string::npos) << after;
+    EXPECT_NE(after.find("--keepers after\n0\n--end"), std::string::npos) << after;
 }
 
 TEST_F(ShowEndToEnd, WindowCloseSkipsFadeAndClipboard)
 {
-    fs::path clip = fs::temp_directory_path() / ("zoduv_clip_close_" + std::to_string(getpid()));
-    fs::remove(clip);
-    RunResult r = runShow(kShowDir, {"--no-dialog", "--fixed-step", "60"},
-                          {"ZUR_TEST_INPUT=0.2:mbutton,0.5:close", "ZUR_CLIPBOARD_FILE=" + clip.string()});
+    RunResult r = runShow(kShowDir, {"--no-dialog", "--fixed-step", "60"}, {"ZUR_TEST_INPUT=0.2:mbutton,0.5:close"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_FALSE(fs::exists(clip));
+    EXPECT_EQ(r.err.find("clipboard:"), std::string::npos) << r.err;
 }
 
 TEST_F(ShowEndToEnd, StartupFailuresEndWithTheirStatus)
