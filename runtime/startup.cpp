@@ -17,6 +17,7 @@
 #include "runtime/cue_sheet.h"
 #include "runtime/demo_context.h"
 #include "runtime/dev_tools.h"
+#include "runtime/leak_check.h"
 #include "runtime/platform.h"
 #include "runtime/sound.h"
 
@@ -104,7 +105,10 @@ void runStartup()
     ctx.loaderOptions[0] = ctx.loaderOptions[1] = 0;
     ctx.wideFlag = 0;
 
-    FrameInput* initInput = new FrameInput(); // lives until the process ends
+    // Lives until the process ends, as intended; the part repoints the context at
+    // every frame's record, after which nothing points at this one.
+    FrameInput* initInput = new FrameInput();
+    keepUntilExit(initInput);
     initInput->partMode = 1;
     ctx.currentInput = initInput;
 
