@@ -28,3 +28,4 @@ cmake -S . -B build-dev -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZUR_DEVELOPER=ON -DZ
 cmake --build build-dev -j"$(nproc)" --target zoduv dev_tools_test dialog_xvfb_test frame_driver_test
 (cd build-dev && xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" ctest --output-on-failure -j2 --timeout 1200 \
   -L "dev_tools_test|dialog_xvfb_test|frame_driver_test")
+tools/test/sanitizers.sh "$@" # the tests again under AddressSanitizer, UBSan and ThreadSanitizer

@@ -172,7 +172,9 @@ std::string usageText()
            "                       collection folder); default ./dev; not created\n"
            "\n"
            "Exit status: 0 at the end of the show, on Escape and on Quit; 1 to 4 on\n"
-           "start-up failures; 64 on a usage error.\n";
+           "start-up failures (sound, camera keys, textures, pencil track); 5 when a\n"
+           "render target or texture is too large for memory or the graphics driver;\n"
+           "64 on a usage error.\n";
 }
 
 std::string versionText()

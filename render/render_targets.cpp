@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "render/allocation_failure.h"
 #include "render/textures.h"
 
 namespace {
@@ -44,7 +45,7 @@ int maxRenderSamples()
     return maxSamples;
 }
 
-void createTarget(DemoContext& context, int index, int width, int height, int samples)
+bool createTarget(DemoContext& context, int index, int width, int height, int samples)
 {
     RenderTarget& target = context.renderTargets[clampIndex(index)];
     // A count above the driver's maximum makes the storage call fail and leaves an
@@ -52,6 +53,7 @@ void createTarget(DemoContext& context, int index, int width, int height, int sa
     // what the chooser of "8 samples" wants.
     samples = std::clamp(samples, 0, maxRenderSamples());
 
+    clearGlErrors();
     target.colour0 = makeRenderbuffer(GL_RGBA8, width, height, samples);
     target.colour1 = makeRenderbuffer(GL_RGBA8, width, height, samples);
     target.depth = makeRenderbuffer(GL_DEPTH_COMPONENT32, width, height, samples);
@@ -61,9 +63,13 @@ void createTarget(DemoContext& context, int index, int width, int height, int sa
     glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_RENDERBUFFER_EXT, target.colour0);
     glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT1_EXT, GL_RENDERBUFFER_EXT, target.colour1);
     glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT, target.depth);
+    const bool complete = glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT) == GL_FRAMEBUFFER_COMPLETE_EXT ||
+                          width <= 0 || height <= 0;
+    const bool outOfMemory = glOutOfMemory();
 
     glGenFramebuffersEXT(1, &target.resolveFbo);
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, target.resolveFbo);
+    return complete && !outOfMemory;
 }
 
 uint32_t attachTexture(DemoContext& context, int index, int slot, int textureId)

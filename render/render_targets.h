@@ -8,8 +8,10 @@
 
 // Creates the renderbuffers and both framebuffers of target index (clamped into
 // 0..15). Sample counts above what the driver offers are lowered to its maximum.
-// Returns with the resolve framebuffer bound.
-void createTarget(DemoContext& context, int index, int width, int height, int samples);
+// Returns with the resolve framebuffer bound. False when the driver ran out of
+// memory for the images or will not complete the framebuffer at this size (a size
+// of 0, which draws nothing, is not a failure).
+bool createTarget(DemoContext& context, int index, int width, int height, int samples);
 
 // Attaches texture id (through the texture table) to colour attachment slot
 // (clamped into 0..2) of the resolve framebuffer, which stays bound.

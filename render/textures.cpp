@@ -10,9 +10,11 @@
 #include <cstdlib>
 #include <memory>
 #include <new>
+#include <stdexcept>
 #include <vector>
 
 #include "formats/jpeg_decoder.h"
+#include "render/allocation_failure.h"
 #include "runtime/platform.h"
 #include "runtime/random.h"
 
@@ -46,14 +48,31 @@ void createTexture(GLuint& name)
 }
 
 // Rows are tightly packed, so any width (3-byte pixels included) uploads intact;
-// the previous alignment is put back for whoever uploads next.
-void upload(GLint internalFormat, GLenum format, int width, int height, const uint8_t* pixels)
+// the previous alignment is put back for whoever uploads next. A driver out of
+// memory for the texture ends the program.
+void upload(GLint internalFormat, GLenum format, int width, int height, const uint8_t* pixels, const char* what)
 {
     GLint previousAlignment = 4;
     glGetIntegerv(GL_UNPACK_ALIGNMENT, &previousAlignment);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    clearGlErrors();
     glTexImage2D(GL_TEXTURE_2D, 0, internalFormat, width, height, 0, format, GL_UNSIGNED_BYTE, pixels);
+    const bool outOfMemory = glOutOfMemory();
     glPixelStorei(GL_UNPACK_ALIGNMENT, previousAlignment);
+    if (outOfMemory)
+        allocationFailure(what, width, height);
+}
+
+// width x height x channels bytes, or the end of the program when memory is short.
+std::vector<uint8_t> pixelBuffer(int width, int height, int channels, const char* what)
+{
+    try {
+        return std::vector<uint8_t>(static_cast<size_t>(width) * static_cast<size_t>(height) * channels, 0);
+    } catch (const std::bad_alloc&) {
+        allocationFailure(what, width, height);
+    } catch (const std::length_error&) {
+        allocationFailure(what, width, height);
+    }
 }
 
 // One JPEG file opened and its headers read.
@@ -153,7 +172,7 @@ void loadJpegTexture(DemoContext& context, const std::string& path, int textureI
         textureFailure(path, "Jpg !");
 
     createTexture(slotOf(context, textureId));
-    upload(3, GL_RGB, width, height, rgb.data());
+    upload(3, GL_RGB, width, height, rgb.data(), "texture");
 }
 
 void loadJpegTextureWithAlpha(DemoContext& context, const std::string& colourPath, const std::string& alphaPath,
@@ -187,7 +206,7 @@ void loadJpegTextureWithAlpha(DemoContext& context, const std::string& colourPat
 
     // Alpha is the mask's green byte: a grey mask gives its grey value.
     const size_t pixels = static_cast<size_t>(width) * height;
-    std::vector<uint8_t> rgba(pixels * 4, 0);
+    std::vector<uint8_t> rgba = pixelBuffer(width, height, 4, "texture");
     for (size_t i = 0; i < pixels; ++i) {
         rgba[4 * i + 0] = rgb[3 * i + 0];
         rgba[4 * i + 1] = rgb[3 * i + 1];
@@ -196,7 +215,7 @@ void loadJpegTextureWithAlpha(DemoContext& context, const std::string& colourPat
     }
 
     createTexture(slotOf(context, textureId));
-    upload(4, GL_RGBA, width, height, rgba.data());
+    upload(4, GL_RGBA, width, height, rgba.data(), "texture");
 }
 
 void makeNoiseTexture(DemoContext& context, int textureId, int width, int height)
@@ -211,7 +230,7 @@ void makeNoiseTexture(DemoContext& context, int textureId, int width, int height
     rng::discard(10000);
     // Column by column, six draws a pixel of which the first three are thrown away:
     // the draw order is what makes the pattern, so it must not change.
-    std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
+    std::vector<uint8_t> rgb = pixelBuffer(width, height, 3, "noise texture");
     for (int x = 0; x < width; ++x) {
         for (int y = 0; y < height; ++y) {
             randomBelow(256);
@@ -223,7 +242,7 @@ void makeNoiseTexture(DemoContext& context, int textureId, int width, int height
             pixel[2] = static_cast<uint8_t>(randomBelow(256));
         }
     }
-    upload(3, GL_RGB, width, height, rgb.data());
+    upload(3, GL_RGB, width, height, rgb.data(), "noise texture");
 }
 
 void makeRenderTexture(DemoContext& context, int textureId, int width, int height)
@@ -234,10 +253,10 @@ void makeRenderTexture(DemoContext& context, int textureId, int width, int heigh
     height = std::max(height, 0);
     createTexture(slotOf(context, textureId));
 
-    std::vector<uint8_t> rgba(static_cast<size_t>(width) * height * 4);
+    std::vector<uint8_t> rgba = pixelBuffer(width, height, 4, "render texture");
     for (uint8_t& byte : rgba)
         byte = static_cast<uint8_t>(rng::rand() % 255);
-    upload(GL_RGBA, GL_RGBA, width, height, rgba.data());
+    upload(GL_RGBA, GL_RGBA, width, height, rgba.data(), "render texture");
 }
 
 void bindTexture(DemoContext& context, int textureId)

@@ -6,6 +6,7 @@
 #include "render/gl_api.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -39,16 +40,13 @@ void exitProcess(int status)
 
 void copyClipboard()
 {
-    // A failure abandons the copy silently.
-    platform::setClipboardText(runtimeState.clipboardText);
-    // The clipboard of an X display dies with its owner, so tests ask for what
-    // the clipboard holds after the copy to be written to a file as well.
-    if (const char* echo = std::getenv("ZUR_CLIPBOARD_FILE")) {
-        if (std::FILE* f = std::fopen(echo, "wb")) {
-            std::string held = platform::getClipboardText();
-            std::fwrite(held.data(), 1, held.size(), f);
-            std::fclose(f);
-        }
+    const std::string& text = runtimeState.clipboardText;
+    // A failure abandons the copy silently; the text is on standard error as well,
+    // so a clipboard that cannot be had loses nothing.
+    platform::setClipboardText(text);
+    if (!text.empty()) {
+        std::fprintf(stderr, "clipboard:\n%s%s", text.c_str(), text.back() == '\n' ? "" : "\n");
+        std::fflush(stderr);
     }
 }
 
@@ -120,6 +118,20 @@ double showEndSeconds()
     return fromEnvironment;
 }
 
+uint32_t frameSeed(double showTime)
+{
+    // Whole microseconds through 64 bits, low 32 bits kept: the same seeds as a
+    // signed 32-bit value up to 2147.48 s, and defined beyond it. fmod keeps the
+    // conversion defined for any time (it is exact on whole numbers).
+    const double micros = std::trunc(showTime * 1000000.0);
+    if (!std::isfinite(micros))
+        return 0;
+    double low = std::fmod(micros, 4294967296.0);
+    if (low < 0)
+        low += 4294967296.0;
+    return static_cast<uint32_t>(low);
+}
+
 int ambientVolume(double showTime, bool muted)
 {
     int volume = muted ? 0 : (showTime < kAmbientLoudUntilSeconds ? 10 : 2);
@@ -157,7 +169,7 @@ bool runFrame()
 
     // The generator is seeded from the show time whether or not sound plays, so a
     // silent run draws the same pictures as a run with music.
-    rng::srand(static_cast<uint32_t>(static_cast<int32_t>(rs.showTime * 1000000.0)));
+    rng::srand(frameSeed(rs.showTime));
     rng::discard(50);
     if (runConfig.soundEnabled)
         FSOUND_SetVolume(0, ambientVolume(rs.showTime, in.muteAmbient != 0));

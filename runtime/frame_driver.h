@@ -25,6 +25,9 @@ extern FrameDriverHooks frameDriverHooks;
 double showEndSeconds();
 void setShowEndSeconds(double seconds);
 
+// Seed of the frame's generator: the show time in whole microseconds, modulo 2^32.
+uint32_t frameSeed(double showTime);
+
 // Ambient (pencil) channel volume for a show time, 0..255.
 int ambientVolume(double showTime, bool muted);
 

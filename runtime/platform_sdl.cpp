@@ -3,6 +3,7 @@
 // notch, activation on minimise and restore). The only file that includes SDL
 // apart from the sound output and the tests' GL helper.
 #include "runtime/platform.h"
+#include "runtime/clipboard_keeper.h"
 
 #include <SDL.h>
 
@@ -363,7 +364,8 @@ bool setClipboardText(const std::string& text)
 {
     if (!ensureVideo())
         return false;
-    return SDL_SetClipboardText(text.c_str()) == 0;
+    // The X selection dies with its owner: a keeper that outlives us takes it.
+    return keepClipboardText(text) || SDL_SetClipboardText(text.c_str()) == 0;
 }
 
 std::string getClipboardText()

@@ -32,6 +32,12 @@ struct SoundLibrary {
     // Loads may run on several threads at once (start-up decodes its two tracks
     // side by side); the list of samples is the only state they share.
     std::mutex samplesLock;
+
+    // A process that exits with the output still open (a start-up failure's exit,
+    // a return from main without FSOUND_Close) tears this record down while the
+    // audio thread may be inside the mixer: that thread has to stop before the
+    // members it reads are freed.
+    ~SoundLibrary() { closeSoundOutput(output); }
 };
 
 SoundLibrary g_sound;

@@ -9,23 +9,38 @@
 #include <cstdlib>
 #include <thread>
 
+#include "render/allocation_failure.h"
 #include "render/draw_helpers.h"
 #include "render/render_targets.h"
+#include "render/textures.h"
 #include "runtime/clock.h"
 #include "runtime/cue_sheet.h"
 #include "runtime/demo_context.h"
 #include "runtime/dev_tools.h"
+#include "runtime/leak_check.h"
 #include "runtime/platform.h"
 #include "runtime/sound.h"
 
 StartupHooks startupHooks;
 
+static_assert(kExitAllocation == kAllocationExitStatus, "one status for allocation failures");
+static_assert(kExitTexture == kTextureExitStatus, "one status for texture failures");
+
 namespace {
 
 void soundFailure(const char* text, int status)
 {
+    // The output thread is running by now; it stops before exit frees the mixer.
+    FSOUND_Close();
     platform::messageBox(text, "ZUR  ", platform::kMbOk | platform::kMbIconInformation);
     std::exit(status);
+}
+
+// A target the driver cannot make would leave every frame black: start-up ends.
+void makeTarget(int index, int width, int height, int samples)
+{
+    if (!createTarget(demoContext, index, width, height, samples))
+        allocationFailure("render target", width, height);
 }
 
 } // namespace
@@ -73,13 +88,13 @@ void runStartup()
     loadGlEntryPoints(); // its result is not needed: missing entry points show up as GL errors
 
     if (runConfig.antialiased) {
-        createTarget(ctx, 0, ctx.renderWidth, ctx.renderHeight, 8);
-        createTarget(ctx, 1, ctx.renderWidth, ctx.renderHeight, 2);
+        makeTarget(0, ctx.renderWidth, ctx.renderHeight, 8);
+        makeTarget(1, ctx.renderWidth, ctx.renderHeight, 2);
     } else {
-        createTarget(ctx, 0, ctx.renderWidth, ctx.renderHeight, 0);
-        createTarget(ctx, 1, ctx.windowWidth, ctx.windowHeight, 0);
+        makeTarget(0, ctx.renderWidth, ctx.renderHeight, 0);
+        makeTarget(1, ctx.windowWidth, ctx.windowHeight, 0);
     }
-    createTarget(ctx, 2, ctx.renderWidth / 4, ctx.renderHeight / 4, 0);
+    makeTarget(2, ctx.renderWidth / 4, ctx.renderHeight / 4, 0);
 
     ctx.textureBase = 0;
     rs.clipboardText.clear();
@@ -90,7 +105,10 @@ void runStartup()
     ctx.loaderOptions[0] = ctx.loaderOptions[1] = 0;
     ctx.wideFlag = 0;
 
-    FrameInput* initInput = new FrameInput(); // lives until the process ends
+    // Lives until the process ends, as intended; the part repoints the context at
+    // every frame's record, after which nothing points at this one.
+    FrameInput* initInput = new FrameInput();
+    keepUntilExit(initInput);
     initInput->partMode = 1;
     ctx.currentInput = initInput;
 

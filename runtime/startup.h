@@ -11,6 +11,7 @@ constexpr int kExitSoundInit = 1;     // the sound library could not start
 constexpr int kExitCameraKeys = 2;    // "newobjects/paths.pt" missing (the scene ends with it)
 constexpr int kExitTexture = 3;       // a texture could not be opened or decoded
 constexpr int kExitSoundFile = 4;     // the ambient (or enabled effects) track is missing
+constexpr int kExitAllocation = 5;    // a render target or texture cannot be allocated
 
 struct StartupHooks {
     parts* (*makePart)() = nullptr;   // constructs the part for slot 0

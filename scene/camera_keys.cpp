@@ -2,6 +2,7 @@
 // never trusted for allocation: keys are appended one complete record at a time.
 #include "scene/camera_keys.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -26,18 +27,51 @@ CameraKey decodeKey(const uint8_t* record)
     return key;
 }
 
+bool saneCoordinates(const Vec3& v)
+{
+    for (float c : {v.x, v.y, v.z})
+        if (!(std::fabs(c) <= kCameraKeyCoordinateLimit)) // NaN fails too
+            return false;
+    return true;
+}
+
+// Keeps the key when the camera can use it; counts it otherwise.
+struct KeySink {
+    std::vector<CameraKey>& keys;
+    size_t read = 0, dropped = 0;
+    void take(const uint8_t* record)
+    {
+        ++read;
+        const CameraKey key = decodeKey(record);
+        if (usableCameraKey(key))
+            keys.push_back(key);
+        else
+            ++dropped;
+    }
+};
+
 } // namespace
 
-void readCameraKeys(const uint8_t* data, size_t size, std::vector<CameraKey>& keys)
+bool usableCameraKey(const CameraKey& key)
+{
+    if (!std::isfinite(key.time) || !saneCoordinates(key.eye) || !saneCoordinates(key.target))
+        return false;
+    // An eye on its target gives no view direction: the camera would look nowhere.
+    const double dx = double(key.target.x) - key.eye.x, dy = double(key.target.y) - key.eye.y,
+                 dz = double(key.target.z) - key.eye.z;
+    return dx * dx + dy * dy + dz * dz > kCameraKeyMinViewDistance * kCameraKeyMinViewDistance;
+}
+
+size_t readCameraKeys(const uint8_t* data, size_t size, std::vector<CameraKey>& keys)
 {
     if (size < 4)
-        return;
-    int32_t n = le::i32(data);
-    if (n < 1 || n > kMaxCameraKeys)
-        return;
+        return 0;
+    const int32_t n = le::i32(data);
+    KeySink sink{keys};
     size_t offset = 4;
     for (int32_t k = 0; k < n && size - offset >= kRecordBytes; ++k, offset += kRecordBytes)
-        keys.push_back(decodeKey(data + offset));
+        sink.take(data + offset);
+    return sink.dropped;
 }
 
 bool loadCameraKeys(const char* path, std::vector<CameraKey>& keys)
@@ -45,16 +79,20 @@ bool loadCameraKeys(const char* path, std::vector<CameraKey>& keys)
     FILE* file = std::fopen(path, "rb");
     if (!file)
         return false;
+    KeySink sink{keys};
     uint8_t header[4];
     if (std::fread(header, 1, 4, file) == 4) {
-        int32_t n = le::i32(header);
-        if (n >= 1 && n <= kMaxCameraKeys) {
-            uint8_t record[kRecordBytes];
-            for (int32_t k = 0; k < n && std::fread(record, 1, kRecordBytes, file) == kRecordBytes; ++k)
-                keys.push_back(decodeKey(record));
-        }
+        const int32_t n = le::i32(header);
+        uint8_t record[kRecordBytes];
+        for (int32_t k = 0; k < n && std::fread(record, 1, kRecordBytes, file) == kRecordBytes; ++k)
+            sink.take(record);
     }
     std::fclose(file);
+    if (sink.dropped > 0)
+        std::fprintf(stderr,
+                     "%s: %zu of %zu camera keys left out (not finite, beyond %g units, or the eye on its "
+                     "target); the show plays without them\n",
+                     path, sink.dropped, sink.read, kCameraKeyCoordinateLimit);
     return true;
 }
 

@@ -13,15 +13,21 @@ struct CameraKey {
     Vec3 eye, target;  // tag 1, narrowed from float64
 };
 
-// Counts above this are not taken from a file (a corrupt header, not a path).
-constexpr int32_t kMaxCameraKeys = 1000000;
+// A key is left out when its time is not finite, a coordinate is not finite or
+// lies beyond this many units (the show's camera moves within a few tens: such a
+// value is corrupt data), or its eye sits on its target.
+constexpr double kCameraKeyCoordinateLimit = 10000.0;
+constexpr double kCameraKeyMinViewDistance = 1.0e-4;
+bool usableCameraKey(const CameraKey& key);
 
-// Appends the keys of the file to keys. False only when the file cannot be
-// opened. A count below 1 or above kMaxCameraKeys reads no keys; a file that ends
-// early stops at its last complete record.
+// Appends the usable keys of the file to keys. False only when the file cannot be
+// opened. N records are read as the count says (none when it is below 1); a file
+// that ends early stops at its last complete record. Left-out keys are reported in
+// one line on standard error.
 bool loadCameraKeys(const char* path, std::vector<CameraKey>& keys);
-// The same reading rules on bytes already in memory.
-void readCameraKeys(const uint8_t* data, size_t size, std::vector<CameraKey>& keys);
+// The same reading rules on bytes already in memory, silently; returns how many
+// records were left out.
+size_t readCameraKeys(const uint8_t* data, size_t size, std::vector<CameraKey>& keys);
 
 // First key in file order whose time is strictly greater than t, or null.
 const CameraKey* activeKey(const std::vector<CameraKey>& keys, double t);

@@ -25,6 +25,8 @@ void closeLoop(size_t n, Get get, Set set)
         set(base + k, from + (to - from) * (static_cast<double>(k) / 6.0));
 }
 
+bool withinLimit(double v) { return std::fabs(v) <= kHandheldValueLimit; } // NaN fails too
+
 void finishLoad(HandheldRecording& rec)
 {
     const size_t n = rec.samples.size();
@@ -56,7 +58,7 @@ void finishLoad(HandheldRecording& rec)
 
 } // namespace
 
-void HandheldRecording::loadFromMemory(const uint8_t* data, size_t size)
+bool HandheldRecording::loadFromMemory(const uint8_t* data, size_t size)
 {
     samples.clear();
     tilt.clear();
@@ -70,8 +72,17 @@ void HandheldRecording::loadFromMemory(const uint8_t* data, size_t size)
         samples.push_back(Vec3{1, le::f32(r), le::f32(r + 4), le::f32(r + 8)});
         tilt.push_back(le::f64(r + 12));
         second.push_back(le::f64(r + 20));
+        // One such value spoils the whole recording: the tilt smoothing spreads it
+        // over every sample.
+        if (!withinLimit(samples.back().x) || !withinLimit(samples.back().y) || !withinLimit(tilt.back())) {
+            samples.clear();
+            tilt.clear();
+            second.clear();
+            return false;
+        }
     }
     finishLoad(*this);
+    return true;
 }
 
 bool HandheldRecording::load(const char* path)
@@ -85,7 +96,11 @@ bool HandheldRecording::load(const char* path)
     while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
         bytes.insert(bytes.end(), chunk, chunk + got);
     std::fclose(file);
-    loadFromMemory(bytes.data(), bytes.size());
+    if (!loadFromMemory(bytes.data(), bytes.size()))
+        std::fprintf(stderr,
+                     "%s: hand-held recording left out (a value that is not finite or beyond %g); the show "
+                     "plays without it\n",
+                     path, kHandheldValueLimit);
     return true;
 }
 

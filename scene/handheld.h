@@ -11,15 +11,23 @@
 // Fewer records than this cannot be looped and smoothed; such a recording is unused.
 constexpr size_t kHandheldMinSamples = 40;
 
+// Offsets and tilt beyond this are corrupt data, not a recorded hand: the one the
+// show uses moves by a few hundred units, and 100000 would throw the look-at target
+// 15 units sideways, far off the paper.
+constexpr double kHandheldValueLimit = 100000.0;
+
 struct HandheldRecording {
     std::vector<Vec3> samples;   // (tag 1, x, y, z) per record
     std::vector<double> tilt;    // a per record, smoothed after loading
     std::vector<double> second;  // b per record
 
-    // False (recording unchanged) when the file cannot be opened.
+    // False (recording unchanged) when the file cannot be opened. A recording the
+    // camera cannot use is left empty with one line on standard error.
     bool load(const char* path);
-    // The same from bytes in memory (a trailing partial record is ignored).
-    void loadFromMemory(const uint8_t* data, size_t size);
+    // The same from bytes in memory (a trailing partial record is ignored), silently.
+    // False, with the recording left empty, when a record's x, y or tilt is not
+    // finite or lies beyond kHandheldValueLimit.
+    bool loadFromMemory(const uint8_t* data, size_t size);
 
     bool usable() const { return samples.size() >= kHandheldMinSamples; }
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 
 #include "render/textures.h"
 #include "tests/support/gl_test_context.h"
@@ -70,7 +71,7 @@ TEST_F(RenderTargetTest, DrawnPictureArrivesInTheTextureForEverySampleCount)
         SCOPED_TRACE(samples);
         const int textureId = 10 + samples;
         makeRenderTexture(*context, textureId, width, height);
-        createTarget(*context, 3, width, height, samples);
+        ASSERT_TRUE(createTarget(*context, 3, width, height, samples));
 
         const RenderTarget& target = context->renderTargets[3];
         GLint storedSamples = -1;
@@ -175,6 +176,30 @@ TEST_F(RenderTargetTest, IndicesCountsAndSlotsAreClamped)
         glGetFramebufferAttachmentParameterivEXT(GL_FRAMEBUFFER_EXT, attachments[i],
                                                  GL_FRAMEBUFFER_ATTACHMENT_OBJECT_NAME_EXT, &name);
         EXPECT_EQ(name, GLint(expected[i])) << "attachment " << i;
+    }
+}
+
+TEST_F(RenderTargetTest, TargetsTheDriverCannotMakeAreReported)
+{
+    GLint maxSide = 0;
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE_EXT, &maxSide);
+    ASSERT_GT(maxSide, 0);
+    struct Case {
+        int width, height, samples;
+        bool made;
+    } cases[] = {
+        {64, 48, 0, true},
+        {64, 48, 4, true},
+        {maxSide + 1, 8, 0, false},
+        {8, maxSide + 1, 4, false},
+        {0, 0, 0, true}, // draws nothing, but nothing failed
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
+        EXPECT_EQ(createTarget(*context, 4, c.width, c.height, c.samples), c.made);
+        // Still the contract's binding, and no error flag left for whoever looks next.
+        EXPECT_EQ(boundFramebuffer(GL_FRAMEBUFFER_BINDING_EXT), GLint(context->renderTargets[4].resolveFbo));
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     }
 }
 

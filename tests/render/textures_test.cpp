@@ -16,8 +16,11 @@
 #include <memory>
 
 #include <jpeglib.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include "formats/jpeg_decoder.h"
+#include "render/allocation_failure.h"
 #include "runtime/random.h"
 #include "tests/support/gl_test_context.h"
 
@@ -401,6 +404,66 @@ TEST(RandomBelowTest, RangeAndEdges)
     rng::srand(777);
     for (int i = 0; i < 1000; ++i)
         ASSERT_EQ(randomBelow(10), reference.below(10));
+}
+
+// Address space in use by this process now, in bytes.
+size_t addressSpaceInUse()
+{
+    unsigned long pages = 0;
+    if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%lu", &pages) != 1)
+            pages = 0;
+        std::fclose(f);
+    }
+    return size_t(pages) * size_t(sysconf(_SC_PAGESIZE));
+}
+
+// In a fresh context, with `headroom` bytes of address space to spare, makes a
+// generated texture too large for it.
+void makeUnderLimit(size_t headroom, bool noise, int width, int height)
+{
+    GlTestContext gl(16, 16);
+    if (!gl.ok())
+        _exit(97);
+    auto context = std::make_unique<DemoContext>();
+    const rlimit limit{addressSpaceInUse() + headroom, RLIM_INFINITY};
+    setrlimit(RLIMIT_AS, &limit);
+    if (noise)
+        makeNoiseTexture(*context, 1, width, height);
+    else
+        makeRenderTexture(*context, 1, width, height);
+    _exit(0);
+}
+
+// Generated textures larger than memory allows: whether the program's pixel buffer
+// or the driver's storage cannot be had, the message box names the texture and its
+// size and the process ends with the allocation status, never with an abort.
+TEST(TextureAllocationDeathTest, TexturesThatCannotBeAllocatedEndWithTheirStatus)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer's allocator does not live under an address-space limit";
+#endif
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    setenv("ZUR_MESSAGEBOX_ANSWER", "ok", 1);
+    const size_t mb = size_t(1) << 20;
+    struct Case {
+        const char* what;
+        size_t headroom;      // address space allowed beyond what is in use
+        bool noise;           // else the render texture
+        int width, height;
+        const char* message;
+    } cases[] = {
+        {"buffer, render texture", 256 * mb, false, 16384, 16384, "render texture of 16384 x 16384 pixels"},
+        {"buffer, noise texture", 256 * mb, true, 16384, 12000, "noise texture of 16384 x 12000 pixels"},
+        // The 512 MB buffer fits, the driver's copy of it does not.
+        {"driver, render texture", 768 * mb, false, 16384, 8192, "render texture of 16384 x 8192 pixels"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EXIT(makeUnderLimit(c.headroom, c.noise, c.width, c.height),
+                    ::testing::ExitedWithCode(kAllocationExitStatus),
+                    c.message);
+    }
 }
 
 // Fatal loads: the message box names the file, then the process ends with status 3.

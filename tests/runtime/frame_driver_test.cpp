@@ -111,6 +111,30 @@ TEST_F(FrameDriverTest, GeneratorSeededFromShowTime)
     runtimeState.showTime = 12.345678; // same time again: same sequence
     runFrame();
     EXPECT_EQ(part.firstRandom, first);
+
+    // Past 2147.48 s the microseconds no longer fit 32 signed bits: the seed is
+    // their low 32 bits, as a 64-bit count gives them.
+    struct Case {
+        double showTime;
+        uint32_t seed;
+    } cases[] = {
+        {2147.25, 2147250000u},
+        {2147.5, 2147500000u},
+        {3000.0, 3000000000u},
+        {4295.0, 32704u},      // 4 295 000 000 - 2^32
+        {5000.25, 705282704u}, // 5 000 250 000 - 2^32
+        {1.0e9, 2764472320u},  // 10^15 mod 2^32
+    };
+    setShowEndSeconds(2.0e9); // the show goes on at these times
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.showTime);
+        runtimeState.showTime = c.showTime;
+        runFrame();
+        rng::srand(c.seed);
+        rng::discard(50);
+        EXPECT_EQ(part.firstRandom, rng::rand());
+    }
+    setShowEndSeconds(0);
 }
 
 TEST_F(FrameDriverTest, NonPositiveDeltaAddsNothing)

@@ -148,6 +148,31 @@ template <class F> bool eventually(F ready, double seconds = 30.0) {
     return true;
 }
 
+// Threads of this process now.
+size_t threadCount() {
+    std::error_code ec;
+    size_t n = 0;
+    for (auto it = fs::directory_iterator("/proc/self/task", ec); !ec && it != fs::directory_iterator(); it.increment(ec)) ++n;
+    return n;
+}
+
+// Built before every other static of the process (priority 101), so it is torn
+// down after all of them, the sound library included. When armed, it ends the
+// process with status 99 if a thread started since `baseline` outlived that
+// teardown: such a thread can still be mixing from freed memory.
+// ThreadSanitizer starts a thread of its own in a forked child and reports the
+// race itself, so it goes without the count.
+struct LastStaticWatch {
+    bool armed = false;
+    size_t baseline = 0;
+    ~LastStaticWatch() {
+#if !defined(__SANITIZE_THREAD__)
+        if (armed && threadCount() != baseline) ::_exit(99);
+#endif
+    }
+};
+__attribute__((init_priority(101))) LastStaticWatch lastStaticWatch;
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -572,6 +597,29 @@ TEST_F(SoundLibraryTest, AudioBackendChatterStaysOffStderr) {
     EXPECT_EQ(soundOutputName(), "silent");
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
     EXPECT_EQ(err.rfind("sound: no audio device (", 0), 0u) << err;
+}
+
+// A process that exits while the music plays (a start-up failure's exit, a return
+// from main without FSOUND_Close) must stop the audio thread before the library's
+// mixer and samples are freed, for both kinds of output.
+TEST_F(SoundLibraryTest, ExitWhilePlayingStopsTheOutputBeforeTheMixerGoes) {
+    const fs::path mp3 = makeMp3("exit", 44100, 2, 330.0, 3.0);
+    for (const char* driver : {"dummy", "no-such-driver"}) {
+        SCOPED_TRACE(driver);
+        EXPECT_EXIT(
+            {
+                lastStaticWatch.baseline = threadCount();
+                ::setenv("SDL_AUDIODRIVER", driver, 1);
+                if (!FSOUND_Init(44100, 32, FSOUND_INIT_GLOBALFOCUS)) ::_exit(98);
+                SoundSample* s = FSOUND_Sample_Load(FSOUND_FREE, mp3.string().c_str(), FSOUND_NORMAL, 0, 0);
+                FSOUND_Sample_SetMode(s, FSOUND_LOOP_NORMAL);
+                FSOUND_PlaySound(0, s);
+                eventually([] { return FSOUND_GetCurrentPosition(0) > 0; });
+                lastStaticWatch.armed = true;
+                std::exit(4);
+            },
+            ::testing::ExitedWithCode(4), "");
+    }
 }
 
 TEST_F(SoundLibraryTest, SdlDiskDriverReceivesTheMixedSample) {

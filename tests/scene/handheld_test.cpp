@@ -2,6 +2,7 @@
 // sample wrap and the camera push.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -158,4 +159,60 @@ TEST(Handheld, CameraPushAndTilt)
     applyHandheld(shortRec, 0.8, eye, t2, u2);
     EXPECT_EQ(t2.x, 0.0f);
     EXPECT_EQ(u2.x, 0.0f);
+}
+
+TEST(Handheld, RecordingWithGarbageValuesIsLeftOut)
+{
+    const float fnan = std::nanf(""), finf = HUGE_VALF;
+    const double nan = std::nan("");
+    struct Case {
+        const char* what;
+        Record spoiler;
+        bool usable;
+    } cases[] = {
+        {"sane", {150, -120, 80, 360, 1.5}, true},
+        {"at the limit", {100000, -100000, 0, -100000, 0}, true},
+        {"unused channels", {150, 120, fnan, 360, nan}, true},
+        {"x not a number", {fnan, 0, 0, 0, 0}, false},
+        {"y infinite", {0, -finf, 0, 0, 0}, false},
+        {"x far off", {2.0e5f, 0, 0, 0, 0}, false},
+        {"tilt not a number", {0, 0, 0, nan, 0}, false},
+        {"tilt far off", {0, 0, 0, -1.0e9, 0}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<Record> records(60, Record{100, 50, 0, 200, 0});
+        records[37] = c.spoiler;
+        std::string bytes = bytesOf(records);
+        HandheldRecording rec;
+        EXPECT_EQ(rec.loadFromMemory(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), c.usable);
+        EXPECT_EQ(rec.usable(), c.usable);
+        Vec3 eye{1, 0, 0.1f, 5}, target{1, 0, 0.1f, 0}, up{1, 0, 1, 0};
+        applyHandheld(rec, 2.0, eye, target, up);
+        EXPECT_TRUE(std::isfinite(target.x) && std::isfinite(target.y) && std::isfinite(up.x));
+        if (!c.usable) {
+            EXPECT_TRUE(rec.samples.empty() && rec.tilt.empty() && rec.second.empty());
+            EXPECT_EQ(target.x, 0.0f); // no sway at all
+        }
+    }
+
+    // Random bytes from a file: left out, with one line naming the file.
+    std::string path = std::string(ZUR_BINARY_DIR) + "/handheld_test_noise.sav";
+    std::string noise;
+    uint32_t state = 12345;
+    for (int i = 0; i < 28 * 500; ++i) {
+        state = state * 1664525u + 1013904223u;
+        noise.push_back(static_cast<char>(state >> 24));
+    }
+    FILE* f = std::fopen(path.c_str(), "wb");
+    std::fwrite(noise.data(), 1, noise.size(), f);
+    std::fclose(f);
+    HandheldRecording rec;
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(rec.load(path.c_str()));
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(rec.usable());
+    EXPECT_EQ(err.rfind(path + ": hand-held recording left out", 0), 0u) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    std::remove(path.c_str());
 }

@@ -2,6 +2,7 @@
 // channel guards, look-ahead, arc-length resampling) and the camera key file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -307,8 +308,8 @@ TEST(CameraKeys, FileRecordsAndDamagedCounts)
         {1, 2, 0, 1},            // nothing after the N-th record is read
         {0, 2, 0, 0},
         {-7, 2, 0, 0},
-        {2147483647, 2, 0, 0},   // absurd count: no keys, no allocation from it
-        {kMaxCameraKeys + 1, 2, 0, 0},
+        {2147483647, 2, 0, 2},   // a count far past the data: the records that are there
+        {1000001, 2, 56 * 3, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.count);
@@ -319,6 +320,61 @@ TEST(CameraKeys, FileRecordsAndDamagedCounts)
 
     std::vector<CameraKey> none;
     EXPECT_FALSE(loadCameraKeys("/nonexistent/dir/paths.pt", none));
+}
+
+TEST(CameraKeys, CountsPastAMillionReadEveryRecord)
+{
+    const int32_t n = 1000003;
+    std::string bytes(reinterpret_cast<const char*>(&n), 4);
+    for (int32_t k = 0; k < n; ++k) {
+        const double r[7] = {1, 2, 3, 4, 5, 6, double(k)};
+        bytes.append(reinterpret_cast<const char*>(r), 56);
+    }
+    std::vector<CameraKey> keys;
+    EXPECT_EQ(readCameraKeys(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), keys), 0u);
+    ASSERT_EQ(keys.size(), size_t(n));
+    EXPECT_EQ(keys.back().time, double(n - 1));
+}
+
+TEST(CameraKeys, GarbageKeysAreLeftOutWithOneLine)
+{
+    const double nan = std::nan(""), inf = HUGE_VAL;
+    struct Case {
+        std::vector<double> record;
+        bool kept;
+    } cases[] = {
+        {{1, 2, 3, 4, 5, 6, 1.0}, true},
+        {{nan, 2, 3, 4, 5, 6, 2.0}, false},
+        {{1, 2, 3, 4, -inf, 6, 3.0}, false},
+        {{1, 2, 1e300, 4, 5, 6, 4.0}, false},   // infinite once narrowed
+        {{1, 2, 3, 4, 5, 20000, 5.0}, false},   // beyond the show's scale
+        {{1, 2, 3, 4, 5, 6, nan}, false},
+        {{1, 2, 3, 4, 5, 6, inf}, false},
+        {{7, 8, 9, 7, 8, 9, 8.0}, false},       // eye on target: looks nowhere
+        {{-10000, 0, 0, 10000, 1e-300, 0, 9.0}, true},
+        {{0, 0, 1e-6, 0, 0, 0, 10.0}, false},
+        {{0.5, 0.5, 5, 0.5, 0.5, 0, -1e300}, true}, // never active, but harmless
+    };
+    std::vector<std::vector<double>> records;
+    std::vector<double> keptTimes;
+    for (const Case& c : cases) {
+        records.push_back(c.record);
+        if (c.kept)
+            keptTimes.push_back(c.record[6]);
+    }
+    testing::internal::CaptureStderr();
+    std::vector<CameraKey> keys = loadKeys(keyFile(int32_t(records.size()), records));
+    const std::string err = testing::internal::GetCapturedStderr();
+    ASSERT_EQ(keys.size(), keptTimes.size());
+    for (size_t i = 0; i < keys.size(); ++i)
+        EXPECT_EQ(keys[i].time, keptTimes[i]);
+    EXPECT_NE(err.find("keys.pt: 8 of 11 camera keys left out"), std::string::npos) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+
+    // Sane keys say nothing.
+    testing::internal::CaptureStderr();
+    loadKeys(keyFile(1, {cases[0].record}));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
 TEST(CameraKeys, ActiveKeyIsFirstStrictlyLaterInFileOrder)
