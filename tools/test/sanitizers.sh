@@ -47,13 +47,15 @@ if [ -n "$driver" ]; then
   link=(-DCMAKE_EXE_LINKER_FLAGS="-Wl,--no-as-needed -L$keep -l:${soname:-swrast_dri.so} -Wl,-rpath,$keep -Wl,--as-needed")
 fi
 
-# The show, every test program but the two left out, and the fuzz replays.
+# The show, every Linux test program but the two left out, and the fuzz replays
+# (the Windows tests and the Wine-driven ones belong to the Windows build).
 skipped="music_test|visual_assets_test"
 targets=(zoduv)
 for f in tests/*/*_test.cpp fuzz/*_fuzz.cpp; do
   name="$(basename "$f" .cpp)"
   case "$name" in
     *_fuzz) targets+=("${name%_fuzz}_replay") ;;
+    *_win32_test | windows_show_test) ;;
     *) [[ "$name" =~ ^($skipped)$ ]] || targets+=("$name") ;;
   esac
 done
