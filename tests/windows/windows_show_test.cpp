@@ -231,6 +231,30 @@ TEST_F(WindowsShow, TheDialogRunsTheDefaultChoiceAndEscapeEndsTheShowWithZero)
     EXPECT_EQ(show.err().find("[ERROR]"), std::string::npos) << show.err();
 }
 
+TEST_F(WindowsShow, WindowedChosenByKeysRunsInAWindowThatAltF4Closes)
+{
+    // Tab to "Windowed" (after "Run ... ", "Quit" and "Antialiased"), Space to
+    // check it, Return for "Run ... ". Alt+F4 goes through Windows' default
+    // processing to a close request: the show ends at once with status 0.
+    Process show(kShowDir, wine("zoduv.exe", {}), {kRealBoxes});
+    ASSERT_TRUE(windowShown("Zoduv aziridiru ZUR - 2014", 90s)) << show.err();
+    std::this_thread::sleep_for(1s);
+    for (const char* key : {"Tab", "Tab", "Tab", "space", "Return"}) {
+        pressKey(key);
+        std::this_thread::sleep_for(300ms);
+    }
+    ASSERT_TRUE(show.waitForText("111", 120s)) << show.out() << show.err();
+    ASSERT_TRUE(windowShown(" =  Zoduv Aziridiru by ZUR - 2014 = ", 30s));
+    std::this_thread::sleep_for(3s);
+    // Paper inside the window at (50, 50); the desktop beside it.
+    const double inside = screenBrightness(1200, 600);
+    const double desktop = screenBrightness(1920, 1080);
+    EXPECT_GT(inside, 120.0);
+    EXPECT_LT(desktop, inside - 20.0) << "the show fills the screen: not windowed";
+    pressKey("alt+F4");
+    EXPECT_EQ(show.wait(60s), 0) << show.err();
+}
+
 TEST_F(WindowsShow, NoToTheFullScreenQuestionEndsTheProgramWithoutAWindow)
 {
     // A size the display cannot switch to.
