@@ -5,6 +5,7 @@
 #include "render/gl_api.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <utility>
 
@@ -93,6 +94,7 @@ void part_start::mainPass(DemoContext& ctx)
     const int base = sceneTextureBase;
 
     // 1. Strokes: rebuild, join into one path, cut out the revealed window.
+    const auto strokesFrom = std::chrono::steady_clock::now();
     strokes.clear();
     strokePass();
     PathSpline joined;
@@ -130,6 +132,8 @@ void part_start::mainPass(DemoContext& ctx)
             polyline.push_back(p);
         }
     }
+
+    strokeSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - strokesFrom).count();
 
     // 2. Camera.
     beginScenePass(ctx);

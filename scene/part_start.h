@@ -18,6 +18,9 @@ constexpr const char* kCameraKeyFile = "newobjects/paths.pt";
 constexpr const char* kHandheldFile = "try1.sav";
 constexpr const char* kShaderEnding = ".glsl";
 
+// The frame's passes, in the order they are issued.
+enum class ScenePass { holes, main, final };
+
 class part_start : public parts {
 public:
     part_start();
@@ -59,7 +62,18 @@ public:
     // neutral ramp made by init (no spectrum reaches the scene).
     uint32_t dspTexture = 0;
 
+    // For the frame report (off in the show). A bare frame keeps the clears, the
+    // resolves, the final composition, tiles and fade, and draws nothing inside
+    // the holes layer and the main pass. afterPass runs once each pass is issued.
+    bool bare = false;
+    void (*afterPass)(ScenePass pass) = nullptr;
+    double strokeSeconds = 0; // stroke pass, join and reveal window of the last drawn frame
+    // A bare frame at the current scene time that leaves every scene state as it
+    // was; the random generator is the only thing it moves.
+    void drawBareFrame(DemoContext& ctx);
+
 private:
+    void renderPasses(DemoContext& ctx, bool bareFrame);
     void loadMesh(int slot, const char* file);
     void makeDspTexture();
 };

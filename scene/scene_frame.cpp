@@ -103,17 +103,38 @@ void part_start::draw(double& frameDelta, DemoContext& ctx, FrameInput& frame)
         target = key->target;
     }
 
+    renderPasses(ctx, bare);
+
+    // Input out: carries the main pass's requests (the pencil's silence).
+    *ctx.currentInput = input;
+}
+
+void part_start::drawBareFrame(DemoContext& ctx) { renderPasses(ctx, true); }
+
+void part_start::renderPasses(DemoContext& ctx, bool bareFrame)
+{
+    const double t = sceneTime;
     const int W = ctx.renderWidth, H = ctx.renderHeight;
 
     attachTexture(ctx, 1, 0, holesTex);
     bindForDrawing(ctx, 1, 1);
-    holesPass(ctx);
+    if (bareFrame)
+        beginScenePass(ctx);
+    else
+        holesPass(ctx);
     resolve(ctx, 1, W, H, 1, false);
+    if (afterPass)
+        afterPass(ScenePass::holes);
 
     attachTexture(ctx, 0, 0, sceneTex);
     bindForDrawing(ctx, 0, 1);
-    mainPass(ctx);
+    if (bareFrame)
+        beginScenePass(ctx);
+    else
+        mainPass(ctx);
     resolve(ctx, 0, W, H, 1, false);
+    if (afterPass)
+        afterPass(ScenePass::main);
 
     glMatrixMode(GL_MODELVIEW);
     unbindTarget(ctx);
@@ -167,9 +188,8 @@ void part_start::draw(double& frameDelta, DemoContext& ctx, FrameInput& frame)
     glDisable(GL_TEXTURE_2D);
     glColor3f(0, 0, 0);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-
-    // Input out: carries the main pass's requests (the pencil's silence).
-    *ctx.currentInput = input;
+    if (afterPass)
+        afterPass(ScenePass::final);
 }
 
 // The 1-D texture bound as "texture1d_dsp": a neutral soft ramp, so the final
