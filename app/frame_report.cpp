@@ -16,7 +16,7 @@
 #include <cstring>
 #include <limits>
 
-#include "app/thread_clock.h"
+#include "runtime/thread_clock.h"
 #include "runtime/demo_context.h"
 #include "runtime/frame_driver.h"
 #include "scene/part_start.h"
@@ -26,19 +26,23 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 using Clock = std::chrono::steady_clock;
 
-// Marks of one frame: its start and the end of each pass.
-constexpr int kMarks = 4;
+// Marks of one frame: its start, then the end of each step (1 + SceneStep).
+constexpr int kMarks = 1 + 1 + static_cast<int>(SceneStep::final);
+int markOf(SceneStep step) { return 1 + static_cast<int>(step); }
 
 enum class PassTiming { fences, queries };
 
 struct Timing {
-    double frame = kNaN, cpu = kNaN, pass[3] = {kNaN, kNaN, kNaN};
+    double frame = kNaN, cpu = kNaN, holes = kNaN, main = kNaN, final = kNaN;
+    double mainSteps[kMainSteps];
+    Timing() { std::fill(std::begin(mainSteps), std::end(mainSteps), kNaN); }
 };
 
 struct ReportState {
     FrameReportSettings settings;
     bool started = false, finished = false, announced = false;
     PassTiming timing = PassTiming::fences;
+    bool everyStep = false; // fence the main pass's steps too
     GLuint queries[kMarks] = {};
     Clock::time_point marks[kMarks];
     bool marked[kMarks] = {};
@@ -79,9 +83,12 @@ void announce()
         glGenQueries(kMarks, report.queries);
     else
         report.timing = PassTiming::fences;
+    const char* steps = std::getenv("ZUR_BENCHMARK_STEPS");
+    report.everyStep = report.timing == PassTiming::queries || (steps && std::strcmp(steps, "1") == 0);
     const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
-    std::printf("benchmark: %s frames; passes timed with %s on %s\n",
+    std::printf("benchmark: %s frames; %s timed with %s on %s\n",
                 report.settings.bare ? "bare" : "drawn and bare (interleaved)",
+                report.everyStep ? "passes and the main pass's steps" : "passes",
                 report.timing == PassTiming::queries ? "GL timer queries" : "glFinish fences",
                 renderer ? renderer : "an unnamed renderer");
 }
@@ -97,7 +104,12 @@ void mark(int index)
     report.marked[index] = true;
 }
 
-void afterPass(ScenePass pass) { mark(1 + static_cast<int>(pass)); }
+void afterStep(SceneStep step)
+{
+    const bool pass = step == SceneStep::holes || step == SceneStep::main || step == SceneStep::final;
+    if (pass || report.everyStep)
+        mark(markOf(step));
+}
 
 // Runs one frame between fences and times it, pass by pass where it marks them.
 template <typename Body>
@@ -113,17 +125,38 @@ Timing timeFrame(Body&& body)
     Timing timing;
     timing.frame = millis(Clock::now() - from);
     timing.cpu = 1000 * (threadCpuSeconds() - cpuFrom);
-    GLuint64 stamps[kMarks] = {};
-    for (int i = 0; i < kMarks; ++i)
-        if (report.marked[i] && report.timing == PassTiming::queries)
-            glGetQueryObjectui64v(report.queries[i], GL_QUERY_RESULT, &stamps[i]);
-    for (int i = 1; i < kMarks; ++i) {
-        if (!report.marked[i] || !report.marked[i - 1])
+    // Milliseconds of every mark since the first.
+    double at[kMarks];
+    GLuint64 first = 0;
+    for (int i = 0; i < kMarks; ++i) {
+        at[i] = kNaN;
+        if (!report.marked[i])
             continue;
-        timing.pass[i - 1] = report.timing == PassTiming::queries
-                                 ? static_cast<double>(stamps[i] - stamps[i - 1]) * 1e-6
-                                 : millis(report.marks[i] - report.marks[i - 1]);
+        if (report.timing == PassTiming::queries) {
+            GLuint64 stamp = 0;
+            glGetQueryObjectui64v(report.queries[i], GL_QUERY_RESULT, &stamp);
+            if (i == 0)
+                first = stamp;
+            at[i] = static_cast<double>(stamp - first) * 1e-6;
+        } else {
+            at[i] = millis(report.marks[i] - report.marks[0]);
+        }
     }
+    const int holes = markOf(SceneStep::holes), main = markOf(SceneStep::main), final = markOf(SceneStep::final);
+    timing.holes = at[holes] - at[0];
+    timing.main = at[main] - at[holes];
+    timing.final = at[final] - at[main];
+    // Each step of the main pass takes from the step before it; the resolve is
+    // what the main pass takes after its last step.
+    int previous = holes;
+    for (int i = markOf(SceneStep::strokes); i <= markOf(SceneStep::pencil); ++i) {
+        if (!report.marked[i])
+            continue;
+        timing.mainSteps[i - markOf(SceneStep::strokes)] = at[i] - at[previous];
+        previous = i;
+    }
+    if (previous != holes)
+        timing.mainSteps[kMainSteps - 1] = at[main] - at[previous];
     return timing;
 }
 
@@ -155,10 +188,14 @@ std::string padded(const std::string& text, size_t width)
 
 } // namespace
 
+const char* const kMainStepNames[kMainSteps] = {"strokes", "clear",  "dust",   "figures", "paper",
+                                                 "tendrils", "lines", "pencil", "resolve"};
+
 FrameRecord::FrameRecord()
     : frame(kNaN), cpu(kNaN), strokes(kNaN), holes(kNaN), main(kNaN), final(kNaN), bareFrame(kNaN), bareCpu(kNaN),
-      bareHoles(kNaN), bareMain(kNaN), bareFinal(kNaN)
+      bareHoles(kNaN), bareMain(kNaN), bareFinal(kNaN), strokePoints(kNaN), linePoints(kNaN)
 {
+    std::fill(std::begin(mainSteps), std::end(mainSteps), kNaN);
 }
 
 const std::vector<FrameSection>& frameSections()
@@ -220,17 +257,24 @@ std::string summaryLine(const std::vector<double>& frameSeconds)
 
 std::string csvHeader()
 {
-    return "show_s,scene_s,section,frame_ms,cpu_ms,strokes_ms,holes_ms,main_ms,final_ms,"
-           "bare_frame_ms,bare_cpu_ms,bare_holes_ms,bare_main_ms,bare_final_ms";
+    std::string header = "show_s,scene_s,section,frame_ms,cpu_ms,strokes_ms,holes_ms,main_ms,final_ms,"
+                         "bare_frame_ms,bare_cpu_ms,bare_holes_ms,bare_main_ms,bare_final_ms";
+    for (const char* step : kMainStepNames)
+        header += std::string(",main_") + step + "_ms";
+    return header + ",stroke_points,line_points";
 }
 
 std::string csvRow(const FrameRecord& r)
 {
     std::string row = format("%.4f", r.showTime) + "," + format("%.4f", r.sceneTime) + "," +
                       frameSections()[static_cast<size_t>(sectionOf(r.sceneTime))].name;
-    for (double v : {r.frame, r.cpu, r.strokes, r.holes, r.main, r.final, r.bareFrame, r.bareCpu, r.bareHoles,
-                     r.bareMain, r.bareFinal})
+    std::vector<double> values = {r.frame,     r.cpu,     r.strokes,   r.holes,    r.main,     r.final,
+                                  r.bareFrame, r.bareCpu, r.bareHoles, r.bareMain, r.bareFinal};
+    values.insert(values.end(), std::begin(r.mainSteps), std::end(r.mainSteps));
+    for (double v : values)
         row += "," + (std::isnan(v) ? std::string() : format("%.3f", v));
+    for (double v : {r.strokePoints, r.linePoints})
+        row += "," + (std::isnan(v) ? std::string() : format("%.0f", v));
     return row;
 }
 
@@ -280,6 +324,29 @@ std::string sectionTable(const std::vector<FrameRecord>& records)
                spreadCells(column(groups[i], &FrameRecord::main)) +
                spreadCells(column(groups[i], &FrameRecord::final)) + "\n";
     }
+
+    // The main pass step by step, when it was timed so: medians.
+    bool anySteps = false;
+    for (const FrameRecord& r : records)
+        anySteps = anySteps || !std::isnan(r.mainSteps[0]);
+    if (!anySteps)
+        return out;
+    out += "\n" + padded("main pass, medians", 20);
+    for (const char* step : kMainStepNames)
+        out += std::string(step).insert(0, 9 - std::min<size_t>(9, std::strlen(step)), ' ');
+    out += "\n";
+    for (size_t i = 0; i < groups.size(); ++i) {
+        if (groups[i].empty())
+            continue;
+        out += padded(name(i), 20);
+        for (int k = 0; k < kMainSteps; ++k) {
+            std::vector<double> values;
+            for (const FrameRecord* r : groups[i])
+                values.push_back(r->mainSteps[k]);
+            out += cell(spreadOf(values).median, 9);
+        }
+        out += "\n";
+    }
     return out;
 }
 
@@ -307,7 +374,7 @@ bool runReportedFrame()
 
     part_start* scene = dynamic_cast<part_start*>(runtimeState.partList[0]);
     if (scene)
-        scene->afterPass = afterPass;
+        scene->afterStep = afterStep;
 
     FrameRecord record;
     if (scene && !report.settings.bare) {
@@ -316,9 +383,9 @@ bool runReportedFrame()
         report.bareSeconds = std::chrono::duration<double>(Clock::now() - bareFrom).count();
         record.bareFrame = bare.frame;
         record.bareCpu = bare.cpu;
-        record.bareHoles = bare.pass[0];
-        record.bareMain = bare.pass[1];
-        record.bareFinal = bare.pass[2];
+        record.bareHoles = bare.holes;
+        record.bareMain = bare.main;
+        record.bareFinal = bare.final;
     }
     bool goOn = true;
     if (scene)
@@ -330,9 +397,14 @@ bool runReportedFrame()
     record.frame = drawn.frame;
     record.cpu = drawn.cpu;
     record.strokes = scene ? 1000 * scene->strokeSeconds : kNaN;
-    record.holes = drawn.pass[0];
-    record.main = drawn.pass[1];
-    record.final = drawn.pass[2];
+    if (scene && !report.settings.bare) {
+        record.strokePoints = static_cast<double>(scene->strokePoints);
+        record.linePoints = static_cast<double>(scene->linePoints);
+    }
+    record.holes = drawn.holes;
+    record.main = drawn.main;
+    record.final = drawn.final;
+    std::copy(std::begin(drawn.mainSteps), std::end(drawn.mainSteps), std::begin(record.mainSteps));
     report.records.push_back(record);
     return goOn;
 }

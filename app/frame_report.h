@@ -25,12 +25,21 @@ void finishFrameReport();
 // ---------------------------------------------------------------------------
 // The pure parts, for tests and tools.
 
+// The main pass step by step (with ZUR_BENCHMARK_STEPS=1 on a renderer timed
+// with fences, always with timer queries): the stroke making as issued, camera
+// and clear, dust, figures, paper, tendrils and ants, stroke lines, pencil, and
+// the resolve.
+constexpr int kMainSteps = 9;
+extern const char* const kMainStepNames[kMainSteps];
+
 // One frame in milliseconds; a value that was not measured is NaN (an empty CSV
 // field). The bare columns belong to the bare frame interleaved before it.
 struct FrameRecord {
     double showTime = 0, sceneTime = 0;
     double frame, cpu, strokes, holes, main, final;
     double bareFrame, bareCpu, bareHoles, bareMain, bareFinal;
+    double mainSteps[kMainSteps];
+    double strokePoints, linePoints; // made and drawn as the stroke line
     FrameRecord();
 };
 

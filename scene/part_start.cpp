@@ -2,9 +2,13 @@
 // a fixed order, with its progress marks on standard output.
 #include "scene/part_start.h"
 
+#include "render/gl_api.h"
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "render/render_targets.h"
 #include "render/textures.h"
@@ -18,6 +22,96 @@ void progress(const char* mark)
 {
     std::printf("%s\n", mark);
     std::fflush(stdout);
+}
+
+// Level 0 of a texture as RGBA, read back from GL (left bound); empty when it
+// has no size.
+std::vector<uint8_t> textureRgba(uint32_t texture, int& width, int& height)
+{
+    glBindTexture(GL_TEXTURE_2D, texture);
+    GLint w = 0, h = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
+    width = w, height = h;
+    if (w <= 0 || h <= 0)
+        return {};
+    std::vector<uint8_t> rgba(static_cast<size_t>(w) * h * 4);
+    GLint alignment = 4;
+    glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    glPixelStorei(GL_PACK_ALIGNMENT, alignment);
+    return rgba;
+}
+
+// The largest green of a texture; 255 when it cannot be read.
+int largestGreen(uint32_t texture)
+{
+    int width = 0, height = 0;
+    const std::vector<uint8_t> rgba = textureRgba(texture, width, height);
+    if (rgba.empty())
+        return 255;
+    int largest = 0;
+    for (size_t i = 1; i < rgba.size(); i += 4)
+        largest = std::max<int>(largest, rgba[i]);
+    return largest;
+}
+
+// The texture-coordinate box (u0, v0, u1, v1) outside which linear filtering
+// reads only texels that are zero in the given channels (a mask of R, G, B, A as
+// bits 0 to 3). A texel reaches up to one texel beyond its own square, and across
+// the edge of a repeating texture to the opposite side. u0 > u1 when every texel
+// is zero; the whole texture when it cannot be read.
+void contentBox(uint32_t texture, unsigned channels, float box[4])
+{
+    int width = 0, height = 0;
+    const std::vector<uint8_t> rgba = textureRgba(texture, width, height);
+    box[0] = 0, box[1] = 0, box[2] = 1, box[3] = 1;
+    if (rgba.empty())
+        return;
+    int lo[2] = {width, height}, hi[2] = {-1, -1};
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const uint8_t* p = &rgba[(static_cast<size_t>(y) * width + x) * 4];
+            bool set = false;
+            for (int c = 0; c < 4; ++c)
+                set = set || ((channels >> c & 1) && p[c] != 0);
+            if (!set)
+                continue;
+            lo[0] = std::min(lo[0], x), hi[0] = std::max(hi[0], x);
+            lo[1] = std::min(lo[1], y), hi[1] = std::max(hi[1], y);
+        }
+    if (hi[0] < 0) {
+        box[0] = 1, box[2] = 0;
+        return;
+    }
+    const int size[2] = {width, height};
+    for (int a = 0; a < 2; ++a) {
+        float from = static_cast<float>(lo[a] - 1) / size[a], to = static_cast<float>(hi[a] + 2) / size[a];
+        if (lo[a] == 0)
+            to = 1; // wraps to the far edge
+        if (hi[a] == size[a] - 1)
+            from = 0;
+        box[a] = std::max(from, 0.0f);
+        box[a + 2] = std::min(to, 1.0f);
+    }
+}
+
+// The eight corners of the box around a mesh's positions.
+void boxCorners(const ObjMesh& mesh, float corners[24])
+{
+    float lo[3] = {0, 0, 0}, hi[3] = {0, 0, 0};
+    for (size_t i = 0; i + 2 < mesh.positions.size(); i += 3)
+        for (int a = 0; a < 3; ++a) {
+            const float v = mesh.positions[i + a];
+            lo[a] = i == 0 ? v : std::min(lo[a], v);
+            hi[a] = i == 0 ? v : std::max(hi[a], v);
+        }
+    for (int c = 0; c < 8; ++c) {
+        corners[3 * c + 0] = c & 1 ? hi[0] : lo[0];
+        corners[3 * c + 1] = c & 2 ? hi[1] : lo[1];
+        corners[3 * c + 2] = c & 4 ? hi[2] : lo[2];
+    }
 }
 
 } // namespace
@@ -71,6 +165,7 @@ void part_start::init(DemoContext& ctx)
     loadMesh(14, "ant_Kormos.obj");
     loadMesh(1, "face.obj");
     objMeshes[3].load("newobjects/vellumgood.obj", false);
+    boxCorners(objMeshes[3], figureBox);
     progress("5");
 
     revealStart = -9000.0;
@@ -115,7 +210,11 @@ void part_start::init(DemoContext& ctx)
     loadJpegTextureWithAlpha(ctx, "textures/stroke_D_1_SHD.jpg", "textures/stroke_D_1_SHD.jpg", base + 511);
     loadJpegTextureWithAlpha(ctx, "textures/stroke_D_2.jpg", "textures/stroke_D_2_ALPHA.jpg", base + 512);
     loadJpegTextureWithAlpha(ctx, "textures/stroke_D_2_SHD.jpg", "textures/stroke_D_2_SHD.jpg", base + 513);
+    // Pictures blend by their alpha, shadows darken by their colour.
+    for (int i = 0; i < 4; ++i)
+        contentBox(textureName(ctx, base + 510 + i), i % 2 ? 0x7u : 0x8u, pencilBoxes[i]);
     loadJpegTexture(ctx, "textures/paper.jpg", base + 412);
+    paperOpaqueWithoutHoles = largestGreen(textureName(ctx, base + 412)) <= kOpaquePaperGreen;
     loadJpegTexture(ctx, "textures/blob41b.jpg", base + 10);
     progress("111");
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "formats/obj_mesh.h"
+#include "render/screen_rect.h"
 #include "render/shader_bank.h"
 #include "render/vecmath.h"
 #include "runtime/demo_context.h"
@@ -18,8 +19,17 @@ constexpr const char* kCameraKeyFile = "newobjects/paths.pt";
 constexpr const char* kHandheldFile = "try1.sav";
 constexpr const char* kShaderEnding = ".glsl";
 
-// The frame's passes, in the order they are issued.
-enum class ScenePass { holes, main, final };
+// The material program cuts the paper where holes + (g1 + g2 − 1.79)·2.5 passes
+// 0.46, g1 and g2 being two samples of the paper's green (0 to 255 here). Where
+// the holes layer is zero, a paper whose green stays at or below this keeps the
+// cut at zero and the paper fully opaque.
+constexpr int kOpaquePaperGreen = 251;
+
+// The steps of a frame, in the order they end: the holes pass, the main pass's
+// parts (stroke making, camera and clear, dust, figures, paper, tendrils and ants,
+// stroke lines, pencil), the main pass with its resolve, the final composition
+// with tiles and fade.
+enum class SceneStep { holes, strokes, clear, dust, figures, paper, tendrils, lines, pencil, main, final };
 
 class part_start : public parts {
 public:
@@ -62,25 +72,46 @@ public:
     // neutral ramp made by init (no spectrum reaches the scene).
     uint32_t dspTexture = 0;
 
+    // Where this frame's holes layer may be other than zero (window pixels of the
+    // quads the holes pass drew). Everywhere else the paper is opaque, when
+    // paperOpaqueWithoutHoles says its texture cannot cut it by itself, and what
+    // lies under it cannot show.
+    ScreenRegion holeRegion;
+    bool paperOpaqueWithoutHoles = false;
+    // Corners of the tumbling figure's bounding box, made by init.
+    float figureBox[24] = {};
+    // Texture ids 510 to 513 (pencil pictures and shadows): the part of each, in
+    // texture coordinates u0, v0, u1, v1, outside which it samples only texels
+    // that leave the picture below unchanged (zero alpha, or black for a shadow).
+    float pencilBoxes[4][4] = {{0, 0, 1, 1}, {0, 0, 1, 1}, {0, 0, 1, 1}, {0, 0, 1, 1}};
+
     // For the frame report (off in the show). A bare frame keeps the clears, the
     // resolves, the final composition, tiles and fade, and draws nothing inside
-    // the holes layer and the main pass. afterPass runs once each pass is issued.
+    // the holes layer and the main pass. afterStep runs once each step is issued.
     bool bare = false;
-    void (*afterPass)(ScenePass pass) = nullptr;
-    double strokeSeconds = 0; // stroke pass, join and reveal window of the last drawn frame
+    void (*afterStep)(SceneStep step) = nullptr;
+    double strokeSeconds = 0; // CPU time of the stroke pass, join and reveal window, last drawn frame
+    int64_t strokePoints = 0; // points of the joined stroke path of the last drawn frame
+    int64_t linePoints = 0;   // of which drawn as the stroke line
     // A bare frame at the current scene time that leaves every scene state as it
     // was; the random generator is the only thing it moves.
     void drawBareFrame(DemoContext& ctx);
 
 private:
     void renderPasses(DemoContext& ctx, bool bareFrame);
+    void stepDone(SceneStep step)
+    {
+        if (afterStep)
+            afterStep(step);
+    }
     void loadMesh(int slot, const char* file);
     void makeDspTexture();
 };
 
 // Viewport, the scene's perspective, cleared buffers, reset state and the context
-// camera: the common start of the holes layer and the main pass.
-void beginScenePass(DemoContext& ctx);
+// camera: the common start of the holes layer and the main pass. A pass that
+// knows a buffer's clear would change no pixel leaves it out.
+void beginScenePass(DemoContext& ctx, bool clearColour = true, bool clearDepth = true);
 
 // Speed of the scene clock against the frame clock at scene time t.
 float sceneSpeed(double t);

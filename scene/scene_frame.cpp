@@ -38,7 +38,26 @@ struct Blot {
     double scaleX, scaleY, angle;
 };
 
-void blot(const Blot& b) { drawPanel(0, b.angle, b.scaleX, b.scaleY); }
+// The quad (−1, −1) … (1, 1) under the current matrices, added to the region.
+void noteUnitQuad(ScreenRegion& region, int width, int height)
+{
+    static const float kCorners[12] = {-1, -1, 0, 1, -1, 0, 1, 1, 0, -1, 1, 0};
+    float projection[16], modelview[16];
+    glGetFloatv(GL_PROJECTION_MATRIX, projection);
+    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+    double clip[16];
+    multiplyMatrices(projection, modelview, clip);
+    const int viewport[4] = {0, 0, width, height};
+    region.addPoints(clip, viewport, kCorners, 4);
+}
+
+// drawPanel leaves the matrix it drew with in place, so the blot's quad is noted
+// after it.
+void drawBlot(const Blot& b, ScreenRegion& region, int width, int height)
+{
+    drawPanel(0, b.angle, b.scaleX, b.scaleY);
+    noteUnitQuad(region, width, height);
+}
 
 void lerpCamera(Vec3& eye, Vec3& target, Vec3& up, const Vec3& toEye, const Vec3& toTarget, float f)
 {
@@ -123,8 +142,7 @@ void part_start::renderPasses(DemoContext& ctx, bool bareFrame)
     else
         holesPass(ctx);
     resolve(ctx, 1, W, H, 1, false);
-    if (afterPass)
-        afterPass(ScenePass::holes);
+    stepDone(SceneStep::holes);
 
     attachTexture(ctx, 0, 0, sceneTex);
     bindForDrawing(ctx, 0, 1);
@@ -133,8 +151,7 @@ void part_start::renderPasses(DemoContext& ctx, bool bareFrame)
     else
         mainPass(ctx);
     resolve(ctx, 0, W, H, 1, false);
-    if (afterPass)
-        afterPass(ScenePass::main);
+    stepDone(SceneStep::main);
 
     glMatrixMode(GL_MODELVIEW);
     unbindTarget(ctx);
@@ -188,8 +205,7 @@ void part_start::renderPasses(DemoContext& ctx, bool bareFrame)
     glDisable(GL_TEXTURE_2D);
     glColor3f(0, 0, 0);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    if (afterPass)
-        afterPass(ScenePass::final);
+    stepDone(SceneStep::final);
 }
 
 // The 1-D texture bound as "texture1d_dsp": a neutral soft ramp, so the final
@@ -237,7 +253,7 @@ void part_start::composeFinal(DemoContext& ctx)
     shaders.useNoProgram();
 }
 
-void beginScenePass(DemoContext& ctx)
+void beginScenePass(DemoContext& ctx, bool clearColour, bool clearDepth)
 {
     const int W = ctx.renderWidth, H = ctx.renderHeight;
     const Vec3& eye = ctx.cameraEye();
@@ -250,7 +266,8 @@ void beginScenePass(DemoContext& ctx)
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glClearColor(0, 0, 0, 0);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    if (clearColour || clearDepth)
+        glClear((clearColour ? GL_COLOR_BUFFER_BIT : 0) | (clearDepth ? GL_DEPTH_BUFFER_BIT : 0));
     resetDrawState();
     gluLookAt(eye.x, eye.y, eye.z, target.x, target.y, target.z, up.x, up.y, up.z);
 }
@@ -258,7 +275,12 @@ void beginScenePass(DemoContext& ctx)
 void part_start::holesPass(DemoContext& ctx)
 {
     const double t = sceneTime;
-    beginScenePass(ctx);
+    const int W = ctx.renderWidth, H = ctx.renderHeight;
+    // Nothing here turns the depth test on: with it off (every frame but the
+    // first, which inherits the window's state) no draw reads the depth buffer.
+    beginScenePass(ctx, true, glIsEnabled(GL_DEPTH_TEST) == GL_TRUE);
+    holeRegion.clear();
+    auto blot = [&](const Blot& b) { drawBlot(b, holeRegion, W, H); };
 
     // The large hole sheet, until 160 s.
     shaders.useNoProgram();
@@ -272,8 +294,10 @@ void part_start::holesPass(DemoContext& ctx)
     glEnable(GL_TEXTURE_2D);
     glTranslatef(13.1075f, 4.06f, 0);
     glRotatef(90, 0, 0, 1);
-    if (t < 160)
+    if (t < 160) {
         drawQuad(-1, -1, 1, 1, 1);
+        noteUnitQuad(holeRegion, W, H);
+    }
     glPopMatrix();
 
     // Groups of blots. A translation after a blot inside the same bracket is
@@ -343,6 +367,8 @@ void part_start::holesPass(DemoContext& ctx)
 
     glDisable(GL_BLEND);
     glClearColor(1, 1, 1, 0);
-    if (input.leftButton)
+    if (input.leftButton) {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        holeRegion.everywhere = true;
+    }
 }

@@ -39,10 +39,10 @@ std::string commandOutput(const std::string& command)
 }
 
 // Runs the show at 320 x 180 on steps of 1/10 s; returns its standard output.
-std::string runShow(const std::vector<std::string>& args, int& status)
+std::string runShow(const std::vector<std::string>& args, int& status, const std::string& env = "")
 {
-    std::string command = "cd '" + kShowDir.string() + "' && env SDL_AUDIODRIVER=dummy ZUR_MESSAGEBOX_ANSWER=no "
-                          "timeout 300 '" + kShowBinary.string() + "' --no-dialog --no-sound --size 320x180 "
+    std::string command = "cd '" + kShowDir.string() + "' && env SDL_AUDIODRIVER=dummy ZUR_MESSAGEBOX_ANSWER=no " +
+                          env + " timeout 300 '" + kShowBinary.string() + "' --no-dialog --no-sound --size 320x180 "
                           "--fixed-step 10";
     for (const std::string& a : args)
         command += " '" + a + "'";
@@ -141,7 +141,7 @@ TEST(FrameReport, BenchmarkRunWritesRowsTableAndSummaryAndKeepsThePictures)
     int status = -1;
     const std::string out = runShow({"--show-end", "2.55", "--benchmark", csv.string(), "--screenshot",
                                      "2.05:" + (dir / "benchmark.png").string()},
-                                    status);
+                                    status, "ZUR_BENCHMARK_STEPS=1");
     ASSERT_EQ(status, 0) << out;
     const std::vector<std::string> printed = lines(out);
     ASSERT_FALSE(printed.empty());
@@ -150,7 +150,8 @@ TEST(FrameReport, BenchmarkRunWritesRowsTableAndSummaryAndKeepsThePictures)
     EXPECT_NE(out.find("whole run"), std::string::npos);
 
     // 25 frames, in step, each with its own time and the bare frame beside it;
-    // the passes fit inside the frame that holds them.
+    // the passes fit inside the frame that holds them, the main pass's steps
+    // make up the main pass.
     std::ifstream in(csv);
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     const std::vector<std::string> rows = lines(text);
@@ -168,6 +169,11 @@ TEST(FrameReport, BenchmarkRunWritesRowsTableAndSummaryAndKeepsThePictures)
         const double passes = std::atof(f[6].c_str()) + std::atof(f[7].c_str()) + std::atof(f[8].c_str());
         EXPECT_LE(passes, frame + 0.01) << rows[i];
         EXPECT_LE(std::atof(f[5].c_str()), std::atof(f[7].c_str()) + 0.01) << "strokes inside the main pass";
+        double steps = 0;
+        for (size_t c = 14; c < 14 + kMainSteps; ++c)
+            steps += std::atof(f[c].c_str());
+        EXPECT_NEAR(steps, std::atof(f[7].c_str()), 0.01 * kMainSteps) << rows[i];
+        EXPECT_GT(std::atof(f[14 + kMainSteps].c_str()), 0) << "stroke points";
     }
 
     // The same picture as a run without the report, and a bare run draws no scene.

@@ -1,5 +1,5 @@
 // Thread CPU time through the POSIX per-thread clock.
-#include "app/thread_clock.h"
+#include "runtime/thread_clock.h"
 
 #include <time.h>
 

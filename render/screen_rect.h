@@ -1,0 +1,44 @@
+// Where a draw can land on screen: the window rectangle that holds a set of points
+// under a projection, a modelview and the viewport, and a set of such rectangles
+// (a screen region). The scene uses them to leave out draws that cannot change a
+// pixel. Pure: the matrices come in as arguments (column-major, as GL stores them).
+#pragma once
+#include <vector>
+
+struct ScreenRect {
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0; // window pixels, lower left origin
+};
+
+// projection × modelview, column-major.
+void multiplyMatrices(const float projection[16], const float modelview[16], double out[16]);
+
+// The rectangle around the points (x, y, z) taken through `clip` (projection ×
+// modelview) and the viewport (x, y, width, height). False when a point lies at or
+// behind the eye plane, where no finite rectangle holds what GL draws.
+bool projectedRect(const double clip[16], const int viewport[4], const float* xyz, int count, ScreenRect& out);
+
+// True when the quad (−1, −1) … (1, 1) in the plane z = 0, taken through `clip`,
+// covers every pixel of the viewport grown by `margin` pixels on every side,
+// between the near and far planes: the ray of each corner meets the quad in front
+// of the eye (a convex quad in front of the eye then holds the rays between them).
+bool quadCoversViewport(const double clip[16], const int viewport[4], double margin);
+
+// A region of the screen built from rectangles, or the whole screen.
+struct ScreenRegion {
+    std::vector<ScreenRect> rects;
+    bool everywhere = false;
+
+    void clear()
+    {
+        rects.clear();
+        everywhere = false;
+    }
+    bool empty() const { return !everywhere && rects.empty(); }
+    // Adds the rectangle of points under `clip` unless it lies outside the
+    // viewport; the whole screen when the points have no rectangle.
+    void addPoints(const double clip[16], const int viewport[4], const float* xyz, int count);
+    // True when `r`, grown by `margin` pixels on every side, meets the region.
+    bool touches(const ScreenRect& r, double margin) const;
+    // The same for one point.
+    bool touchesPoint(double x, double y, double margin) const;
+};
