@@ -65,6 +65,62 @@ void multiplyMatrices(const float projection[16], const float modelview[16], dou
         }
 }
 
+bool projectPoint(const double clip[16], const int viewport[4], double x, double y, double z, double& wx,
+                  double& wy)
+{
+    const float point[3] = {static_cast<float>(x), static_cast<float>(y), static_cast<float>(z)};
+    ScreenRect r;
+    if (!projectedRect(clip, viewport, point, 1, r))
+        return false;
+    wx = r.x0, wy = r.y0;
+    return true;
+}
+
+std::vector<PixelRect> rectsCovering(const std::vector<double>& quads, const int viewport[4], double margin)
+{
+    // Each quad's bounds grown by the margin; then bounds that meet are merged
+    // until none do.
+    std::vector<ScreenRect> rects;
+    for (size_t q = 0; q + 8 <= quads.size(); q += 8) {
+        ScreenRect r{quads[q], quads[q + 1], quads[q], quads[q + 1]};
+        for (int i = 1; i < 4; ++i) {
+            r.x0 = std::min(r.x0, quads[q + 2 * i]), r.x1 = std::max(r.x1, quads[q + 2 * i]);
+            r.y0 = std::min(r.y0, quads[q + 2 * i + 1]), r.y1 = std::max(r.y1, quads[q + 2 * i + 1]);
+        }
+        rects.push_back({r.x0 - margin, r.y0 - margin, r.x1 + margin, r.y1 + margin});
+    }
+    // Whole pixels whose centres the rectangle holds, as half-open ranges; two
+    // rectangles meet when their pixel ranges share a pixel.
+    auto pixels = [](const ScreenRect& r) {
+        return ScreenRect{std::floor(r.x0 - 0.5) + 1, std::floor(r.y0 - 0.5) + 1, std::floor(r.x1 - 0.5) + 1,
+                          std::floor(r.y1 - 0.5) + 1};
+    };
+    for (bool merged = true; merged;) {
+        merged = false;
+        for (size_t i = 0; i < rects.size() && !merged; ++i)
+            for (size_t j = i + 1; j < rects.size() && !merged; ++j) {
+                const ScreenRect a = pixels(rects[i]), b = pixels(rects[j]);
+                if (a.x0 < b.x1 && b.x0 < a.x1 && a.y0 < b.y1 && b.y0 < a.y1) {
+                    rects[i] = {std::min(rects[i].x0, rects[j].x0), std::min(rects[i].y0, rects[j].y0),
+                                std::max(rects[i].x1, rects[j].x1), std::max(rects[i].y1, rects[j].y1)};
+                    rects.erase(rects.begin() + static_cast<std::ptrdiff_t>(j));
+                    merged = true;
+                }
+            }
+    }
+    std::vector<PixelRect> out;
+    for (const ScreenRect& r : rects) {
+        const ScreenRect p = pixels(r);
+        const double x0 = std::max<double>(p.x0, viewport[0]), y0 = std::max<double>(p.y0, viewport[1]);
+        const double x1 = std::min<double>(p.x1, viewport[0] + viewport[2]);
+        const double y1 = std::min<double>(p.y1, viewport[1] + viewport[3]);
+        if (x1 > x0 && y1 > y0)
+            out.push_back({static_cast<int>(x0), static_cast<int>(y0), static_cast<int>(x1 - x0),
+                           static_cast<int>(y1 - y0)});
+    }
+    return out;
+}
+
 bool projectedRect(const double clip[16], const int viewport[4], const float* xyz, int count, ScreenRect& out)
 {
     // Closer to the eye plane than this, a point's window position is not to be trusted.

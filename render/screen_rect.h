@@ -23,6 +23,23 @@ bool projectedRect(const double clip[16], const int viewport[4], const float* xy
 // of the eye (a convex quad in front of the eye then holds the rays between them).
 bool quadCoversViewport(const double clip[16], const int viewport[4], double margin);
 
+// The window position of one point through `clip`; false at or behind the eye.
+bool projectPoint(const double clip[16], const int viewport[4], double x, double y, double z, double& wx,
+                  double& wy);
+
+// Whole pixels: a scissor rectangle.
+struct PixelRect {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+// Disjoint pixel rectangles that together hold every pixel whose centre lies
+// within `margin` of one of the quads (four window points each, x then y), and
+// whose edges keep that margin from every quad: quads whose rectangles meet are
+// bounded together. Drawn once in each, a primitive touches only pixels near the
+// quads and none twice, and no scissor edge cuts through them (a rasterizer may
+// treat the samples of a pixel on a scissor edge its own way).
+std::vector<PixelRect> rectsCovering(const std::vector<double>& quads, const int viewport[4], double margin);
+
 // A region of the screen built from rectangles, or the whole screen.
 struct ScreenRegion {
     std::vector<ScreenRect> rects;

@@ -9,8 +9,8 @@ void VertexRun::draw(uint32_t mode) const
         return;
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_COLOR_ARRAY);
-    glVertexPointer(size, GL_FLOAT, 0, positions.data());
-    glColorPointer(4, GL_FLOAT, 0, colours.data());
+    glVertexPointer(size_, GL_FLOAT, 0, positions_.data());
+    glColorPointer(4, GL_FLOAT, 0, colours_.data());
     glDrawArrays(mode, 0, count());
     glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);

@@ -5,6 +5,7 @@
 #include "render/gl_api.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <utility>
 
@@ -113,20 +114,27 @@ void part_start::mainPass(DemoContext& ctx)
 
     // 1. Strokes: rebuild, join into one path, cut out the revealed window.
     const double strokesFrom = threadCpuSeconds();
+    // Only the points the reveal window can show are made (from shown.first on);
+    // the joined path kept in strokes is that part of it.
     strokes.clear();
-    strokePass();
+    const StrokeWindow shown = strokePass(true);
     PathSpline joined;
     size_t total = 0;
     for (const PathSpline& stroke : strokes)
         total += stroke.points.size();
     joined.points.reserve(total);
-    for (const PathSpline& stroke : strokes)
-        for (int i = 0; i < stroke.count && i < static_cast<int>(stroke.points.size()); ++i)
-            joined.addPoint(stroke.points[i]);
+    // Generated points carry tag 1 already, as addPoint would set it.
+    for (const PathSpline& stroke : strokes) {
+        const size_t used = std::min(static_cast<size_t>(std::max(stroke.count, 0)), stroke.points.size());
+        joined.points.insert(joined.points.end(), stroke.points.begin(), stroke.points.begin() + used);
+        joined.count += static_cast<int32_t>(used);
+    }
     strokes.clear();
     strokes.push_back(std::move(joined));
     const PathSpline& path = strokes[0];
-    const long long n = path.count;
+    // The joined path's length, or, when the pass stopped counting past the
+    // window, a lower bound past its end: lo and hi come out the same.
+    const long long n = shown.before;
     long long lo = std::min(static_cast<long long>(std::trunc(revealStart)), n - 1);
     if (lo <= 30)
         lo = 30;
@@ -137,8 +145,11 @@ void part_start::mainPass(DemoContext& ctx)
     if (lo + 10 < hi) {
         polyline.reserve(static_cast<size_t>(hi - lo - 10));
         const float r = static_cast<float>(2 * (1 - ease((t - 234) * 0.07)));
+        // lo + 10 is shown.first here: the drawn points are the made ones.
+        assert(lo + 10 == shown.first && hi - shown.first <= static_cast<long long>(path.points.size()) &&
+               "the reveal window draws only points the stroke pass made");
         for (long long i = lo + 10; i < hi; ++i) {
-            Vec3 p = path.points[static_cast<size_t>(i)];
+            Vec3 p = path.points[static_cast<size_t>(i - shown.first)];
             const long long k = i - lo;
             double w = t > 255 ? 0 : ease((t - k * 0.00025 - 234) * 0.05);
             if (w > 0) {
@@ -381,22 +392,26 @@ void part_start::mainPass(DemoContext& ctx)
         glRotatef(static_cast<float>(wobble - 48), 0, 0, 1);
         glTranslatef(-0.2369321f, -0.6293569f, 0);
         glScalef(1.3756717f, 1, 1);
-        // Pixels outside the picture's drawn part would blend to what they were:
-        // the scissor keeps the rasterizer off them.
-        const float* box = pencilBoxes[(layer == 0 ? 1 : 0) + pose];
-        const float corners[12] = {box[0], box[1], 0, box[2], box[1], 0, box[2], box[3], 0, box[0], box[3], 0};
-        ScreenRect drawn;
+        // Pixels away from the picture's drawn parts would blend to what they
+        // were: the quad is drawn once per scissor rectangle around those parts.
         currentClipMatrix(clip);
-        if (box[0] > box[2]) {
-            // a picture with nothing in it
-        } else if (projectedRect(clip, viewport, corners, 4, drawn)) {
+        std::vector<double> parts;
+        bool projected = true;
+        for (const std::array<float, 4>& box : pencilBoxes[(layer == 0 ? 1 : 0) + pose]) {
+            const double corners[4][2] = {{box[0], box[1]}, {box[2], box[1]}, {box[2], box[3]}, {box[0], box[3]}};
+            for (const auto& c : corners) {
+                double wx = 0, wy = 0;
+                projected = projected && projectPoint(clip, viewport, c[0], c[1], 0, wx, wy);
+                parts.push_back(wx);
+                parts.push_back(wy);
+            }
+        }
+        if (projected) {
             glEnable(GL_SCISSOR_TEST);
-            const int x0 = std::max(0, static_cast<int>(std::floor(drawn.x0 - kEdgeReach)));
-            const int y0 = std::max(0, static_cast<int>(std::floor(drawn.y0 - kEdgeReach)));
-            const int x1 = std::min(W, static_cast<int>(std::ceil(drawn.x1 + kEdgeReach)));
-            const int y1 = std::min(H, static_cast<int>(std::ceil(drawn.y1 + kEdgeReach)));
-            glScissor(x0, y0, std::max(0, x1 - x0), std::max(0, y1 - y0));
-            drawQuad(0, 0, 1, 1, 1);
+            for (const PixelRect& rect : rectsCovering(parts, viewport, kEdgeReach)) {
+                glScissor(rect.x, rect.y, rect.width, rect.height);
+                drawQuad(0, 0, 1, 1, 1);
+            }
             glDisable(GL_SCISSOR_TEST);
         } else {
             drawQuad(0, 0, 1, 1, 1);

@@ -5,6 +5,7 @@
 #include "render/gl_api.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -57,44 +58,55 @@ int largestGreen(uint32_t texture)
     return largest;
 }
 
-// The texture-coordinate box (u0, v0, u1, v1) outside which linear filtering
+// Boxes in texture coordinates (u0, v0, u1, v1) outside which linear filtering
 // reads only texels that are zero in the given channels (a mask of R, G, B, A as
-// bits 0 to 3). A texel reaches up to one texel beyond its own square, and across
-// the edge of a repeating texture to the opposite side. u0 > u1 when every texel
-// is zero; the whole texture when it cannot be read.
-void contentBox(uint32_t texture, unsigned channels, float box[4])
+// bits 0 to 3): one box per strip of `strips` rows of texels that holds any
+// other texel, reaching one texel beyond them, plus thin boxes at the far edge
+// for texels on an edge, which a repeating texture reads across it. Nothing
+// when every texel is zero; the whole texture when it cannot be read.
+std::vector<std::array<float, 4>> contentBoxes(uint32_t texture, unsigned channels, int strips)
 {
     int width = 0, height = 0;
     const std::vector<uint8_t> rgba = textureRgba(texture, width, height);
-    box[0] = 0, box[1] = 0, box[2] = 1, box[3] = 1;
     if (rgba.empty())
-        return;
-    int lo[2] = {width, height}, hi[2] = {-1, -1};
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            const uint8_t* p = &rgba[(static_cast<size_t>(y) * width + x) * 4];
-            bool set = false;
-            for (int c = 0; c < 4; ++c)
-                set = set || ((channels >> c & 1) && p[c] != 0);
-            if (!set)
-                continue;
-            lo[0] = std::min(lo[0], x), hi[0] = std::max(hi[0], x);
-            lo[1] = std::min(lo[1], y), hi[1] = std::max(hi[1], y);
-        }
-    if (hi[0] < 0) {
-        box[0] = 1, box[2] = 0;
-        return;
+        return {{0, 0, 1, 1}};
+    const float du = 1.0f / static_cast<float>(width), dv = 1.0f / static_cast<float>(height);
+    auto set = [&](int x, int y) {
+        const uint8_t* p = &rgba[(static_cast<size_t>(y) * width + x) * 4];
+        for (int c = 0; c < 4; ++c)
+            if ((channels >> c & 1) && p[c] != 0)
+                return true;
+        return false;
+    };
+    std::vector<std::array<float, 4>> boxes;
+    const int rowsPerStrip = std::max(1, (height + strips - 1) / strips);
+    for (int r0 = 0; r0 < height; r0 += rowsPerStrip) {
+        const int r1 = std::min(height, r0 + rowsPerStrip);
+        int lo = width, hi = -1, top = -1, bottom = height;
+        for (int y = r0; y < r1; ++y)
+            for (int x = 0; x < width; ++x)
+                if (set(x, y)) {
+                    lo = std::min(lo, x), hi = std::max(hi, x);
+                    bottom = std::min(bottom, y), top = std::max(top, y);
+                }
+        if (hi < 0)
+            continue;
+        const float v0 = static_cast<float>(bottom - 1) * dv, v1 = static_cast<float>(top + 2) * dv;
+        boxes.push_back({static_cast<float>(lo - 1) * du, v0, static_cast<float>(hi + 2) * du, v1});
+        if (lo == 0)
+            boxes.push_back({1 - du, v0, 1, v1});
+        if (hi == width - 1)
+            boxes.push_back({0, v0, du, v1});
+        if (bottom == 0)
+            boxes.push_back({static_cast<float>(lo - 1) * du, 1 - dv, static_cast<float>(hi + 2) * du, 1});
+        if (top == height - 1)
+            boxes.push_back({static_cast<float>(lo - 1) * du, 0, static_cast<float>(hi + 2) * du, dv});
     }
-    const int size[2] = {width, height};
-    for (int a = 0; a < 2; ++a) {
-        float from = static_cast<float>(lo[a] - 1) / size[a], to = static_cast<float>(hi[a] + 2) / size[a];
-        if (lo[a] == 0)
-            to = 1; // wraps to the far edge
-        if (hi[a] == size[a] - 1)
-            from = 0;
-        box[a] = std::max(from, 0.0f);
-        box[a + 2] = std::min(to, 1.0f);
+    for (std::array<float, 4>& b : boxes) {
+        b[0] = std::max(b[0], 0.0f), b[1] = std::max(b[1], 0.0f);
+        b[2] = std::min(b[2], 1.0f), b[3] = std::min(b[3], 1.0f);
     }
+    return boxes;
 }
 
 // The eight corners of the box around a mesh's positions.
@@ -212,7 +224,7 @@ void part_start::init(DemoContext& ctx)
     loadJpegTextureWithAlpha(ctx, "textures/stroke_D_2_SHD.jpg", "textures/stroke_D_2_SHD.jpg", base + 513);
     // Pictures blend by their alpha, shadows darken by their colour.
     for (int i = 0; i < 4; ++i)
-        contentBox(textureName(ctx, base + 510 + i), i % 2 ? 0x7u : 0x8u, pencilBoxes[i]);
+        pencilBoxes[i] = contentBoxes(textureName(ctx, base + 510 + i), i % 2 ? 0x7u : 0x8u, kPencilStrips);
     loadJpegTexture(ctx, "textures/paper.jpg", base + 412);
     paperOpaqueWithoutHoles = largestGreen(textureName(ctx, base + 412)) <= kOpaquePaperGreen;
     loadJpegTexture(ctx, "textures/blob41b.jpg", base + 10);

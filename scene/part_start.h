@@ -1,6 +1,7 @@
 // The show's one scene: every mesh, texture id, program number and per-show state,
 // the init that loads them all in a fixed order, and the per-frame draw.
 #pragma once
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -24,6 +25,8 @@ constexpr const char* kShaderEnding = ".glsl";
 // the holes layer is zero, a paper whose green stays at or below this keeps the
 // cut at zero and the paper fully opaque.
 constexpr int kOpaquePaperGreen = 251;
+// Strips of texel rows the pencil pictures are bounded by.
+constexpr int kPencilStrips = 32;
 
 // The steps of a frame, in the order they end: the holes pass, the main pass's
 // parts (stroke making, camera and clear, dust, figures, paper, tendrils and ants,
@@ -63,9 +66,14 @@ public:
     uint8_t& revealStarted() { return oneShot[0]; }
 
     // The frame's passes (scene_frame.cpp, main_pass.cpp, stroke_pass.cpp).
-    void holesPass(DemoContext& ctx);
+    // drawing false: only the matrices and holeRegion, no clear and no draw.
+    void holesPass(DemoContext& ctx, bool drawing);
     void mainPass(DemoContext& ctx);
-    void strokePass();
+    // Rebuilds strokes, one path per drawing, and returns the window of the joined
+    // path whose `before` is its length. onlyRevealed (the main pass): only the
+    // points the reveal window can show, from window.first on, are made, and
+    // `before` may stop at a lower bound past window.last (see StrokeWindow).
+    StrokeWindow strokePass(bool onlyRevealed = false);
     void composeFinal(DemoContext& ctx);
 
     // The 1-D texture bound as "texture1d_dsp" by the final composition: a
@@ -78,12 +86,14 @@ public:
     // lies under it cannot show.
     ScreenRegion holeRegion;
     bool paperOpaqueWithoutHoles = false;
+    bool holesLayerZero = false; // render target 1 and holesTex hold zeros from an earlier frame
     // Corners of the tumbling figure's bounding box, made by init.
     float figureBox[24] = {};
-    // Texture ids 510 to 513 (pencil pictures and shadows): the part of each, in
-    // texture coordinates u0, v0, u1, v1, outside which it samples only texels
-    // that leave the picture below unchanged (zero alpha, or black for a shadow).
-    float pencilBoxes[4][4] = {{0, 0, 1, 1}, {0, 0, 1, 1}, {0, 0, 1, 1}, {0, 0, 1, 1}};
+    // Texture ids 510 to 513 (pencil pictures and shadows): boxes in texture
+    // coordinates (u0, v0, u1, v1), strip by strip of texel rows, outside which
+    // each samples only texels that leave the picture below unchanged (zero
+    // alpha, or black for a shadow). Made by init.
+    std::vector<std::array<float, 4>> pencilBoxes[4];
 
     // For the frame report (off in the show). A bare frame keeps the clears, the
     // resolves, the final composition, tiles and fade, and draws nothing inside
@@ -118,7 +128,7 @@ float sceneSpeed(double t);
 // Camera distance curve D(t); the distance is 5·D + 5.
 double cameraDistanceCurve(double t);
 // The deform function of the stroke pass: lower parts hop early in the show, a
-// wave runs along x late in it.
+// wave runs along x late in it. The index is not used.
 Vec3 strokeDeform(const Vec3& point, double time, int index);
 
 // Constructs the scene for part slot 0.

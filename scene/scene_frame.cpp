@@ -51,14 +51,6 @@ void noteUnitQuad(ScreenRegion& region, int width, int height)
     region.addPoints(clip, viewport, kCorners, 4);
 }
 
-// drawPanel leaves the matrix it drew with in place, so the blot's quad is noted
-// after it.
-void drawBlot(const Blot& b, ScreenRegion& region, int width, int height)
-{
-    drawPanel(0, b.angle, b.scaleX, b.scaleY);
-    noteUnitQuad(region, width, height);
-}
-
 void lerpCamera(Vec3& eye, Vec3& target, Vec3& up, const Vec3& toEye, const Vec3& toTarget, float f)
 {
     const Vec3 toUp = makeVec3(0, 1, 0);
@@ -135,13 +127,20 @@ void part_start::renderPasses(DemoContext& ctx, bool bareFrame)
     const double t = sceneTime;
     const int W = ctx.renderWidth, H = ctx.renderHeight;
 
-    attachTexture(ctx, 1, 0, holesTex);
-    bindForDrawing(ctx, 1, 1);
-    if (bareFrame)
-        beginScenePass(ctx);
-    else
-        holesPass(ctx);
-    resolve(ctx, 1, W, H, 1, false);
+    // Where nothing lands in the holes layer and it holds zeros from an earlier
+    // frame already, its clear and resolve would only write those zeros again.
+    if (!bareFrame)
+        holesPass(ctx, false);
+    if (bareFrame || !(holeRegion.empty() && holesLayerZero)) {
+        attachTexture(ctx, 1, 0, holesTex);
+        bindForDrawing(ctx, 1, 1);
+        if (bareFrame)
+            beginScenePass(ctx);
+        else
+            holesPass(ctx, true);
+        resolve(ctx, 1, W, H, 1, false);
+        holesLayerZero = bareFrame || holeRegion.empty();
+    }
     stepDone(SceneStep::holes);
 
     attachTexture(ctx, 0, 0, sceneTex);
@@ -272,15 +271,22 @@ void beginScenePass(DemoContext& ctx, bool clearColour, bool clearDepth)
     gluLookAt(eye.x, eye.y, eye.z, target.x, target.y, target.z, up.x, up.y, up.z);
 }
 
-void part_start::holesPass(DemoContext& ctx)
+void part_start::holesPass(DemoContext& ctx, bool drawing)
 {
     const double t = sceneTime;
     const int W = ctx.renderWidth, H = ctx.renderHeight;
     // Nothing here turns the depth test on: with it off (every frame but the
     // first, which inherits the window's state) no draw reads the depth buffer.
-    beginScenePass(ctx, true, glIsEnabled(GL_DEPTH_TEST) == GL_TRUE);
+    beginScenePass(ctx, drawing, drawing && glIsEnabled(GL_DEPTH_TEST) == GL_TRUE);
     holeRegion.clear();
-    auto blot = [&](const Blot& b) { drawBlot(b, holeRegion, W, H); };
+    auto blot = [&](const Blot& b) {
+        if (drawing)
+            drawPanel(0, b.angle, b.scaleX, b.scaleY);
+        else
+            setPanelMatrix(b.angle, b.scaleX, b.scaleY);
+        // drawPanel leaves the matrix it drew with in place.
+        noteUnitQuad(holeRegion, W, H);
+    };
 
     // The large hole sheet, until 160 s.
     shaders.useNoProgram();
@@ -295,7 +301,8 @@ void part_start::holesPass(DemoContext& ctx)
     glTranslatef(13.1075f, 4.06f, 0);
     glRotatef(90, 0, 0, 1);
     if (t < 160) {
-        drawQuad(-1, -1, 1, 1, 1);
+        if (drawing)
+            drawQuad(-1, -1, 1, 1, 1);
         noteUnitQuad(holeRegion, W, H);
     }
     glPopMatrix();
@@ -368,7 +375,8 @@ void part_start::holesPass(DemoContext& ctx)
     glDisable(GL_BLEND);
     glClearColor(1, 1, 1, 0);
     if (input.leftButton) {
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        if (drawing)
+            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         holeRegion.everywhere = true;
     }
 }

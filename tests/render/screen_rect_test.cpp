@@ -4,7 +4,9 @@
 
 #include "render/gl_api.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "../support/gl_test_context.h"
 #include "render/screen_rect.h"
@@ -104,5 +106,72 @@ TEST(ScreenRect, QuadCoversTheViewportOnlyWhenEveryCornerRayMeetsIt)
         multiplyMatrices(projection, modelview, clip);
         EXPECT_EQ(quadCoversViewport(clip, viewport, 3), c.covers)
             << "eye " << c.eye[0] << "," << c.eye[1] << "," << c.eye[2] << " target " << c.target[1];
+    }
+}
+
+// Every pixel near a quad lies in exactly one rectangle, and no rectangle edge
+// comes within the margin of a quad: checked pixel by pixel on random quads.
+TEST(ScreenRect, RectsCoveringHoldEveryNearPixelOnceWithEdgesClearOfTheQuads)
+{
+    const int viewport[4] = {0, 0, 160, 90};
+    const double margin = 3;
+    unsigned seed = 12345;
+    auto next = [&seed](double lo, double hi) {
+        seed = seed * 1103515245u + 12345u;
+        return lo + (hi - lo) * ((seed >> 8) & 0xffff) / 65535.0;
+    };
+    // Distance from a point to a convex quad (0 inside).
+    auto distanceTo = [](const double* q, double x, double y) {
+        bool inside = true;
+        double nearest = 1e300;
+        for (int i = 0; i < 4; ++i) {
+            const double ax = q[2 * i], ay = q[2 * i + 1], bx = q[2 * ((i + 1) % 4)], by = q[2 * ((i + 1) % 4) + 1];
+            const double ex = bx - ax, ey = by - ay;
+            const double cross = ex * (y - ay) - ey * (x - ax);
+            if (cross < 0)
+                inside = false;
+            const double t = std::clamp(((x - ax) * ex + (y - ay) * ey) / (ex * ex + ey * ey), 0.0, 1.0);
+            nearest = std::min(nearest, std::hypot(x - (ax + t * ex), y - (ay + t * ey)));
+        }
+        return inside ? 0.0 : nearest;
+    };
+    for (int round = 0; round < 200; ++round) {
+        std::vector<double> quads;
+        const int count = 1 + round % 5;
+        for (int k = 0; k < count; ++k) {
+            // A turned rectangle, counter-clockwise, partly off screen now and then.
+            const double cx = next(-20, 180), cy = next(-20, 110), w = next(1, 40), h = next(1, 12), a = next(0, 6.3);
+            const double c = std::cos(a), s = std::sin(a);
+            const double corners[4][2] = {{-w, -h}, {w, -h}, {w, h}, {-w, h}};
+            for (const auto& p : corners) {
+                quads.push_back(cx + p[0] * c - p[1] * s);
+                quads.push_back(cy + p[0] * s + p[1] * c);
+            }
+        }
+        const std::vector<PixelRect> rects = rectsCovering(quads, viewport, margin);
+        for (int y = 0; y < viewport[3]; ++y)
+            for (int x = 0; x < viewport[2]; ++x) {
+                double nearest = 1e300;
+                for (size_t q = 0; q < quads.size(); q += 8)
+                    nearest = std::min(nearest, distanceTo(&quads[q], x + 0.5, y + 0.5));
+                int holders = 0;
+                bool onEdge = false;
+                for (const PixelRect& r : rects) {
+                    if (x >= r.x && x < r.x + r.width && y >= r.y && y < r.y + r.height) {
+                        ++holders;
+                        onEdge = onEdge || x == r.x || y == r.y || x == r.x + r.width - 1 || y == r.y + r.height - 1;
+                    }
+                }
+                ASSERT_LE(holders, 1) << "round " << round << " pixel " << x << "," << y;
+                if (nearest <= margin) {
+                    ASSERT_EQ(holders, 1) << "round " << round << " pixel " << x << "," << y;
+                }
+                // A rectangle's edge pixels keep most of the margin from every
+                // quad, unless the edge is the viewport's own.
+                const bool viewportEdge = x == 0 || y == 0 || x == viewport[2] - 1 || y == viewport[3] - 1;
+                if (onEdge && !viewportEdge) {
+                    ASSERT_GT(nearest, margin - 1) << "round " << round << " pixel " << x << "," << y;
+                }
+            }
     }
 }
