@@ -201,3 +201,31 @@ bool quadCoversViewport(const double clip[16], const int viewport[4], double mar
     }
     return true;
 }
+
+PixelRect ScreenRegion::pixelsAround(double reach, const PixelRect& viewport) const
+{
+    if (rects.empty())
+        return {};
+    ScreenRect around = rects[0];
+    for (const ScreenRect& r : rects)
+        around = {std::min(around.x0, r.x0), std::min(around.y0, r.y0), std::max(around.x1, r.x1),
+                  std::max(around.y1, r.y1)};
+    const int x0 = std::max(viewport.x, static_cast<int>(std::floor(around.x0 - reach)));
+    const int y0 = std::max(viewport.y, static_cast<int>(std::floor(around.y0 - reach)));
+    const int x1 = std::min(viewport.x + viewport.width, static_cast<int>(std::floor(around.x1 + reach)) + 1);
+    const int y1 = std::min(viewport.y + viewport.height, static_cast<int>(std::floor(around.y1 + reach)) + 1);
+    if (x1 <= x0 || y1 <= y0)
+        return {};
+    return {x0, y0, x1 - x0, y1 - y0};
+}
+
+PixelRect unionOf(const PixelRect& a, const PixelRect& b)
+{
+    if (a.width <= 0 || a.height <= 0)
+        return b;
+    if (b.width <= 0 || b.height <= 0)
+        return a;
+    const int x0 = std::min(a.x, b.x), y0 = std::min(a.y, b.y);
+    const int x1 = std::max(a.x + a.width, b.x + b.width), y1 = std::max(a.y + a.height, b.y + b.height);
+    return {x0, y0, x1 - x0, y1 - y0};
+}

@@ -40,6 +40,9 @@ struct PixelRect {
 // treat the samples of a pixel on a scissor edge its own way).
 std::vector<PixelRect> rectsCovering(const std::vector<double>& quads, const int viewport[4], double margin);
 
+// The smallest rectangle holding both (an empty one holds nothing).
+PixelRect unionOf(const PixelRect& a, const PixelRect& b);
+
 // A region of the screen built from rectangles, or the whole screen.
 struct ScreenRegion {
     std::vector<ScreenRect> rects;
@@ -54,6 +57,9 @@ struct ScreenRegion {
     // Adds the rectangle of points under `clip` unless it lies outside the
     // viewport; the whole screen when the points have no rectangle.
     void addPoints(const double clip[16], const int viewport[4], const float* xyz, int count);
+    // The whole pixels of `viewport` that meet the bounds of the rectangles
+    // grown by `reach`; empty when there are none.
+    PixelRect pixelsAround(double reach, const PixelRect& viewport) const;
     // True when `r`, grown by `margin` pixels on every side, meets the region.
     bool touches(const ScreenRect& r, double margin) const;
     // The same for one point.

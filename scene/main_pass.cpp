@@ -181,9 +181,19 @@ void part_start::mainPass(DemoContext& ctx)
     glPopMatrix();
     const bool paperOverAll = paperOpaqueWithoutHoles && quadCoversViewport(clip, viewport, kEdgeReach);
     const bool cullBehindPaper = paperOverAll && !holeRegion.everywhere;
-    if (!(cullBehindPaper && holeRegion.empty())) {
-        const bool depthRead = glIsEnabled(GL_DEPTH_TEST) || (t > 118 && t < 160);
-        glClear(GL_COLOR_BUFFER_BIT | (depthRead ? GL_DEPTH_BUFFER_BIT : 0));
+    const bool depthRead = glIsEnabled(GL_DEPTH_TEST) || (t > 118 && t < 160);
+    const GLbitfield clearMask = GL_COLOR_BUFFER_BIT | (depthRead ? GL_DEPTH_BUFFER_BIT : 0);
+    if (!cullBehindPaper) {
+        glClear(clearMask);
+    } else if (!holeRegion.empty()) {
+        // Under the opaque paper the clear cannot show: only around the holes.
+        const PixelRect area = holeRegion.pixelsAround(kPointReach, {0, 0, W, H});
+        if (area.width > 0 && area.height > 0) {
+            glEnable(GL_SCISSOR_TEST);
+            glScissor(area.x, area.y, area.width, area.height);
+            glClear(clearMask);
+            glDisable(GL_SCISSOR_TEST);
+        }
     }
     stepDone(SceneStep::clear);
 

@@ -66,8 +66,9 @@ public:
     uint8_t& revealStarted() { return oneShot[0]; }
 
     // The frame's passes (scene_frame.cpp, main_pass.cpp, stroke_pass.cpp).
-    // drawing false: only the matrices and holeRegion, no clear and no draw.
-    void holesPass(DemoContext& ctx, bool drawing);
+    // With no clear area only the matrices and holeRegion: no clear, no draw.
+    // Otherwise the colour (and, in the first frame, depth) is cleared there.
+    void holesPass(DemoContext& ctx, const PixelRect* clearArea);
     void mainPass(DemoContext& ctx);
     // Rebuilds strokes, one path per drawing, and returns the window of the joined
     // path whose `before` is its length. onlyRevealed (the main pass): only the
@@ -86,7 +87,10 @@ public:
     // lies under it cannot show.
     ScreenRegion holeRegion;
     bool paperOpaqueWithoutHoles = false;
-    bool holesLayerZero = false; // render target 1 and holesTex hold zeros from an earlier frame
+    // Render target 1 and holesTex are zero outside this (whole pixels); the
+    // whole image may not be until a frame has cleared it.
+    PixelRect holesDirty;
+    bool holesDirtyKnown = false;
     // Corners of the tumbling figure's bounding box, made by init.
     float figureBox[24] = {};
     // Texture ids 510 to 513 (pencil pictures and shadows): boxes in texture

@@ -4,6 +4,7 @@
 // function of the scene time.
 #include "render/gl_api.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "render/draw_helpers.h"
@@ -58,6 +59,9 @@ void lerpCamera(Vec3& eye, Vec3& target, Vec3& up, const Vec3& toEye, const Vec3
     target = add(target, scale(sub(toTarget, target), f));
     up = add(up, scale(sub(toUp, up), f));
 }
+
+// How far outside a hole quad's bounds its antialiased edge can reach.
+constexpr double kHoleReach = 3;
 
 } // namespace
 
@@ -127,19 +131,35 @@ void part_start::renderPasses(DemoContext& ctx, bool bareFrame)
     const double t = sceneTime;
     const int W = ctx.renderWidth, H = ctx.renderHeight;
 
-    // Where nothing lands in the holes layer and it holds zeros from an earlier
-    // frame already, its clear and resolve would only write those zeros again.
-    if (!bareFrame)
-        holesPass(ctx, false);
-    if (bareFrame || !(holeRegion.empty() && holesLayerZero)) {
+    // The holes layer (render target 1 and holesTex) is zero outside holesDirty.
+    // Its clear and resolve are needed only around what lands in it this frame
+    // and what an earlier frame left: nowhere at all for most of the show.
+    const PixelRect all{0, 0, W, H};
+    if (bareFrame) {
         attachTexture(ctx, 1, 0, holesTex);
         bindForDrawing(ctx, 1, 1);
-        if (bareFrame)
-            beginScenePass(ctx);
-        else
-            holesPass(ctx, true);
+        beginScenePass(ctx);
         resolve(ctx, 1, W, H, 1, false);
-        holesLayerZero = bareFrame || holeRegion.empty();
+        holesDirtyKnown = true;
+        holesDirty = {};
+    } else {
+        holesPass(ctx, nullptr);
+        const bool everything = !holesDirtyKnown || holeRegion.everywhere;
+        PixelRect landing{};
+        if (!holeRegion.empty() && !holeRegion.everywhere)
+            landing = holeRegion.pixelsAround(kHoleReach, all);
+        const PixelRect area = everything ? all : unionOf(landing, holesDirty);
+        if (area.width > 0 && area.height > 0) {
+            attachTexture(ctx, 1, 0, holesTex);
+            bindForDrawing(ctx, 1, 1);
+            holesPass(ctx, &area);
+            if (everything)
+                resolve(ctx, 1, W, H, 1, false);
+            else
+                resolveArea(ctx, 1, area.x, area.y, area.x + area.width, area.y + area.height);
+        }
+        holesDirtyKnown = !holeRegion.everywhere;
+        holesDirty = landing;
     }
     stepDone(SceneStep::holes);
 
@@ -271,13 +291,23 @@ void beginScenePass(DemoContext& ctx, bool clearColour, bool clearDepth)
     gluLookAt(eye.x, eye.y, eye.z, target.x, target.y, target.z, up.x, up.y, up.z);
 }
 
-void part_start::holesPass(DemoContext& ctx, bool drawing)
+void part_start::holesPass(DemoContext& ctx, const PixelRect* clearArea)
 {
     const double t = sceneTime;
     const int W = ctx.renderWidth, H = ctx.renderHeight;
+    const bool drawing = clearArea != nullptr;
+    const bool whole = drawing && clearArea->x <= 0 && clearArea->y <= 0 && clearArea->width >= W &&
+                       clearArea->height >= H;
     // Nothing here turns the depth test on: with it off (every frame but the
     // first, which inherits the window's state) no draw reads the depth buffer.
-    beginScenePass(ctx, drawing, drawing && glIsEnabled(GL_DEPTH_TEST) == GL_TRUE);
+    const bool depth = drawing && glIsEnabled(GL_DEPTH_TEST) == GL_TRUE;
+    beginScenePass(ctx, whole, whole && depth);
+    if (drawing && !whole) {
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(clearArea->x, clearArea->y, clearArea->width, clearArea->height);
+        glClear(GL_COLOR_BUFFER_BIT | (depth ? GL_DEPTH_BUFFER_BIT : 0));
+        glDisable(GL_SCISSOR_TEST);
+    }
     holeRegion.clear();
     auto blot = [&](const Blot& b) {
         if (drawing)

@@ -69,6 +69,24 @@ TEST(ScreenRect, MatchesGluProjectAndRefusesPointsBehindTheEye)
     EXPECT_FALSE(region.touchesPoint(kept.x0 - 3.5, kept.y0, 3));
     EXPECT_TRUE(region.touches({kept.x1 + 1, kept.y1 + 1, kept.x1 + 50, kept.y1 + 50}, 1));
     EXPECT_FALSE(region.touches({kept.x1 + 1.5, kept.y0, kept.x1 + 50, kept.y1}, 1));
+
+    // The pixels around the region: its bounds grown by the reach, in whole
+    // pixels, inside the viewport; and unions of pixel rectangles.
+    ScreenRegion two;
+    two.rects = {{10.2, 20.7, 30.5, 40.1}, {100.9, 5.5, 120.0, 6.0}};
+    const PixelRect around = two.pixelsAround(3, {0, 0, 110, 720});
+    EXPECT_EQ(around.x, 7);
+    EXPECT_EQ(around.y, 2);
+    EXPECT_EQ(around.x + around.width, 110); // cut at the viewport
+    EXPECT_EQ(around.y + around.height, 44);
+    EXPECT_EQ(ScreenRegion{}.pixelsAround(3, {0, 0, 110, 720}).width, 0);
+    const PixelRect joined = unionOf({5, 5, 10, 10}, {30, 1, 2, 2});
+    EXPECT_EQ(joined.x, 5);
+    EXPECT_EQ(joined.y, 1);
+    EXPECT_EQ(joined.width, 27);
+    EXPECT_EQ(joined.height, 14);
+    EXPECT_EQ(unionOf({}, {3, 4, 5, 6}).x, 3);
+    EXPECT_EQ(unionOf({3, 4, 5, 6}, {}).width, 5);
 }
 
 TEST(ScreenRect, QuadCoversTheViewportOnlyWhenEveryCornerRayMeetsIt)
