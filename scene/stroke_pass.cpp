@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 #include "runtime/random.h"
 #include "scene/part_start.h"
@@ -42,14 +44,28 @@ Vec3 strokeDeform(const Vec3& point, double d, int)
     if (d < 126 && (p.z < 0.5f || p.y < 3))
         p.y = static_cast<float>(p.y + 0.5 * std::trunc(2 * std::sin(std::trunc(p.z) * 0.4 + 2 * d)));
     if (d > 220) {
-        // The stroke generator asks for every corner of a drawing at one time:
-        // the wave's phase is worked out once per time, not once per corner.
+        // The stroke generator asks for every corner of a drawing at one time,
+        // and neighbouring polygons share corners: the wave's phase is worked
+        // out once per time, and its sine kept for the last few hundred x.
+        struct Wave {
+            float x;
+            double sine;
+        };
+        constexpr uint32_t kWaves = 512;
         thread_local double phaseTime = std::nan(""), phase = 0;
-        if (d != phaseTime) {
+        thread_local Wave waves[kWaves];
+        if (!(d == phaseTime)) {
             phaseTime = d;
             phase = 4 * (d - soften(d - 240));
+            for (Wave& w : waves)
+                w = {std::nanf(""), 0}; // matches no x
         }
-        p.y = static_cast<float>(p.y + std::sin(std::fabs(0.2 * p.x) - phase) * 0.2 * std::fabs(p.x));
+        uint32_t bits;
+        std::memcpy(&bits, &p.x, sizeof bits);
+        Wave& w = waves[(bits * 2654435761u) >> 23];
+        if (!(w.x == p.x) || std::signbit(w.x) != std::signbit(p.x))
+            w = {p.x, std::sin(std::fabs(0.2 * p.x) - phase)};
+        p.y = static_cast<float>(p.y + w.sine * 0.2 * std::fabs(p.x));
     }
     return p;
 }

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 
 #include "../support/gl_test_context.h"
@@ -80,6 +81,22 @@ TEST(SceneCurves, DeformHopsEarlyAndWavesLate)
     EXPECT_EQ(strokeDeform(high, 150, 0).y, 5); // the middle of the show leaves points alone
     Vec3 waved = strokeDeform(makeVec3(2, 0, 9), 230, 3);
     EXPECT_FLOAT_EQ(waved.y, static_cast<float>(std::sin(0.4 - 4 * (230 - softStart(-10))) * 0.2 * 2));
+
+    // Bit for bit the formula, however the corners and times come: repeated and
+    // new x (signed zeros and all), times that change back and forth.
+    const float xs[] = {2, -2, 0.0f, -0.0f, 1e-30f, 7.25f, 2, -3.5f, 2, 1000.5f, -7.25f};
+    for (double time : {230.0, 241.5, 230.0, 260.25, 260.25, 300.0}) {
+        for (int round = 0; round < 3; ++round) {
+            for (float x : xs) {
+                const Vec3 p = makeVec3(x, 0.5f * round - 1, 0.25f * round);
+                const double phase = 4 * (time - softStart(time - 240));
+                const float expected = static_cast<float>(p.y + std::sin(std::fabs(0.2 * p.x) - phase) * 0.2 *
+                                                                    std::fabs(p.x));
+                const float got = strokeDeform(p, time, round).y;
+                ASSERT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << "x " << x << " at " << time;
+            }
+        }
+    }
 }
 
 TEST_F(SceneFrameTest, ClockCameraAndSilence)
