@@ -105,10 +105,10 @@ public:
     bool bare = false;
     void (*afterStep)(SceneStep step) = nullptr;
     double strokeSeconds = 0; // CPU time of the stroke pass, join and reveal window, last drawn frame
-    int64_t strokePoints = 0; // points of the joined stroke path of the last drawn frame
+    int64_t strokePoints = 0; // joined stroke path of the last drawn frame, counted as far as the window needs
     int64_t linePoints = 0;   // of which drawn as the stroke line
-    // A bare frame at the current scene time that leaves every scene state as it
-    // was; the random generator is the only thing it moves.
+    // A bare frame at the current scene time that leaves the scene's state as it
+    // was, but for the random generator and holesDirty (the layer is zero after it).
     void drawBareFrame(DemoContext& ctx);
 
 private:
