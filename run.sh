@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Sets everything up on a fresh Debian 12 machine, builds the show and its assets,
 # and runs it from the asset folder. Arguments go to the show (see --help); the
-# files named by --capture and --screenshot are taken relative to the folder this
-# script was called from, not to the asset folder the show runs in.
+# files named by --capture, --screenshot and --benchmark are taken relative to the
+# folder this script was called from, not to the asset folder the show runs in.
 set -euo pipefail
 caller="$PWD"
 cd "$(dirname "$0")"
@@ -17,11 +17,14 @@ for word in "$@"; do
   case "$next" in
     capture) word="$(absolute "$word")" ;;
     screenshot) [[ "$word" == *:* ]] && word="${word%%:*}:$(absolute "${word#*:}")" ;;
+    benchmark) [[ "$word" != -* ]] && word="$(absolute "$word")" ;;
   esac
   next=""
   case "$word" in
     --capture) next=capture ;;
     --screenshot) next=screenshot ;;
+    --benchmark) next=benchmark ;;
+    --benchmark=*) word="--benchmark=$(absolute "${word#--benchmark=}")" ;;
     --capture=*) word="--capture=$(absolute "${word#--capture=}")" ;;
     --screenshot=*:*) value="${word#--screenshot=}"; word="--screenshot=${value%%:*}:$(absolute "${value#*:}")" ;;
   esac

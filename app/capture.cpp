@@ -1,4 +1,4 @@
-// Screenshots, video capture and the benchmark summary. The video is written in
+// Screenshots and video capture. The video is written in
 // two steps: while the show runs, raw frames go to an ffmpeg process and the mixed
 // sound to a WAV file beside it; at exit one more ffmpeg run puts them together.
 // The show's exits call exit() from inside the frame driver, so the last step runs
@@ -8,7 +8,6 @@
 #include "render/gl_api.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -31,9 +30,6 @@ struct CaptureState {
     std::vector<int16_t> soundBlock; // reused for every pull from the mixer
     int width = 0, height = 0;
     std::vector<unsigned char> pixels;
-    std::vector<double> frameSeconds;
-    std::chrono::steady_clock::time_point lastFrame;
-    bool haveLastFrame = false;
     bool started = false;
     bool finished = false;
     bool videoStopped = false;    // ffmpeg stopped taking frames
@@ -146,14 +142,6 @@ void captureFrame(double showTime, int width, int height)
         return;
     const CaptureSettings& s = capture.settings;
 
-    if (s.benchmark) {
-        auto now = std::chrono::steady_clock::now();
-        if (capture.haveLastFrame)
-            capture.frameSeconds.push_back(std::chrono::duration<double>(now - capture.lastFrame).count());
-        capture.lastFrame = now;
-        capture.haveLastFrame = true;
-    }
-
     bool needPixels = !s.videoFile.empty();
     for (size_t i = 0; i < s.screenshots.size(); ++i)
         if (!capture.shotTaken[i] && showTime >= s.screenshots[i].first)
@@ -242,17 +230,5 @@ void finishCapture()
             std::fprintf(stderr, "capture: muxing failed; picture in %s, sound in %s\n", capture.videoTemp.c_str(),
                          capture.audioTemp.c_str());
         }
-    }
-    if (s.benchmark && !capture.frameSeconds.empty()) {
-        std::vector<double> sorted = capture.frameSeconds;
-        std::sort(sorted.begin(), sorted.end());
-        double total = 0;
-        for (double v : sorted)
-            total += v;
-        auto at = [&](double q) { return sorted[std::min(sorted.size() - 1, static_cast<size_t>(q * sorted.size()))]; };
-        std::printf("benchmark: %zu frames, mean %.2f ms (%.1f fps), median %.2f ms, 95th %.2f ms, worst %.2f ms\n",
-                    sorted.size(), 1000 * total / sorted.size(), sorted.size() / total, 1000 * at(0.5),
-                    1000 * at(0.95), 1000 * sorted.back());
-        std::fflush(stdout);
     }
 }

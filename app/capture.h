@@ -1,7 +1,7 @@
-// Recording the show: screenshots at given show times (PNG), a video capture with
-// the show's own mixed sound (frames piped to ffmpeg, sound pulled from the mixer
-// in step with the fixed-step clock), and a benchmark summary of frame times.
-// All of it runs on the finished back buffer, just before the swap.
+// Recording the show: screenshots at given show times (PNG) and a video capture
+// with the show's own mixed sound (frames piped to ffmpeg, sound pulled from the
+// mixer in step with the fixed-step clock). All of it runs on the finished back
+// buffer, just before the swap. Frame times are the frame report's (frame_report.h).
 #pragma once
 #include <string>
 #include <vector>
@@ -12,7 +12,6 @@ struct CaptureSettings {
     std::vector<std::pair<double, std::string>> screenshots; // show time, PNG file
     std::string videoFile;                                    // empty: no capture
     int framesPerSecond = 60;
-    bool benchmark = false;
 };
 
 // Prepares the recording; call before the window exists (it picks the sound
@@ -20,8 +19,8 @@ struct CaptureSettings {
 bool startCapture(const CaptureSettings& settings);
 // Called after each drawn frame, before the buffers are swapped.
 void captureFrame(double showTime, int width, int height);
-// Finishes the video (muxes picture and sound) and prints the benchmark summary;
-// runs by itself at process exit once capture has started.
+// Finishes the video (muxes picture and sound); runs by itself at process exit
+// once capture has started.
 void finishCapture();
 
 // Writes an RGB image (rows bottom first, as GL reads them) as a PNG.

@@ -57,7 +57,7 @@ bool parseScreenshot(const std::string& text, ScreenshotRequest& out)
     return parseSeconds(text.substr(0, colon), out.showSeconds);
 }
 
-enum class Takes { nothing, value };
+enum class Takes { nothing, value, optionalValue };
 
 struct OptionInfo {
     const char* name;
@@ -67,9 +67,10 @@ struct OptionInfo {
 constexpr OptionInfo kOptions[] = {
     {"--help", Takes::nothing},      {"--version", Takes::nothing},  {"--no-dialog", Takes::nothing},
     {"--windowed", Takes::nothing},  {"--fullscreen", Takes::nothing}, {"--no-aa", Takes::nothing},
-    {"--no-sound", Takes::nothing},  {"--benchmark", Takes::nothing}, {"--size", Takes::value},
+    {"--no-sound", Takes::nothing},  {"--size", Takes::value},
     {"--fixed-step", Takes::value},  {"--screenshot", Takes::value}, {"--capture", Takes::value},
     {"--show-end", Takes::value},
+    {"--bare", Takes::nothing},      {"--benchmark", Takes::optionalValue},
 };
 
 const OptionInfo* findOption(const std::string& name)
@@ -109,6 +110,9 @@ bool parseCommandLine(int argc, char** argv, CommandLine& out, std::string& erro
                 error = name + " takes no value";
             continue;
         }
+        if (option->takes == Takes::optionalValue && !inlineValue && i + 1 < argc && argv[i + 1] &&
+            argv[i + 1][0] != '-')
+            value = argv[++i];
         if (option->takes == Takes::value && !inlineValue) {
             if (i + 1 >= argc) {
                 if (error.empty())
@@ -126,7 +130,8 @@ bool parseCommandLine(int argc, char** argv, CommandLine& out, std::string& erro
         else if (name == "--fullscreen") out.fullscreen = true;
         else if (name == "--no-aa") out.noAa = true;
         else if (name == "--no-sound") out.noSound = true;
-        else if (name == "--benchmark") out.benchmark = true;
+        else if (name == "--benchmark") { out.benchmark = true; out.benchmarkFile = value; good = !(inlineValue && value.empty()); }
+        else if (name == "--bare") out.bare = true;
         else if (name == "--size") good = parseSize(value, out.width, out.height);
         else if (name == "--fixed-step") good = parseInt(value, 1, kMaxFixedStep, out.fixedStep);
         else if (name == "--show-end") good = parseSeconds(value, out.showEnd) && out.showEnd > 0;
@@ -164,7 +169,9 @@ std::string usageText()
            "  --show-end S         end the show after S seconds of show time\n"
            "  --screenshot T:FILE  save the frame at show time T seconds as a PNG (repeatable)\n"
            "  --capture FILE       record the show with its sound to a video file\n"
-           "  --benchmark          run the show as fast as possible and report frame times\n"
+           "  --benchmark [FILE]   run the show as fast as possible and report frame times by\n"
+           "                       section, beside a bare frame; FILE: one CSV row per frame\n"
+           "  --bare               draw nothing inside the scene's passes (the renderer's floor)\n"
            "\n"
            "Environment:\n"
            "  ZUR_DEV_DIR          developer build: folder that stands for the drive of the\n"

@@ -24,6 +24,8 @@ struct CommandLine {
     bool noAa = false;
     bool noSound = false;
     bool benchmark = false;
+    std::string benchmarkFile;     // --benchmark FILE.csv: one row per frame
+    bool bare = false;             // --bare: nothing drawn in the scene passes
     int32_t width = 0, height = 0; // --size; 0 when not given
     int32_t fixedStep = 0;         // frames per show second; 0: the real clock
     double showEnd = 0;            // --show-end; 0: the show's own end
@@ -34,7 +36,7 @@ struct CommandLine {
 };
 
 // Parses argv[1..]. Options take their value as the next word or after '='
-// (--size=1280x720). On a usage error (unknown option, missing or bad value,
+// (--size=1280x720); --benchmark takes the next word only when it is not an option. On a usage error (unknown option, missing or bad value,
 // --windowed with --fullscreen) returns false with a one-line message in `error`.
 bool parseCommandLine(int argc, char** argv, CommandLine& out, std::string& error);
 

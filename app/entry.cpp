@@ -13,6 +13,7 @@
 #include "app/command_line.h"
 #include "app/dialog.h"
 #include "app/display_modes.h"
+#include "app/frame_report.h"
 #include "app/gl_window.h"
 #include "app/window_proc.h"
 #include "runtime/clock.h"
@@ -32,6 +33,16 @@ void captureCameraPoint()
     capturePoint(runtimeState, frameInput, position);
 }
 
+// --bare: the scene keeps its passes' clears and resolves and draws nothing in them.
+bool bareScene = false;
+
+parts* makeScene()
+{
+    parts* part = makeSceneStart();
+    static_cast<part_start*>(part)->bare = bareScene;
+    return part;
+}
+
 // Recording sees each drawn frame once, finished, just before it is shown.
 bool swapWindow()
 {
@@ -48,7 +59,7 @@ WindowProcHooks windowHooks()
     WindowProcHooks hooks;
     hooks.resizeView = resizeView;
     hooks.pointCapture = captureCameraPoint;
-    hooks.runFrame = runFrame;
+    hooks.runFrame = frameReportActive() ? runReportedFrame : runFrame;
     hooks.swapBuffers = swapWindow;
     return hooks;
 }
@@ -123,13 +134,15 @@ int runShow(const CommandLine& line)
     for (const ScreenshotRequest& shot : line.screenshots)
         recording.screenshots.push_back({shot.showSeconds, shot.file});
     recording.videoFile = line.capture;
-    recording.benchmark = line.benchmark;
     // A capture or a benchmark follows the show's own timeline, frame by frame.
     int fixedStep = line.fixedStep;
     if (fixedStep <= 0 && (!line.capture.empty() || line.benchmark))
         fixedStep = 60;
     recording.framesPerSecond = fixedStep > 0 ? fixedStep : 60;
-    if (!recording.screenshots.empty() || !recording.videoFile.empty() || recording.benchmark)
+    if (line.benchmark)
+        startFrameReport({line.bare, line.benchmarkFile});
+    bareScene = line.bare;
+    if (!recording.screenshots.empty() || !recording.videoFile.empty())
         if (!startCapture(recording))
             return 1;
     setFixedStep(fixedStep);
@@ -151,7 +164,7 @@ int runShow(const CommandLine& line)
 
     platform::setWindowProcedure(showWindowProcedure);
     frameDriverHooks.destroyWindow = destroyWindow;
-    startupHooks.makePart = makeSceneStart;
+    startupHooks.makePart = makeScene;
     startupHooks.presentFrame = presentWindowFrame;
 
     const auto createdFrom = std::chrono::steady_clock::now();

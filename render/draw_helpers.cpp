@@ -50,14 +50,18 @@ void drawSprite(double angle, double width, double height, bool faceViewer, floa
     unitQuad(width > 0 ? forwardU : mirroredU, v);
 }
 
-void drawPanel(int, double angle, double scaleX, double scaleY)
+void setPanelMatrix(double angle, double scaleX, double scaleY)
 {
     float m[16];
     viewerFacingMatrix(m);
     glLoadMatrixf(m);
     glScalef(static_cast<float>(scaleX), static_cast<float>(scaleY), 0.0f);
     glRotatef(static_cast<float>(angle), 0.0f, 0.0f, 1.0f);
+}
 
+void drawPanel(int, double angle, double scaleX, double scaleY)
+{
+    setPanelMatrix(angle, scaleX, scaleY);
     const float u[4] = {0, 1, 1, 0};
     const float v[4] = {0, 0, 1, 1};
     unitQuad(u, v);

@@ -12,6 +12,8 @@ void drawSprite(double angle, double width, double height, bool faceViewer, floa
 // Unit quad facing the viewer at the current origin, turned by angle first and then
 // scaled by scaleX x scaleY. reserved is always 0.
 void drawPanel(int reserved, double angle, double scaleX, double scaleY);
+// The modelview drawPanel draws its unit quad with, set without drawing.
+void setPanelMatrix(double angle, double scaleX, double scaleY);
 
 // Blending, lighting, colour material, light 0, 2-D texturing and fog off; colour white.
 void resetDrawState();

@@ -112,6 +112,15 @@ uint32_t resolve(DemoContext& context, int index, int width, int height, int buf
     return status;
 }
 
+void resolveArea(DemoContext& context, int index, int x0, int y0, int x1, int y1)
+{
+    const RenderTarget& target = context.renderTargets[clampIndex(index)];
+    bindPair(target);
+    glDrawBuffer(kColourAttachments[0]);
+    glReadBuffer(kColourAttachments[0]);
+    glBlitFramebufferEXT(x0, y0, x1, y1, x0, y0, x1, y1, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+}
+
 void unbindTarget(DemoContext&)
 {
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);

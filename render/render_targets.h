@@ -27,6 +27,11 @@ void bindForDrawing(DemoContext& context, int index, int bufferCount);
 // status of the last check; the read / draw bindings are left in place.
 uint32_t resolve(DemoContext& context, int index, int width, int height, int bufferCount, bool withDepth);
 
+// Copies the pixels x0 <= x < x1, y0 <= y < y1 of colour attachment 0 of the
+// multisample image into the resolve framebuffer, the same way resolve does for
+// the whole image; the rest of the attached texture keeps what it held.
+void resolveArea(DemoContext& context, int index, int x0, int y0, int x1, int y1);
+
 // Back to the default framebuffer.
 void unbindTarget(DemoContext& context);
 

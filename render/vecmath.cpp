@@ -13,58 +13,6 @@ Mat4::Mat4()
         m[i] = (i % 5 == 0) ? 1.0f : 0.0f;
 }
 
-Vec3 add(const Vec3& a, const Vec3& b)
-{
-    if (a.tag == 0 || b.tag == 0)
-        return Vec3{1, 0, 0, 0};
-    return Vec3{1, a.x + b.x, a.y + b.y, a.z + b.z};
-}
-
-Vec3 sub(const Vec3& a, const Vec3& b)
-{
-    if (a.tag == 0 || b.tag == 0)
-        return Vec3{1, 0, 0, 0};
-    return Vec3{1, a.x - b.x, a.y - b.y, a.z - b.z};
-}
-
-Vec3 cross(const Vec3& a, const Vec3& b)
-{
-    if (a.tag == 0 || b.tag == 0)
-        return Vec3{1, 0, 0, 0};
-    return Vec3{1, a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-
-Vec3 scale(const Vec3& v, float s)
-{
-    if (v.tag == 0)
-        return Vec3{1, 0, 0, 0};
-    return Vec3{v.tag, v.x * s, v.y * s, v.z * s};
-}
-
-float dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-
-float length(const Vec3& v)
-{
-    float sum = v.x * v.x + v.y * v.y + v.z * v.z;
-    return static_cast<float>(std::sqrt(static_cast<double>(sum)));
-}
-
-void normalize(Vec3& v)
-{
-    if (v.tag != 1)
-        return; // tag 0 has no value, tag 2 is already normalised
-    float len = length(v);
-    if (static_cast<double>(len) < 1e-8) {
-        v = Vec3{2, 0, 0, 0};
-        return;
-    }
-    float k = 1.0f / len;
-    v.x *= k;
-    v.y *= k;
-    v.z *= k;
-    v.tag = 2;
-}
-
 void rotationXYZ(Mat4& m, float a, float b, float c)
 {
     float ca = static_cast<float>(std::cos(static_cast<double>(a)));
@@ -101,6 +49,16 @@ void rotateVector(Vec3& v, double a, double b, double c)
 double easeInOutPow(double t, double p)
 {
     double u = std::clamp(t, 0.0, 1.0);
+    // The scene's ramps use p = 1, where both powers are exactly their base
+    // (pow(x, 1) = x): the same result without them, and without the cosine at
+    // the ends, where the curve is exactly 0 and 1.
+    if (p == 1.0) {
+        if (u == 0.0)
+            return 0.0;
+        if (u == 1.0)
+            return 1.0;
+        return 1.0 - (std::cos(M_PI * u) + 1.0) * 0.5;
+    }
     double w = (std::cos(M_PI * u) + 1.0) * 0.5;
     double q = (p - 1.0) * 0.5 + 1.0;
     return std::pow(1.0 - std::pow(w, q), p);

@@ -5,18 +5,38 @@
 #include "render/gl_api.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <utility>
 
 #include "render/draw_helpers.h"
 #include "render/textures.h"
+#include "render/vertex_run.h"
 #include "runtime/random.h"
+#include "runtime/thread_clock.h"
 #include "scene/part_start.h"
 
 namespace {
 
 double ease(double x) { return easeInOutPow(x, 1.0); }
 double rand01() { return rng::rand() / 32767.0; }
+
+// How far from its projected position a draw can touch pixels, and more: a
+// smooth point of size 3, and an antialiased edge (also the holes layer's own).
+constexpr double kPointReach = 4;
+constexpr double kEdgeReach = 3;
+
+// The paper sheet: the quad (−1, −1) … (1, 1) scaled by this.
+const float kPaperScale[3] = {78.75f, 140, 120};
+
+// projection × modelview as GL holds them now.
+void currentClipMatrix(double clip[16])
+{
+    float projection[16], modelview[16];
+    glGetFloatv(GL_PROJECTION_MATRIX, projection);
+    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+    multiplyMatrices(projection, modelview, clip);
+}
 
 // A walk of 600 small steps that turns a little at every step: the path of a
 // tendril or of a late ant.
@@ -93,20 +113,28 @@ void part_start::mainPass(DemoContext& ctx)
     const int base = sceneTextureBase;
 
     // 1. Strokes: rebuild, join into one path, cut out the revealed window.
+    const double strokesFrom = threadCpuSeconds();
+    // Only the points the reveal window can show are made (from shown.first on);
+    // the joined path kept in strokes is that part of it.
     strokes.clear();
-    strokePass();
+    const StrokeWindow shown = strokePass(true);
     PathSpline joined;
     size_t total = 0;
     for (const PathSpline& stroke : strokes)
         total += stroke.points.size();
     joined.points.reserve(total);
-    for (const PathSpline& stroke : strokes)
-        for (int i = 0; i < stroke.count && i < static_cast<int>(stroke.points.size()); ++i)
-            joined.addPoint(stroke.points[i]);
+    // Generated points carry tag 1 already, as addPoint would set it.
+    for (const PathSpline& stroke : strokes) {
+        const size_t used = std::min(static_cast<size_t>(std::max(stroke.count, 0)), stroke.points.size());
+        joined.points.insert(joined.points.end(), stroke.points.begin(), stroke.points.begin() + used);
+        joined.count += static_cast<int32_t>(used);
+    }
     strokes.clear();
     strokes.push_back(std::move(joined));
     const PathSpline& path = strokes[0];
-    const long long n = path.count;
+    // The joined path's length, or, when the pass stopped counting past the
+    // window, a lower bound past its end: lo and hi come out the same.
+    const long long n = shown.before;
     long long lo = std::min(static_cast<long long>(std::trunc(revealStart)), n - 1);
     if (lo <= 30)
         lo = 30;
@@ -117,8 +145,11 @@ void part_start::mainPass(DemoContext& ctx)
     if (lo + 10 < hi) {
         polyline.reserve(static_cast<size_t>(hi - lo - 10));
         const float r = static_cast<float>(2 * (1 - ease((t - 234) * 0.07)));
+        // lo + 10 is shown.first here: the drawn points are the made ones.
+        assert(lo + 10 == shown.first && hi - shown.first <= static_cast<long long>(path.points.size()) &&
+               "the reveal window draws only points the stroke pass made");
         for (long long i = lo + 10; i < hi; ++i) {
-            Vec3 p = path.points[static_cast<size_t>(i)];
+            Vec3 p = path.points[static_cast<size_t>(i - shown.first)];
             const long long k = i - lo;
             double w = t > 255 ? 0 : ease((t - k * 0.00025 - 234) * 0.05);
             if (w > 0) {
@@ -131,9 +162,40 @@ void part_start::mainPass(DemoContext& ctx)
         }
     }
 
-    // 2. Camera.
-    beginScenePass(ctx);
+    strokeSeconds = threadCpuSeconds() - strokesFrom;
+    strokePoints = n;
+    linePoints = static_cast<int64_t>(polyline.size());
+    stepDone(SceneStep::strokes);
+
+    // 2. Camera, and the clear unless the paper makes it invisible: with no hole
+    // on screen an opaque paper that covers the viewport is drawn over every
+    // sample, before anything reads the colour buffer, and nothing under it is
+    // drawn (nor the figures, the only draws that test depth).
+    beginScenePass(ctx, false, false);
     shaders.useNoProgram();
+    double clip[16];
+    const int viewport[4] = {0, 0, W, H};
+    glPushMatrix();
+    glScalef(kPaperScale[0], kPaperScale[1], kPaperScale[2]);
+    currentClipMatrix(clip);
+    glPopMatrix();
+    const bool paperOverAll = paperOpaqueWithoutHoles && quadCoversViewport(clip, viewport, kEdgeReach);
+    const bool cullBehindPaper = paperOverAll && !holeRegion.everywhere;
+    const bool depthRead = glIsEnabled(GL_DEPTH_TEST) || (t > 118 && t < 160);
+    const GLbitfield clearMask = GL_COLOR_BUFFER_BIT | (depthRead ? GL_DEPTH_BUFFER_BIT : 0);
+    if (!cullBehindPaper) {
+        glClear(clearMask);
+    } else if (!holeRegion.empty()) {
+        // Under the opaque paper the clear cannot show: only around the holes.
+        const PixelRect area = holeRegion.pixelsAround(kPointReach, {0, 0, W, H});
+        if (area.width > 0 && area.height > 0) {
+            glEnable(GL_SCISSOR_TEST);
+            glScissor(area.x, area.y, area.width, area.height);
+            glClear(clearMask);
+            glDisable(GL_SCISSOR_TEST);
+        }
+    }
+    stepDone(SceneStep::clear);
 
     // 3. Dust drifting along +x behind the paper.
     glEnable(GL_POINT_SMOOTH);
@@ -144,19 +206,30 @@ void part_start::mainPass(DemoContext& ctx)
     glPushMatrix();
     if (t > 235)
         glTranslatef(-15, 0, 0);
-    glBegin(GL_POINTS);
+    // Only the points that may show through a hole are drawn; every point still
+    // takes its four numbers from the generator.
+    currentClipMatrix(clip);
+    VertexRun dust(3);
+    dust.reserve(1500);
     for (int i = 0; i < 1500; ++i) {
         float y = static_cast<float>(40 * rand01() - 20);
         float z = static_cast<float>(-3 * rand01() - 10);
         float g = static_cast<float>(rand01() + 0.5);
-        glColor3f(g, g, g);
         float fraction = static_cast<float>(std::fmod(rand01() + 0.005 * t, 1.0));
-        glVertex3f(60 * fraction - 30, y, z);
+        const float point[3] = {60 * fraction - 30, y, z};
+        if (cullBehindPaper) {
+            ScreenRect at;
+            if (holeRegion.empty() ||
+                (projectedRect(clip, viewport, point, 1, at) && !holeRegion.touches(at, kPointReach)))
+                continue;
+        }
+        dust.add(point[0], point[1], point[2], g, g, g, 1);
     }
-    glEnd();
+    dust.draw(GL_POINTS);
     glPopMatrix();
     resetDrawState();
     glDisable(GL_TEXTURE_2D);
+    stepDone(SceneStep::dust);
 
     // 4. Tumbling figures, a row of 25 passing right to left.
     if (t > 118 && t < 160) {
@@ -179,10 +252,17 @@ void part_start::mainPass(DemoContext& ctx)
             glRotatef(static_cast<float>((i % 2 ? 120 : -120) * t), 0, 1, 0);
             float s = static_cast<float>((std::sin(i / 15.0 * 14 * M_PI + t) * 0.2 + 1) * 0.6);
             glScalef(s, s, s);
-            objMeshes[3].drawMesh(-1);
+            // A figure whose box lies wholly under opaque paper is not drawn.
+            ScreenRect box;
+            currentClipMatrix(clip);
+            if (!cullBehindPaper || !projectedRect(clip, viewport, figureBox, 8, box) ||
+                holeRegion.touches(box, kEdgeReach))
+                objMeshes[3].drawMesh(-1);
             glPopMatrix();
         }
     }
+
+    stepDone(SceneStep::figures);
 
     // 5. The paper, transparent where the holes layer is bright.
     glDisable(GL_LIGHTING);
@@ -193,16 +273,20 @@ void part_start::mainPass(DemoContext& ctx)
     glPushMatrix();
     glColor4f(1, 1, 1, 1);
     bindTexture(ctx, base + 412);
-    glScalef(78.75f, 140, 120);
+    glScalef(kPaperScale[0], kPaperScale[1], kPaperScale[2]);
     shaders.useProgram(materialProgram);
     shaders.setTextureUniform(GL_TEXTURE_2D, materialProgram, 0, "texture2d_1", textureName(ctx, base + 412));
     shaders.setTextureUniform(GL_TEXTURE_2D, materialProgram, 1, "texture2d_blend", textureName(ctx, holesTex));
     shaders.setUniform3f(materialProgram, "ScreenSize", static_cast<float>(W), static_cast<float>(H), 0);
-    glEnable(GL_BLEND);
+    // With no hole on screen the paper's alpha is 1 everywhere, and blending it
+    // gives the paper's own colour: the blend is left out.
+    if (!(paperOpaqueWithoutHoles && holeRegion.empty()))
+        glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     drawQuad(-1, -1, 1, 1, 30); // the paper repeats 30 times across the sheet
     shaders.useNoProgram();
     glPopMatrix();
+    stepDone(SceneStep::paper);
 
     // 6. Line state.
     glActiveTexture(GL_TEXTURE0);
@@ -235,13 +319,13 @@ void part_start::mainPass(DemoContext& ctx)
 
         glColor3f(0, 0, 0);
         glEnable(GL_BLEND);
-        glBegin(GL_LINE_STRIP);
+        VertexRun trail(3);
+        trail.reserve(600);
         for (int j = 0; j < 600 && j < 600 * f; ++j) {
             const Vec3& p = walkPath.points[j];
-            glColor4f(0, 0, 0, (k + j / 2) % 2 ? 0.7f : 0.0f);
-            glVertex3f(p.x, p.y, 0);
+            trail.add(p.x, p.y, 0, 0, 0, 0, (k + j / 2) % 2 ? 0.7f : 0.0f);
         }
-        glEnd();
+        trail.draw(GL_LINE_STRIP);
         drawAnt(walkPath, antMesh, f);
     }
 
@@ -267,18 +351,22 @@ void part_start::mainPass(DemoContext& ctx)
         }
     }
 
+    stepDone(SceneStep::tendrils);
+
     // 9. The revealed stroke path; its last point is the newest stroke point.
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glLineWidth(2);
-    glBegin(GL_LINE_STRIP);
+    VertexRun lines(2);
+    lines.reserve(polyline.size());
     for (const Vec3& p : polyline) {
         Vec3 v = scale(p, 3);
-        glColor4f(0, 0, 0, 0.8f * v.z);
-        glVertex2f(v.x, v.y);
+        lines.add(v.x, v.y, 0, 0, 0, 0, 0.8f * v.z);
         newest = v;
     }
-    glEnd();
+    lines.draw(GL_LINE_STRIP);
+
+    stepDone(SceneStep::lines);
 
     // 10. Followers of the pencil, and its silence when the newest point rests.
     pen = add(pen, scale(sub(newest, pen), 0.58f));
@@ -314,11 +402,35 @@ void part_start::mainPass(DemoContext& ctx)
         glRotatef(static_cast<float>(wobble - 48), 0, 0, 1);
         glTranslatef(-0.2369321f, -0.6293569f, 0);
         glScalef(1.3756717f, 1, 1);
-        drawQuad(0, 0, 1, 1, 1);
+        // Pixels away from the picture's drawn parts would blend to what they
+        // were: the quad is drawn once per scissor rectangle around those parts.
+        currentClipMatrix(clip);
+        std::vector<double> parts;
+        bool projected = true;
+        for (const std::array<float, 4>& box : pencilBoxes[(layer == 0 ? 1 : 0) + pose]) {
+            const double corners[4][2] = {{box[0], box[1]}, {box[2], box[1]}, {box[2], box[3]}, {box[0], box[3]}};
+            for (const auto& c : corners) {
+                double wx = 0, wy = 0;
+                projected = projected && projectPoint(clip, viewport, c[0], c[1], 0, wx, wy);
+                parts.push_back(wx);
+                parts.push_back(wy);
+            }
+        }
+        if (projected) {
+            glEnable(GL_SCISSOR_TEST);
+            for (const PixelRect& rect : rectsCovering(parts, viewport, kEdgeReach)) {
+                glScissor(rect.x, rect.y, rect.width, rect.height);
+                drawQuad(0, 0, 1, 1, 1);
+            }
+            glDisable(GL_SCISSOR_TEST);
+        } else {
+            drawQuad(0, 0, 1, 1, 1);
+        }
         glPopMatrix();
     }
 
     // 12. End.
     glDisable(GL_BLEND);
     glBlendFunc(GL_ONE, GL_ONE);
+    stepDone(SceneStep::pencil);
 }

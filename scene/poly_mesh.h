@@ -3,11 +3,31 @@
 // GL wrapper (poly_mesh_gl.cpp) reads it from the current GL state.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "render/vecmath.h"
 #include "scene/path_spline.h"
+
+// The points wanted from a run of generateStrokes calls whose paths are joined
+// end to end: those at joined indices [first, last). `before` is the number of
+// points the earlier calls of the run counted; each call adds its own. A call
+// makes and appends only the wanted points: those before them are counted without
+// being computed (their random numbers are still drawn, so the points made are the
+// very points of a run without a window), and once the count passes `last` the
+// call stops. `before` is then a lower bound of the length, past `last`; the
+// generator's state after such a call differs from a full run's, which matters
+// nowhere, as every user of it reseeds it first.
+struct StrokeWindow {
+    int64_t first = 0, last = INT64_MAX;
+    int64_t before = 0;
+};
+
+// Points of the hatching passes e = 0 … corners of a polygon whose lighting
+// value is m (at least 0): ceil(w·density^(e+1)·35) with w = pow(m, 6), the
+// weight compounded pass by pass. Exactly the counts pow's weight gives.
+void hatchPassCounts(double m, double density, size_t corners, std::vector<size_t>& counts);
 
 struct Polygon {
     std::vector<Vec3> points;     // tag 1, in face order
@@ -22,6 +42,7 @@ struct PolyMesh {
     int32_t reservedA = -1, reservedB = -1;  // kept with the record, unused here
     Vec3 light{1, 0.0f, 0.0f, 0.0f};         // hatching light; shorter than 0.01 means (0.707, 0, 0.707)
     DeformFunction deform = nullptr;
+    bool deformUsesIndex = true; // false: deform ignores its index, each corner is moved once per polygon
     float widthA = 1.0f;
     float widthB = 0.9f;
     std::string name;
@@ -43,9 +64,9 @@ struct PolyMesh {
     // Turns polygons [n*from, n*to) into one open pencil path appended to strokes;
     // returns the number of paths. Reads the GL modelview matrix.
     int generateStrokes(double time, std::vector<PathSpline>& strokes, bool hatch, double density,
-                        unsigned outlineStep, double from, double to);
+                        unsigned outlineStep, double from, double to, StrokeWindow* window = nullptr);
     // The same with the modelview matrix given (column-major, as GL stores it).
     int generateStrokesWithMatrix(const float modelview[16], double time, std::vector<PathSpline>& strokes,
                                   bool hatch, double density, unsigned outlineStep, double from,
-                                  double to);
+                                  double to, StrokeWindow* window = nullptr);
 };

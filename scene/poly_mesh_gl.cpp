@@ -5,9 +5,9 @@
 #include "scene/poly_mesh.h"
 
 int PolyMesh::generateStrokes(double time, std::vector<PathSpline>& strokes, bool hatch, double density,
-                              unsigned outlineStep, double from, double to)
+                              unsigned outlineStep, double from, double to, StrokeWindow* window)
 {
     float modelview[16];
     glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
-    return generateStrokesWithMatrix(modelview, time, strokes, hatch, density, outlineStep, from, to);
+    return generateStrokesWithMatrix(modelview, time, strokes, hatch, density, outlineStep, from, to, window);
 }

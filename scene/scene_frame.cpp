@@ -4,6 +4,7 @@
 // function of the scene time.
 #include "render/gl_api.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "render/draw_helpers.h"
@@ -38,7 +39,18 @@ struct Blot {
     double scaleX, scaleY, angle;
 };
 
-void blot(const Blot& b) { drawPanel(0, b.angle, b.scaleX, b.scaleY); }
+// The quad (−1, −1) … (1, 1) under the current matrices, added to the region.
+void noteUnitQuad(ScreenRegion& region, int width, int height)
+{
+    static const float kCorners[12] = {-1, -1, 0, 1, -1, 0, 1, 1, 0, -1, 1, 0};
+    float projection[16], modelview[16];
+    glGetFloatv(GL_PROJECTION_MATRIX, projection);
+    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+    double clip[16];
+    multiplyMatrices(projection, modelview, clip);
+    const int viewport[4] = {0, 0, width, height};
+    region.addPoints(clip, viewport, kCorners, 4);
+}
 
 void lerpCamera(Vec3& eye, Vec3& target, Vec3& up, const Vec3& toEye, const Vec3& toTarget, float f)
 {
@@ -47,6 +59,9 @@ void lerpCamera(Vec3& eye, Vec3& target, Vec3& up, const Vec3& toEye, const Vec3
     target = add(target, scale(sub(toTarget, target), f));
     up = add(up, scale(sub(toUp, up), f));
 }
+
+// How far outside a hole quad's bounds its antialiased edge can reach.
+constexpr double kHoleReach = 3;
 
 } // namespace
 
@@ -103,17 +118,59 @@ void part_start::draw(double& frameDelta, DemoContext& ctx, FrameInput& frame)
         target = key->target;
     }
 
+    renderPasses(ctx, bare);
+
+    // Input out: carries the main pass's requests (the pencil's silence).
+    *ctx.currentInput = input;
+}
+
+void part_start::drawBareFrame(DemoContext& ctx) { renderPasses(ctx, true); }
+
+void part_start::renderPasses(DemoContext& ctx, bool bareFrame)
+{
+    const double t = sceneTime;
     const int W = ctx.renderWidth, H = ctx.renderHeight;
 
-    attachTexture(ctx, 1, 0, holesTex);
-    bindForDrawing(ctx, 1, 1);
-    holesPass(ctx);
-    resolve(ctx, 1, W, H, 1, false);
+    // The holes layer (render target 1 and holesTex) is zero outside holesDirty.
+    // Its clear and resolve are needed only around what lands in it this frame
+    // and what an earlier frame left: nowhere at all for most of the show.
+    const PixelRect all{0, 0, W, H};
+    if (bareFrame) {
+        attachTexture(ctx, 1, 0, holesTex);
+        bindForDrawing(ctx, 1, 1);
+        beginScenePass(ctx);
+        resolve(ctx, 1, W, H, 1, false);
+        holesDirtyKnown = true;
+        holesDirty = {};
+    } else {
+        holesPass(ctx, nullptr);
+        const bool everything = !holesDirtyKnown || holeRegion.everywhere;
+        PixelRect landing{};
+        if (!holeRegion.empty() && !holeRegion.everywhere)
+            landing = holeRegion.pixelsAround(kHoleReach, all);
+        const PixelRect area = everything ? all : unionOf(landing, holesDirty);
+        if (area.width > 0 && area.height > 0) {
+            attachTexture(ctx, 1, 0, holesTex);
+            bindForDrawing(ctx, 1, 1);
+            holesPass(ctx, &area);
+            if (everything)
+                resolve(ctx, 1, W, H, 1, false);
+            else
+                resolveArea(ctx, 1, area.x, area.y, area.x + area.width, area.y + area.height);
+        }
+        holesDirtyKnown = !holeRegion.everywhere;
+        holesDirty = landing;
+    }
+    stepDone(SceneStep::holes);
 
     attachTexture(ctx, 0, 0, sceneTex);
     bindForDrawing(ctx, 0, 1);
-    mainPass(ctx);
+    if (bareFrame)
+        beginScenePass(ctx);
+    else
+        mainPass(ctx);
     resolve(ctx, 0, W, H, 1, false);
+    stepDone(SceneStep::main);
 
     glMatrixMode(GL_MODELVIEW);
     unbindTarget(ctx);
@@ -167,9 +224,7 @@ void part_start::draw(double& frameDelta, DemoContext& ctx, FrameInput& frame)
     glDisable(GL_TEXTURE_2D);
     glColor3f(0, 0, 0);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-
-    // Input out: carries the main pass's requests (the pencil's silence).
-    *ctx.currentInput = input;
+    stepDone(SceneStep::final);
 }
 
 // The 1-D texture bound as "texture1d_dsp": a neutral soft ramp, so the final
@@ -217,7 +272,7 @@ void part_start::composeFinal(DemoContext& ctx)
     shaders.useNoProgram();
 }
 
-void beginScenePass(DemoContext& ctx)
+void beginScenePass(DemoContext& ctx, bool clearColour, bool clearDepth)
 {
     const int W = ctx.renderWidth, H = ctx.renderHeight;
     const Vec3& eye = ctx.cameraEye();
@@ -230,15 +285,38 @@ void beginScenePass(DemoContext& ctx)
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glClearColor(0, 0, 0, 0);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    if (clearColour || clearDepth)
+        glClear((clearColour ? GL_COLOR_BUFFER_BIT : 0) | (clearDepth ? GL_DEPTH_BUFFER_BIT : 0));
     resetDrawState();
     gluLookAt(eye.x, eye.y, eye.z, target.x, target.y, target.z, up.x, up.y, up.z);
 }
 
-void part_start::holesPass(DemoContext& ctx)
+void part_start::holesPass(DemoContext& ctx, const PixelRect* clearArea)
 {
     const double t = sceneTime;
-    beginScenePass(ctx);
+    const int W = ctx.renderWidth, H = ctx.renderHeight;
+    const bool drawing = clearArea != nullptr;
+    const bool whole = drawing && clearArea->x <= 0 && clearArea->y <= 0 && clearArea->width >= W &&
+                       clearArea->height >= H;
+    // Nothing here turns the depth test on: with it off (every frame but the
+    // first, which inherits the window's state) no draw reads the depth buffer.
+    const bool depth = drawing && glIsEnabled(GL_DEPTH_TEST) == GL_TRUE;
+    beginScenePass(ctx, whole, whole && depth);
+    if (drawing && !whole) {
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(clearArea->x, clearArea->y, clearArea->width, clearArea->height);
+        glClear(GL_COLOR_BUFFER_BIT | (depth ? GL_DEPTH_BUFFER_BIT : 0));
+        glDisable(GL_SCISSOR_TEST);
+    }
+    holeRegion.clear();
+    auto blot = [&](const Blot& b) {
+        if (drawing)
+            drawPanel(0, b.angle, b.scaleX, b.scaleY);
+        else
+            setPanelMatrix(b.angle, b.scaleX, b.scaleY);
+        // drawPanel leaves the matrix it drew with in place.
+        noteUnitQuad(holeRegion, W, H);
+    };
 
     // The large hole sheet, until 160 s.
     shaders.useNoProgram();
@@ -252,8 +330,11 @@ void part_start::holesPass(DemoContext& ctx)
     glEnable(GL_TEXTURE_2D);
     glTranslatef(13.1075f, 4.06f, 0);
     glRotatef(90, 0, 0, 1);
-    if (t < 160)
-        drawQuad(-1, -1, 1, 1, 1);
+    if (t < 160) {
+        if (drawing)
+            drawQuad(-1, -1, 1, 1, 1);
+        noteUnitQuad(holeRegion, W, H);
+    }
     glPopMatrix();
 
     // Groups of blots. A translation after a blot inside the same bracket is
@@ -323,6 +404,9 @@ void part_start::holesPass(DemoContext& ctx)
 
     glDisable(GL_BLEND);
     glClearColor(1, 1, 1, 0);
-    if (input.leftButton)
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    if (input.leftButton) {
+        if (drawing)
+            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        holeRegion.everywhere = true;
+    }
 }

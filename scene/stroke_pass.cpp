@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 #include "runtime/random.h"
 #include "scene/part_start.h"
@@ -41,15 +43,51 @@ Vec3 strokeDeform(const Vec3& point, double d, int)
     Vec3 p = point;
     if (d < 126 && (p.z < 0.5f || p.y < 3))
         p.y = static_cast<float>(p.y + 0.5 * std::trunc(2 * std::sin(std::trunc(p.z) * 0.4 + 2 * d)));
-    if (d > 220)
-        p.y = static_cast<float>(p.y + std::sin(std::fabs(0.2 * p.x) - 4 * (d - soften(d - 240))) * 0.2 * std::fabs(p.x));
+    if (d > 220) {
+        // The stroke generator asks for every corner of a drawing at one time,
+        // and neighbouring polygons share corners: the wave's phase is worked
+        // out once per time, and its sine kept for the last few hundred x.
+        struct Wave {
+            float x;
+            double sine;
+        };
+        constexpr uint32_t kWaves = 512;
+        thread_local double phaseTime = std::nan(""), phase = 0;
+        thread_local Wave waves[kWaves];
+        if (!(d == phaseTime)) {
+            phaseTime = d;
+            phase = 4 * (d - soften(d - 240));
+            for (Wave& w : waves)
+                w = {std::nanf(""), 0}; // matches no x
+        }
+        uint32_t bits;
+        std::memcpy(&bits, &p.x, sizeof bits);
+        Wave& w = waves[(bits * 2654435761u) >> 23];
+        if (!(w.x == p.x) || std::signbit(w.x) != std::signbit(p.x))
+            w = {p.x, std::sin(std::fabs(0.2 * p.x) - phase)};
+        p.y = static_cast<float>(p.y + w.sine * 0.2 * std::fabs(p.x));
+    }
     return p;
 }
 
-void part_start::strokePass()
+StrokeWindow part_start::strokePass(bool onlyRevealed)
 {
     const double t = sceneTime;
     const double s = scaledStep;
+    // Every drawing's points follow the earlier ones' on the joined path; with
+    // onlyRevealed they are made only where the reveal window can show them, and
+    // counted only as far as the window reaches.
+    StrokeWindow window;
+    auto makeStrokes = [&](PolyMesh& mesh, bool hatch, double density, unsigned step, double from, double to) {
+        if (onlyRevealed) {
+            // A drawing wholly past the window is not needed, not even its count.
+            if (window.before <= window.last)
+                mesh.generateStrokes(t, strokes, hatch, density, step, from, to, &window);
+        } else {
+            mesh.generateStrokes(t, strokes, hatch, density, step, from, to);
+            window.before += strokes.back().count;
+        }
+    };
 
     // Set-up: the drawing camera, and the matrix saved three times.
     strokes.clear();
@@ -65,6 +103,7 @@ void part_start::strokePass()
     glPushMatrix();
     glPushMatrix();
     meshSlots[1].deform = strokeDeform;
+    meshSlots[1].deformUsesIndex = false;
     meshSlots[1].widthA = 1.6f;
 
     // Reveal window.
@@ -129,6 +168,12 @@ void part_start::strokePass()
         }
     }
 
+    // The main pass draws the joined path's points from max(start, 30) + 10 up to
+    // (not including) the end of the reveal window, or fewer when the path is
+    // shorter; no other point is looked at.
+    window.first = std::max(static_cast<int64_t>(std::trunc(revealStart)), int64_t{30}) + 10;
+    window.last = static_cast<int64_t>(std::trunc(revealEnd));
+
     // Title, in 30 slices that float away one after another.
     if (t < 41) {
         for (int g = 0; g < 30; ++g) {
@@ -139,7 +184,7 @@ void part_start::strokePass()
             }
             glRotatef(static_cast<float>(t * 0.2 + 5), 0, 1, 0);
             glScalef(0.16f, 0.16f, 0.16f);
-            meshSlots[2].generateStrokes(t, strokes, true, 1, 0, g / 30.0, (g + 1) / 30.0);
+            makeStrokes(meshSlots[2], true, 1, 0, g / 30.0, (g + 1) / 30.0);
             glPopMatrix();
         }
     }
@@ -157,7 +202,7 @@ void part_start::strokePass()
         glTranslatef(2, -1, 0);
         glScalef(0.15f, 0.15f, 0.15f);
         place();
-        meshSlots[slot].generateStrokes(t, strokes, hatch, density, 0, 0, 1);
+        makeStrokes(meshSlots[slot], hatch, density, 0, 0, 1);
         glPopMatrix();
     };
     const double p85 = t > 92 ? 10.5 : (t - 85) * 1.5;
@@ -200,6 +245,7 @@ void part_start::strokePass()
         });
     if (t > 91 && t < 154) {
         meshSlots[12].deform = strokeDeform;
+        meshSlots[12].deformUsesIndex = false;
         layer(12, true, 0.9, [&] {
             glTranslatef(15, 8.5f, static_cast<float>(0.5 - p85));
             glRotatef(90, 0, 1, 0);
@@ -244,11 +290,12 @@ void part_start::strokePass()
             if (t < 154) {
                 tube.buildRingedTube(worm, 4);
                 tube.widthA = 0.8f;
-                tube.generateStrokes(t, strokes, true, 0.89, 0, 0, 1);
+                makeStrokes(tube, true, 0.89, 0, 0, 1);
             }
             glPopMatrix();
         }
         meshSlots[13].deform = strokeDeform;
+        meshSlots[13].deformUsesIndex = false;
         glPushMatrix();
         glLoadIdentity();
         glTranslatef(4, 1.5f, 0);
@@ -260,7 +307,7 @@ void part_start::strokePass()
         glScalef(0.7f, 0.7f, 0.7f);
         const float grow = static_cast<float>(0.5 * ease((t - 149) * 0.2) + 1);
         glScalef(grow, grow, grow);
-        meshSlots[13].generateStrokes(t, strokes, true, 1.7, 0, 0, 1);
+        makeStrokes(meshSlots[13], true, 1.7, 0, 0, 1);
         glPopMatrix();
     }
 
@@ -294,7 +341,7 @@ void part_start::strokePass()
                 glRotatef(static_cast<float>(ant.sway), -0.7f, 1, 0);
                 if (ant.turned)
                     glRotatef(180, 0, 1, 0);
-                meshSlots[slot].generateStrokes(t, strokes, false, 0.1, 5, 0, 1);
+                makeStrokes(meshSlots[slot], false, 0.1, 5, 0, 1);
                 glPopMatrix();
             }
         }
@@ -310,7 +357,7 @@ void part_start::strokePass()
             glTranslatef(1, 1.8f, 0);
             glScalef(0.4f, 0.4f, 0.4f);
             glRotatef(static_cast<float>(2 - (t - 174) * 0.5), 0, 1, 0);
-            meshSlots[1].generateStrokes(t, strokes, true, 0.46, 0, 0.5 + i * 0.5 / 30, 0.5 + (i + 1) * 0.5 / 30);
+            makeStrokes(meshSlots[1], true, 0.46, 0, 0.5 + i * 0.5 / 30, 0.5 + (i + 1) * 0.5 / 30);
             glPopMatrix();
         }
         meshSlots[1].light = makeVec3(-0.707f, 0, 0.707f);
@@ -321,7 +368,7 @@ void part_start::strokePass()
             glTranslatef(static_cast<float>(0.2 * soften(t - 207) + 4), 1.8f, 0);
             glScalef(0.4f, 0.4f, 0.4f);
             glRotatef(static_cast<float>((t - 174) * 0.5 - 2), 0, 1, 0);
-            meshSlots[1].generateStrokes(t, strokes, true, 0.46, 0, i * 0.5 / 30, (i + 1) * 0.5 / 30);
+            makeStrokes(meshSlots[1], true, 0.46, 0, i * 0.5 / 30, (i + 1) * 0.5 / 30);
             glPopMatrix();
         }
     }
@@ -345,7 +392,7 @@ void part_start::strokePass()
             }
             glRotatef(static_cast<float>((t - 174) * 10 - 90 + 60 * ease(t - 206)), 0, 1, 0);
             glRotatef(180, 0, 0, 1);
-            meshSlots[11].generateStrokes(t, strokes, true, 0.5, 0, i * 0.99 / 60, (i + 1) * 0.99 / 60);
+            makeStrokes(meshSlots[11], true, 0.5, 0, i * 0.99 / 60, (i + 1) * 0.99 / 60);
             glPopMatrix();
         }
     }
@@ -372,7 +419,7 @@ void part_start::strokePass()
         glPushMatrix();
         glTranslatef(2, 0, 0);
         tube.buildBeadedTube(spine, 5);
-        tube.generateStrokes(t, strokes, true, 1.1, 0, 0, 1);
+        makeStrokes(tube, true, 1.1, 0, 0, 1);
         glPopMatrix();
 
         const double b = t < 234 ? 0 : (t - 227) * 0.4 - 2.7;
@@ -388,11 +435,12 @@ void part_start::strokePass()
             glRotatef(100, 1, 0, 0);
         }
         glRotatef(-80, 0, 1, 0);
-        meshSlots[7].generateStrokes(t, strokes, false, 0.1, 1, 0, 1);
+        makeStrokes(meshSlots[7], false, 0.1, 1, 0, 1);
         glPopMatrix();
 
         if (t > 227 && t < 258) {
             meshSlots[8].deform = strokeDeform;
+            meshSlots[8].deformUsesIndex = false;
             const double bb = -((t - 227) * 0.4 - 2.7);
             glPushMatrix();
             glTranslatef(-3.32f, 0.36f, 0);
@@ -404,19 +452,20 @@ void part_start::strokePass()
             glRotatef(20, 0, 1, 0);
             glRotatef(20, 0, 1, 0);
             glRotatef(-90, 0, 1, 0);
-            meshSlots[8].generateStrokes(t, strokes, true, 0.2 * ease(t - 237) + 0.6, 0, 0, 1);
+            makeStrokes(meshSlots[8], true, 0.2 * ease(t - 237) + 0.6, 0, 0, 1);
             glPopMatrix();
         }
 
         if (t > 254.6) {
             strokes.clear();
+            window.before = 0;
             meshSlots[9].widthA = 1.5f;
             glPushMatrix();
             glTranslatef(2.68f, 1.36f, 0);
             glTranslatef(-8.5f, -2.55f, 0);
             glScalef(0.11f, 0.11f, 0.11f);
             glTranslatef(-5, -1, 0);
-            meshSlots[9].generateStrokes(t, strokes, true, 0.7, 0, 0, 1);
+            makeStrokes(meshSlots[9], true, 0.7, 0, 0, 1);
             glPopMatrix();
         }
     }
@@ -424,4 +473,5 @@ void part_start::strokePass()
     glPopMatrix();
     glPopMatrix();
     glPopMatrix();
+    return window;
 }

@@ -116,12 +116,42 @@ TEST(CommandLine, UsageErrors)
     EXPECT_EQ(kUsageExitStatus, 64);
 }
 
+TEST(CommandLine, BenchmarkTakesAFileOnlyWhenOneFollows)
+{
+    struct Row {
+        std::vector<const char*> args;
+        bool ok;
+        const char* file;
+        int32_t fixedStep;
+    };
+    const Row rows[] = {
+        {{"--benchmark"}, true, "", 0},
+        {{"--benchmark", "frames.csv"}, true, "frames.csv", 0},
+        {{"--benchmark=frames.csv", "--bare"}, true, "frames.csv", 0},
+        {{"--benchmark", "--fixed-step", "10"}, true, "", 10},
+        {{"--bare", "--benchmark", "a.csv", "--fixed-step", "10"}, true, "a.csv", 10},
+        {{"--benchmark="}, false, "", 0},
+        {{"--bare=yes"}, false, "", 0},
+    };
+    for (const Row& row : rows) {
+        Parsed p = parse(row.args);
+        EXPECT_EQ(p.ok, row.ok) << p.error;
+        if (!row.ok)
+            continue;
+        EXPECT_TRUE(p.line.benchmark);
+        EXPECT_EQ(p.line.benchmarkFile, row.file);
+        EXPECT_EQ(p.line.fixedStep, row.fixedStep);
+    }
+    EXPECT_TRUE(parse({"--bare"}).line.bare);
+    EXPECT_FALSE(parse({"--benchmark"}).line.bare);
+}
+
 TEST(CommandLine, UsageTextNamesEveryOption)
 {
     const std::string text = usageText();
     for (const char* option : {"--help", "--version", "--no-dialog", "--size WxH", "--windowed", "--fullscreen",
                                "--no-aa", "--no-sound", "--fixed-step N", "--show-end", "--screenshot T:FILE",
-                               "--capture FILE", "--benchmark", "ZUR_DEV_DIR"})
+                               "--capture FILE", "--benchmark [FILE]", "--bare", "ZUR_DEV_DIR"})
         EXPECT_NE(text.find(option), std::string::npos) << option;
     EXPECT_NE(versionText().find("Zoduv Aziridiru by ZUR - 2014"), std::string::npos);
 }

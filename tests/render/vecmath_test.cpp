@@ -2,6 +2,7 @@
 // show's reproducibility rests on.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -153,6 +154,15 @@ TEST(Easing, Curves)
     // p = 1 is the symmetric cosine ease.
     for (double t = 0; t <= 1; t += 0.125)
         EXPECT_NEAR(easeInOutPow(t, 1), (1 - std::cos(M_PI * t)) / 2, 1e-15);
+    // ... and bit for bit the general formula with both powers at 1, which the
+    // scene's ramps were made with.
+    for (int i = -1000; i <= 201000; ++i) {
+        const double t = i / 200000.0 + (i % 7) * 1e-13;
+        const double u = std::clamp(t, 0.0, 1.0);
+        const double w = (std::cos(M_PI * u) + 1.0) * 0.5;
+        const double general = std::pow(1.0 - std::pow(w, 1.0), 1.0);
+        ASSERT_EQ(easeInOutPow(t, 1), general) << t;
+    }
     // Larger p delays the rise.
     EXPECT_LT(easeInOutPow(0.5, 3), 0.5);
 

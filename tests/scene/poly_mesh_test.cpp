@@ -3,12 +3,15 @@
 // edges and their travelling pulse, reseeding, ranges, short polygons).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "runtime/random.h"
+#include "scene/part_start.h"
 #include "scene/poly_mesh.h"
 
 namespace {
@@ -330,4 +333,116 @@ TEST(PolyMesh, RangesShortPolygonsMatrixAndPaths)
     EXPECT_GT(path.count, 0);
     for (const Vec3& p : path.points)
         EXPECT_FALSE(std::isnan(p.x) || std::isnan(p.y) || std::isnan(p.z));
+}
+
+namespace {
+
+// A ringed tube along a wavy path, seen through a turned and shifted matrix:
+// hatching, outlines and (with the scene's deform) moved corners.
+PolyMesh wavyTube()
+{
+    PathSpline path;
+    for (int i = 0; i < 60; ++i)
+        path.addPoint(makeVec3(0.1f * i, std::sin(0.3f * i), 0.2f * std::cos(0.2f * i)));
+    PolyMesh mesh;
+    mesh.buildBeadedTube(path, 5);
+    return mesh;
+}
+
+const float kTurned[16] = {0.8f, 0.1f, -0.59f, 0, -0.05f, 0.99f, 0.1f, 0, 0.6f, -0.05f, 0.8f, 0, 0.3f, -0.2f, -6, 1};
+
+bool sameBits(const Vec3& a, const Vec3& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+} // namespace
+
+// The main pass asks only for the points its reveal window can show: those must
+// be the very points of the full run, the rest only counted (with the generator
+// left where the full run leaves it) or, past the window, not even that.
+TEST(PolyMesh, WindowedStrokesMakeTheSamePointsInsideTheWindow)
+{
+    for (double time : {100.0, 230.0}) {
+        PolyMesh mesh = wavyTube();
+        mesh.deform = strokeDeform;
+        std::vector<PathSpline> fullRun;
+        mesh.generateStrokesWithMatrix(kTurned, time, fullRun, true, 1.1, 0, 0.0, 1.0);
+        const PathSpline& full = fullRun.back();
+        const uint32_t stateAfter = rng::state;
+        const int64_t n = full.count;
+        ASSERT_GT(n, 150);
+        const StrokeWindow windows[] = {{0, INT64_MAX, 0},    {n / 10, n / 2, 0}, {n / 3 + 37, n - 1, 37},
+                                        {n - 5, n + 100, 0},  {n + 10, n + 20, 0}, {-50, 3, 0},
+                                        {40, 41, 40},         {n / 2, n / 4, 0}};
+        for (const StrokeWindow& wanted : windows) {
+            rng::srand(7); // whatever came before
+            StrokeWindow w = wanted;
+            std::vector<PathSpline> run;
+            mesh.generateStrokesWithMatrix(kTurned, time, run, true, 1.1, 0, 0.0, 1.0, &w);
+            const PathSpline& part = run.back();
+            if (wanted.last - wanted.before >= n) {
+                EXPECT_EQ(w.before, wanted.before + n) << "every point is counted";
+                EXPECT_EQ(rng::state, stateAfter);
+            } else {
+                EXPECT_GT(w.before, wanted.last) << "counted past the window";
+                EXPECT_LE(w.before, wanted.before + n);
+            }
+            std::vector<Vec3> expected;
+            for (int64_t i = 0; i < n; ++i)
+                if (wanted.before + i >= wanted.first && wanted.before + i < wanted.last)
+                    expected.push_back(full.points[static_cast<size_t>(i)]);
+            ASSERT_EQ(part.points.size(), expected.size());
+            EXPECT_EQ(part.count, static_cast<int32_t>(expected.size()));
+            for (size_t i = 0; i < expected.size(); ++i)
+                EXPECT_TRUE(sameBits(part.points[i], expected[i])) << "point " << i << " at " << time;
+        }
+
+        // A deform that says it ignores its index moves each corner once per
+        // polygon, and the strokes stay the same.
+        PolyMesh once = wavyTube();
+        once.deform = strokeDeform;
+        once.deformUsesIndex = false;
+        std::vector<PathSpline> onceRun;
+        once.generateStrokesWithMatrix(kTurned, time, onceRun, true, 1.1, 0, 0.0, 1.0);
+        ASSERT_EQ(onceRun.back().points.size(), full.points.size());
+        for (size_t i = 0; i < full.points.size(); ++i)
+            ASSERT_TRUE(sameBits(onceRun.back().points[i], full.points[i])) << i;
+    }
+}
+
+// Hatching counts take pow(m, 6) as the weight; the product of m's stands in for
+// it unless a pass comes close to a whole number. Against the plain formula, with
+// weights built to land next to whole numbers as well as random ones.
+TEST(PolyMesh, HatchPassCountsAreThoseOfPowsWeight)
+{
+    auto oracle = [](double m, double density, size_t corners) {
+        std::vector<size_t> counts;
+        double y = m == 0.0 ? 0.0 : std::pow(m, 6.0);
+        for (size_t e = 0; e <= corners; ++e) {
+            y *= density;
+            const double limit = std::max(y, 0.0) * 35.0;
+            counts.push_back(limit > 0.0 ? static_cast<size_t>(std::ceil(std::min(limit, 1e15))) : 0);
+        }
+        return counts;
+    };
+    rng::srand(99);
+    std::vector<size_t> counts;
+    int nearWhole = 0;
+    for (int i = 0; i < 200000; ++i) {
+        const size_t corners = 3 + static_cast<size_t>(rng::rand() % 6);
+        const double density = 0.1 + 1.9 * random01();
+        double m;
+        if (i % 2 == 0) {
+            m = random01() * (i % 4 == 0 ? 1.0 : 1e-3);
+        } else {
+            // m^6 · density^(e+1) · 35 right at a whole number for one pass.
+            const double whole = 1 + rng::rand() % 60;
+            const int pass = rng::rand() % static_cast<int>(corners + 1);
+            m = std::pow(whole / (35.0 * std::pow(density, pass + 1)), 1.0 / 6.0);
+            ++nearWhole;
+        }
+        hatchPassCounts(m, density, corners, counts);
+        ASSERT_EQ(counts, oracle(m, density, corners)) << "m " << m << " density " << density;
+    }
+    hatchPassCounts(0.0, 1.2, 4, counts);
+    EXPECT_EQ(counts, std::vector<size_t>(5, 0));
+    EXPECT_GT(nearWhole, 0);
 }

@@ -5,7 +5,10 @@
 
 #include "render/gl_api.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <fstream>
 
 #include "../support/gl_test_context.h"
 #include "render/render_targets.h"
@@ -78,6 +81,22 @@ TEST(SceneCurves, DeformHopsEarlyAndWavesLate)
     EXPECT_EQ(strokeDeform(high, 150, 0).y, 5); // the middle of the show leaves points alone
     Vec3 waved = strokeDeform(makeVec3(2, 0, 9), 230, 3);
     EXPECT_FLOAT_EQ(waved.y, static_cast<float>(std::sin(0.4 - 4 * (230 - softStart(-10))) * 0.2 * 2));
+
+    // Bit for bit the formula, however the corners and times come: repeated and
+    // new x (signed zeros and all), times that change back and forth.
+    const float xs[] = {2, -2, 0.0f, -0.0f, 1e-30f, 7.25f, 2, -3.5f, 2, 1000.5f, -7.25f};
+    for (double time : {230.0, 241.5, 230.0, 260.25, 260.25, 300.0}) {
+        for (int round = 0; round < 3; ++round) {
+            for (float x : xs) {
+                const Vec3 p = makeVec3(x, 0.5f * round - 1, 0.25f * round);
+                const double phase = 4 * (time - softStart(time - 240));
+                const float expected = static_cast<float>(p.y + std::sin(std::fabs(0.2 * p.x) - phase) * 0.2 *
+                                                                    std::fabs(p.x));
+                const float got = strokeDeform(p, time, round).y;
+                ASSERT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << "x " << x << " at " << time;
+            }
+        }
+    }
 }
 
 TEST_F(SceneFrameTest, ClockCameraAndSilence)
@@ -159,4 +178,74 @@ TEST_F(SceneFrameTest, OpeningTilesCoverThenUncover)
     frame(0.001);
     std::vector<uint8_t> end = centrePixel();
     EXPECT_LT(end[0] + end[1] + end[2], 3);
+}
+
+// The scene leaves out whatever lies under paper without holes, and the paper's
+// blend when no hole is on screen; that rests on the material program keeping the
+// paper fully opaque over a zero holes layer for every green up to
+// kOpaquePaperGreen. The generated program is the one checked.
+TEST(PaperCover, MaterialProgramKeepsPaperOpaqueOverNoHoles)
+{
+    const std::string path = std::string(ZUR_SHOW_DIR) + "/PostProcessing/f_material1.glsl";
+    if (!std::ifstream(path))
+        GTEST_SKIP() << "needs the generated shaders";
+    GlTestContext gl(16, 16);
+    if (!gl.ok())
+        GTEST_SKIP() << gl.error();
+    ShaderBank bank;
+    testing::internal::CaptureStdout();
+    bank.loadProgram(path, 1);
+    testing::internal::GetCapturedStdout();
+    ASSERT_NE(bank.program(1), 0u);
+
+    auto uniformTexture = [](uint8_t r, uint8_t g, uint8_t b, uint8_t a) {
+        std::vector<uint8_t> pixels;
+        for (int i = 0; i < 16; ++i)
+            pixels.insert(pixels.end(), {r, g, b, a});
+        GLuint name = 0;
+        glGenTextures(1, &name);
+        glBindTexture(GL_TEXTURE_2D, name);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 4, 4, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        return name;
+    };
+    const GLuint noHoles = uniformTexture(0, 0, 0, 0);
+    TestFramebuffer target(16, 16);
+    // Smallest alpha of the paper drawn over no holes with this green.
+    auto smallestAlpha = [&](int green) {
+        const GLuint paper = uniformTexture(240, static_cast<uint8_t>(green), 220, 255);
+        target.bind();
+        glClearColor(0, 0, 0, 0);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glDisable(GL_BLEND);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        bank.useProgram(1);
+        bank.setTextureUniform(GL_TEXTURE_2D, 1, 0, "texture2d_1", paper);
+        bank.setTextureUniform(GL_TEXTURE_2D, 1, 1, "texture2d_blend", noHoles);
+        bank.setUniform3f(1, "ScreenSize", 16, 16, 0);
+        glActiveTexture(GL_TEXTURE0);
+        glColor4f(1, 1, 1, 1);
+        glBegin(GL_QUADS);
+        glTexCoord2f(0, 0), glVertex2f(-1, -1);
+        glTexCoord2f(30, 0), glVertex2f(1, -1);
+        glTexCoord2f(30, 30), glVertex2f(1, 1);
+        glTexCoord2f(0, 30), glVertex2f(-1, 1);
+        glEnd();
+        bank.useNoProgram();
+        const std::vector<uint8_t> rgba = readPixelsRgba(0, 0, 16, 16);
+        glDeleteTextures(1, &paper);
+        int smallest = 255;
+        for (size_t i = 3; i < rgba.size(); i += 4)
+            smallest = std::min<int>(smallest, rgba[i]);
+        return smallest;
+    };
+    EXPECT_EQ(smallestAlpha(200), 255);
+    EXPECT_EQ(smallestAlpha(kOpaquePaperGreen), 255);
+    // Not a loose bound: a little more green and the fibres cut the paper.
+    EXPECT_LT(smallestAlpha(kOpaquePaperGreen + 2), 255);
+    glDeleteTextures(1, &noHoles);
 }
