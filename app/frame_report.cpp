@@ -271,10 +271,16 @@ std::string csvRow(const FrameRecord& r)
     std::vector<double> values = {r.frame,     r.cpu,     r.strokes,   r.holes,    r.main,     r.final,
                                   r.bareFrame, r.bareCpu, r.bareHoles, r.bareMain, r.bareFinal};
     values.insert(values.end(), std::begin(r.mainSteps), std::end(r.mainSteps));
-    for (double v : values)
-        row += "," + (std::isnan(v) ? std::string() : format("%.3f", v));
-    for (double v : {r.strokePoints, r.linePoints})
-        row += "," + (std::isnan(v) ? std::string() : format("%.0f", v));
+    for (double v : values) {
+        row += ',';
+        if (!std::isnan(v))
+            row += format("%.3f", v);
+    }
+    for (double v : {r.strokePoints, r.linePoints}) {
+        row += ',';
+        if (!std::isnan(v))
+            row += format("%.0f", v);
+    }
     return row;
 }
 
@@ -316,7 +322,8 @@ std::string sectionTable(const std::vector<FrameRecord>& records)
         out += padded(name(i), 20) + count + spreadCells(drawn) + spreadCells(bare) +
                cell(drawn.median / bare.median) + cell(drawn.p99 / bare.p99) + cell(spreadOf(paired).median) + "\n";
     }
-    out += "\n" + padded("section", 20) + "cpu of the thread     strokes              holes pass           main pass"
+    out += '\n';
+    out += padded("section", 20) + "cpu of the thread     strokes              holes pass           main pass"
                                           "            final\n";
     out += padded("", 20) + three + three + three + three + three + "\n";
     for (size_t i = 0; i < groups.size(); ++i) {
@@ -335,7 +342,8 @@ std::string sectionTable(const std::vector<FrameRecord>& records)
         anySteps = anySteps || !std::isnan(r.mainSteps[0]);
     if (!anySteps)
         return out;
-    out += "\n" + padded("main pass, medians", 20);
+    out += '\n';
+    out += padded("main pass, medians", 20);
     for (const char* step : kMainStepNames)
         out += std::string(step).insert(0, 9 - std::min<size_t>(9, std::strlen(step)), ' ');
     out += "\n";

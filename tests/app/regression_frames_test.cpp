@@ -6,8 +6,8 @@
 //
 // Regenerate the stored pictures on purpose only, after a change that is meant to
 // change the picture:
-//   cd build && ZUR_UPDATE_REGRESSION_FRAMES=1 xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" \
-//       ctest -R RegressionFrames --output-on-failure
+//   cd build
+//   ZUR_UPDATE_REGRESSION_FRAMES=1 xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" ctest -R RegressionFrames
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
