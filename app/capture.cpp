@@ -32,8 +32,9 @@ namespace {
 constexpr int kSoundRate = 44100;
 constexpr int kReadbackRing = 3;   // pixel buffers: the frame read now and two in flight
 constexpr int kEncoderBuffers = 3; // frames waiting for or inside the pipe
-// Show times this close below a range bound count as reaching it: sums of fixed
-// steps drift by far less, so the frame meant to land on the bound is in.
+// Show times this close below a range bound or a screenshot's time count as
+// reaching it: sums of fixed steps drift by far less, so the frame meant to land
+// on the bound is the one taken.
 constexpr double kBoundSlackSeconds = 1e-6;
 
 // ---------------------------------------------------------------------------
@@ -259,13 +260,14 @@ std::string clockText(double seconds)
     return textf("%lld:%02lld", s / 60, s % 60);
 }
 
-// Frames from `from` up to (not including) `to`, or through `end` when the show
-// ends first, on steps of 1/fps from show time 1/fps.
+// Frames from `from` up to (not including) `to`, or up to `end` when the show ends
+// first, on steps of 1/fps from show time 1/fps. A frame landing on the end may
+// or may not be drawn, as the sum of steps falls; the bar leaves it out.
 long long framesInRange(const CaptureSettings& s)
 {
     const double fps = s.framesPerSecond;
     const long long first = std::max(1LL, static_cast<long long>(std::ceil(s.fromSeconds * fps - 1e-6)));
-    long long last = static_cast<long long>(std::floor(s.endSeconds * fps + 1e-6));
+    long long last = static_cast<long long>(std::floor(s.endSeconds * fps - 1e-6));
     if (s.toSeconds > 0)
         last = std::min(last, static_cast<long long>(std::ceil(s.toSeconds * fps - 1e-6)) - 1);
     return std::max(0LL, last - first + 1);
@@ -467,6 +469,9 @@ bool startCapture(const CaptureSettings& settings)
         writeWavHeader(capture.audio, 0);
         capture.progress.terminal = standardErrorIsTerminal();
         capture.progress.total = framesInRange(settings);
+        if (settings.fromSeconds > 0)
+            say(textf("capture: recording from show time %.3f s; the show up to there runs without drawing",
+                      settings.fromSeconds));
         catchStopRequests();
     }
     capture.started = true;
@@ -492,14 +497,15 @@ void captureFrame(double showTime, int width, int height)
         capture.firstShowTime = showTime;
     capture.lastShowTime = showTime;
 
+    auto reached = [&](double at) { return showTime >= at - kBoundSlackSeconds; };
     bool shotDue = false;
     for (size_t i = 0; i < s.screenshots.size(); ++i)
-        if (!capture.shotTaken[i] && showTime >= s.screenshots[i].first)
+        if (!capture.shotTaken[i] && reached(s.screenshots[i].first))
             shotDue = true;
     if (shotDue) {
         readBackBuffer(width, height);
         for (size_t i = 0; i < s.screenshots.size(); ++i) {
-            if (capture.shotTaken[i] || showTime < s.screenshots[i].first)
+            if (capture.shotTaken[i] || !reached(s.screenshots[i].first))
                 continue;
             capture.shotTaken[i] = true;
             if (writePng(s.screenshots[i].second, width, height, capture.pixels)) {
