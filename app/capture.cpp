@@ -366,11 +366,13 @@ bool startEncoder(int width, int height)
     const CaptureSettings& s = capture.settings;
     capture.width = width;
     capture.height = height;
+    // One encoder thread: the drawing keeps every core busy in bursts, and x264's
+    // frame threads cost more processor time per frame than they win there.
     const std::vector<std::string> command = {
         "ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "rawvideo", "-pixel_format", "bgra",
         "-video_size", std::to_string(width) + "x" + std::to_string(height), "-framerate",
         std::to_string(s.framesPerSecond), "-i", "-", "-vf", "vflip", "-c:v", "libx264", "-preset", "veryfast",
-        "-crf", "18", "-pix_fmt", "yuv420p", capture.videoTemp};
+        "-crf", "18", "-threads", "1", "-pix_fmt", "yuv420p", capture.videoTemp};
     if (!capture.encoder.start(command, videoFrameBytes())) {
         say("capture: cannot start ffmpeg");
         return false;

@@ -43,6 +43,3 @@ bool displayAvailable();
 // The window and GL context that come next are drawn offscreen by the GL driver:
 // nothing is shown and no display is needed. Call before the window exists.
 void useOffscreenDisplay();
-// The folder the person started the program from: $ZUR_CALLER_DIR when a launcher
-// script set it (it runs the show from the asset folder), else the current one.
-std::string callerFolder();

@@ -13,7 +13,6 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
-#include <filesystem>
 
 extern char** environ;
 
@@ -181,14 +180,4 @@ bool displayAvailable()
             return true;
     }
     return false;
-}
-
-std::string callerFolder()
-{
-    const char* given = std::getenv("ZUR_CALLER_DIR");
-    if (given && *given)
-        return given;
-    std::error_code error;
-    std::filesystem::path here = std::filesystem::current_path(error);
-    return error ? std::string(".") : here.string();
 }

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 
 #include "app/command_line.h"
 
@@ -21,6 +23,16 @@ std::string seconds(double value)
 }
 
 } // namespace
+
+std::string callerFolder()
+{
+    const char* given = std::getenv("ZUR_CALLER_DIR");
+    if (given && *given)
+        return given;
+    std::error_code error;
+    const std::filesystem::path here = std::filesystem::current_path(error);
+    return error ? std::string(".") : here.string();
+}
 
 bool planRun(const CommandLine& line, bool haveDisplay, double showEnd, const std::string& callerFolder,
              RunPlan& plan, std::string& error)

@@ -24,6 +24,10 @@ struct RunPlan {
     ShowStart start;
 };
 
+// The folder the person started the program from: $ZUR_CALLER_DIR when a launcher
+// script set it (it runs the show from the asset folder), else the current one.
+std::string callerFolder();
+
 // `haveDisplay`: a window can be shown; `showEnd`: the show's end without --show-end;
 // `callerFolder`: where the headless recording goes. False with a one-line message
 // for what the parser cannot see (an option that needs a capture, a time past the
