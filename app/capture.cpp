@@ -2,8 +2,8 @@
 // two steps: while the show runs, frames go to an ffmpeg process and the mixed
 // sound to a WAV file beside it; at the end one more ffmpeg run puts them together.
 // Reading a frame back and encoding it overlap with drawing the next ones: each
-// frame is read into one of a ring of pixel buffers and taken out two frames later,
-// and a writer thread pipes it to ffmpeg. Sound stays on the drawing thread, pulled
+// frame is read into one of a ring of pixel buffers and taken out two frames later
+// as the encoder's YUV planes, and a writer thread pipes it to ffmpeg. Sound stays on the drawing thread, pulled
 // frame by frame, so every volume change lands in the frame that made it.
 #include "app/capture.h"
 
@@ -18,13 +18,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <deque>
 #include <filesystem>
 #include <mutex>
 #include <thread>
 
 #include "app/process.h"
+#include "app/yuv_planes.h"
 #include "runtime/sound.h"
 
 namespace {
@@ -160,12 +160,6 @@ struct CaptureState {
     int width = 0, height = 0;
     std::vector<unsigned char> pixels;
     unsigned readback[kReadbackRing] = {};
-    bool planes = false;          // the GL driver packs YUV planes (else BGRA)
-    unsigned planeProgram = 0, planeFramebuffer = 0;
-    unsigned planeTextures[2] = {}; // the frame's copy, the planes
-    struct {
-        GLint activeTexture, texture, drawFramebuffer, readFramebuffer, program;
-    } saved = {};
     std::deque<int> inFlight;     // ring slots read into, oldest first
     int nextSlot = 0;
     std::vector<double> frameSeconds;
@@ -326,165 +320,7 @@ void readBackBuffer(int width, int height)
     glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, capture.pixels.data());
 }
 
-// ---------------------------------------------------------------------------
-// Planes for the encoder
-// ---------------------------------------------------------------------------
-
-// The GL driver turns each frame into the encoder's own layout, YUV 4:2:0 planes
-// top row first (BT.601, limited range: what x264 is told), packed four bytes to an
-// RGBA texel: ffmpeg then converts nothing and reads 1.5 bytes a pixel instead of
-// 4. The target is width/4 texels wide; its first `height` rows hold Y, the next
-// height/4 rows U (two chroma rows to a texel row) and the last height/4 rows V, so
-// the width must be a multiple of 8 and the height of 4. Other sizes are read back
-// as BGRA and converted by ffmpeg.
-const char* const kPlaneVertexShader = R"(#version 120
-void main() { gl_Position = gl_Vertex; }
-)";
-
-const char* const kPlaneFragmentShader = R"(#version 120
-uniform sampler2D picture; // the frame, bottom row first, filtered linearly
-uniform vec2 size;         // its width and height in pixels
-const vec3 toY = vec3(0.299, 0.587, 0.114) * (219.0 / 255.0);
-const vec3 toU = vec3(-0.168736, -0.331264, 0.5) * (224.0 / 255.0);
-const vec3 toV = vec3(0.5, -0.418688, -0.081312) * (224.0 / 255.0);
-// Pixel (x, y) counted from the top row: a fetch at its centre.
-vec3 pixel(float x, float y) { return texture2D(picture, vec2(x + 0.5, size.y - y - 0.5) / size).rgb; }
-// Mean of the 2 x 2 block whose top left pixel is (x, y): one fetch where the four meet.
-vec3 block(float x, float y) { return texture2D(picture, vec2(x + 1.0, size.y - y - 1.0) / size).rgb; }
-void main()
-{
-    float x = floor(gl_FragCoord.x), row = floor(gl_FragCoord.y);
-    if (row < size.y) {
-        float p = 4.0 * x;
-        gl_FragColor = vec4(dot(pixel(p, row), toY), dot(pixel(p + 1.0, row), toY), dot(pixel(p + 2.0, row), toY),
-                            dot(pixel(p + 3.0, row), toY)) + 16.0 / 255.0;
-        return;
-    }
-    float q = row - size.y;
-    vec3 m = toU;
-    if (q >= size.y / 4.0) {
-        q -= size.y / 4.0;
-        m = toV;
-    }
-    float half = size.x / 2.0;
-    float offset = q * size.x + 4.0 * x; // byte in the plane
-    float cy = floor((offset + 0.5) / half);
-    float cx = offset - cy * half;
-    gl_FragColor = vec4(dot(block(2.0 * cx, 2.0 * cy), m), dot(block(2.0 * cx + 2.0, 2.0 * cy), m),
-                        dot(block(2.0 * cx + 4.0, 2.0 * cy), m), dot(block(2.0 * cx + 6.0, 2.0 * cy), m)) +
-                   128.0 / 255.0;
-}
-)";
-
-bool planesFit(int width, int height) { return width % 8 == 0 && height % 4 == 0; }
-
-unsigned compileShader(GLenum kind, const char* text)
-{
-    const GLuint shader = glCreateShader(kind);
-    glShaderSource(shader, 1, &text, nullptr);
-    glCompileShader(shader);
-    GLint done = 0;
-    glGetShaderiv(shader, GL_COMPILE_STATUS, &done);
-    return done ? shader : 0;
-}
-
-// False when the driver cannot do it; the frames then go as BGRA.
-bool makePlanePass()
-{
-    const GLuint vertex = compileShader(GL_VERTEX_SHADER, kPlaneVertexShader);
-    const GLuint fragment = compileShader(GL_FRAGMENT_SHADER, kPlaneFragmentShader);
-    if (!vertex || !fragment)
-        return false;
-    capture.planeProgram = glCreateProgram();
-    glAttachShader(capture.planeProgram, vertex);
-    glAttachShader(capture.planeProgram, fragment);
-    glLinkProgram(capture.planeProgram);
-    GLint linked = 0;
-    glGetProgramiv(capture.planeProgram, GL_LINK_STATUS, &linked);
-    if (!linked)
-        return false;
-
-    GLint oldTexture = 0, oldFramebuffer = 0, oldProgram = 0;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &oldTexture);
-    glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &oldFramebuffer);
-    glGetIntegerv(GL_CURRENT_PROGRAM, &oldProgram);
-    glUseProgram(capture.planeProgram);
-    glUniform1i(glGetUniformLocation(capture.planeProgram, "picture"), 0);
-    glUniform2f(glGetUniformLocation(capture.planeProgram, "size"), static_cast<float>(capture.width),
-                static_cast<float>(capture.height));
-    glUseProgram(oldProgram);
-    glGenTextures(2, capture.planeTextures);
-    const int sizes[2][2] = {{capture.width, capture.height}, {capture.width / 4, capture.height * 3 / 2}};
-    for (int i = 0; i < 2; ++i) {
-        glBindTexture(GL_TEXTURE_2D, capture.planeTextures[i]);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, i == 0 ? GL_LINEAR : GL_NEAREST);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, i == 0 ? GL_LINEAR : GL_NEAREST);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, sizes[i][0], sizes[i][1], 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    }
-    glBindTexture(GL_TEXTURE_2D, oldTexture);
-    glGenFramebuffersEXT(1, &capture.planeFramebuffer);
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, capture.planeFramebuffer);
-    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, capture.planeTextures[1],
-                              0);
-    const bool complete = glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT) == GL_FRAMEBUFFER_COMPLETE_EXT;
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, oldFramebuffer);
-    return complete;
-}
-
-// Draws the planes of the finished back buffer into the plane target and leaves
-// it bound for reading. Every GL state it touches is put back by finishPlanePass,
-// so the show's next frames are drawn as without a capture.
-void drawPlanes()
-{
-    glPushAttrib(GL_ENABLE_BIT | GL_VIEWPORT_BIT | GL_COLOR_BUFFER_BIT | GL_TEXTURE_BIT | GL_PIXEL_MODE_BIT);
-    glGetIntegerv(GL_ACTIVE_TEXTURE, &capture.saved.activeTexture);
-    glActiveTexture(GL_TEXTURE0);
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &capture.saved.texture);
-    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING_EXT, &capture.saved.drawFramebuffer);
-    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING_EXT, &capture.saved.readFramebuffer);
-    glGetIntegerv(GL_CURRENT_PROGRAM, &capture.saved.program);
-
-    glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, 0);
-    glReadBuffer(GL_BACK);
-    glBindTexture(GL_TEXTURE_2D, capture.planeTextures[0]);
-    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, capture.width, capture.height);
-
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, capture.planeFramebuffer);
-    glViewport(0, 0, capture.width / 4, capture.height * 3 / 2);
-    for (GLenum cap : {GL_BLEND, GL_DEPTH_TEST, GL_SCISSOR_TEST, GL_CULL_FACE, GL_ALPHA_TEST, GL_STENCIL_TEST,
-                       GL_DITHER, GL_COLOR_LOGIC_OP})
-        glDisable(cap);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glUseProgram(capture.planeProgram);
-    glBegin(GL_TRIANGLES);
-    glVertex2f(-1, -1);
-    glVertex2f(3, -1);
-    glVertex2f(-1, 3);
-    glEnd();
-    glReadBuffer(GL_COLOR_ATTACHMENT0_EXT);
-}
-
-void finishPlanePass()
-{
-    glUseProgram(capture.saved.program);
-    glBindFramebufferEXT(GL_DRAW_FRAMEBUFFER_EXT, capture.saved.drawFramebuffer);
-    glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, capture.saved.readFramebuffer);
-    glBindTexture(GL_TEXTURE_2D, capture.saved.texture);
-    glActiveTexture(capture.saved.activeTexture);
-    glPopAttrib();
-}
-
-// ---------------------------------------------------------------------------
-// Read-back ring
-// ---------------------------------------------------------------------------
-
-size_t videoFrameBytes()
-{
-    const size_t pixels = static_cast<size_t>(capture.width) * capture.height;
-    return capture.planes ? pixels * 3 / 2 : pixels * 4;
-}
+size_t readbackBytes() { return static_cast<size_t>(capture.width) * capture.height * 4; }
 
 // Hands the oldest frame in the ring to the encoder.
 void takeOldestReadback()
@@ -495,7 +331,7 @@ void takeOldestReadback()
     const void* pixels = glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY);
     if (pixels) {
         std::vector<unsigned char>* frame = capture.encoder.acquire();
-        std::memcpy(frame->data(), pixels, frame->size());
+        packYuvPlanes(static_cast<const uint8_t*>(pixels), capture.width, capture.height, frame->data());
         capture.encoder.submit(frame);
         glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
     } else if (!capture.videoFailed) {
@@ -505,8 +341,8 @@ void takeOldestReadback()
     glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
 }
 
-// Starts reading the frame into the next ring slot; the read finishes while the
-// next frames are drawn.
+// Starts reading the back buffer into the next ring slot; the read finishes while
+// the next frames are drawn.
 void startReadback()
 {
     if (static_cast<int>(capture.inFlight.size()) == kReadbackRing)
@@ -515,15 +351,9 @@ void startReadback()
     capture.nextSlot = (slot + 1) % kReadbackRing;
     glBindBuffer(GL_PIXEL_PACK_BUFFER, capture.readback[slot]);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    if (capture.planes) {
-        drawPlanes();
-        glReadPixels(0, 0, capture.width / 4, capture.height * 3 / 2, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-        finishPlanePass();
-    } else {
-        glReadBuffer(GL_BACK);
-        // BGRA is the layout the GL driver keeps, so the copy needs no conversion.
-        glReadPixels(0, 0, capture.width, capture.height, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
-    }
+    glReadBuffer(GL_BACK);
+    // BGRA is the layout the GL driver keeps, so the copy needs no conversion.
+    glReadPixels(0, 0, capture.width, capture.height, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
     glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
     capture.inFlight.push_back(slot);
     // Keep two frames in flight: the next read goes into the slot freed now.
@@ -536,28 +366,24 @@ bool startEncoder(int width, int height)
     const CaptureSettings& s = capture.settings;
     capture.width = width;
     capture.height = height;
-    capture.planes = planesFit(width, height) && makePlanePass();
-    // Encoding shares the processor with drawing, so it is kept cheap: x264's
-    // fastest preset (a third of the processor time of "veryfast" for as good a
-    // picture at the same CRF, in files about 2.7 times the size) on one thread,
-    // whose frame threads would cost more time per frame than they win here.
-    std::vector<std::string> command = {"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "rawvideo",
-                                        "-pixel_format", capture.planes ? "yuv420p" : "bgra", "-video_size",
-                                        std::to_string(width) + "x" + std::to_string(height), "-framerate",
-                                        std::to_string(s.framesPerSecond), "-i", "-"};
-    if (!capture.planes) // bottom row first; 4:2:0 needs even sides
-        command.insert(command.end(), {"-vf", "vflip,crop=trunc(iw/2)*2:trunc(ih/2)*2"});
-    command.insert(command.end(), {"-c:v", "libx264", "-preset", "ultrafast", "-crf", "18", "-threads", "1",
-                                   "-pix_fmt", "yuv420p", "-colorspace", "smpte170m", "-color_range", "tv",
-                                   capture.videoTemp});
-    if (!capture.encoder.start(command, videoFrameBytes())) {
+    // Encoding shares the processor with drawing, so it is kept cheap: the frames
+    // arrive as the encoder's own planes (ffmpeg converts nothing), and x264 runs
+    // its fastest preset (a third of the processor time of "veryfast" for as
+    // sharp a picture at the same CRF, in files about 2.7 times the size) on one
+    // thread, whose frame threads would cost more time per frame than they win.
+    const std::vector<std::string> command = {
+        "ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "rawvideo", "-pixel_format", "yuv420p",
+        "-video_size", std::to_string(videoSide(width)) + "x" + std::to_string(videoSide(height)), "-framerate",
+        std::to_string(s.framesPerSecond), "-i", "-", "-c:v", "libx264", "-preset", "ultrafast", "-crf", "18",
+        "-threads", "1", "-colorspace", "smpte170m", "-color_range", "tv", capture.videoTemp};
+    if (!capture.encoder.start(command, yuvPlaneBytes(width, height))) {
         say("capture: cannot start ffmpeg");
         return false;
     }
     glGenBuffers(kReadbackRing, capture.readback);
     for (unsigned buffer : capture.readback) {
         glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
-        glBufferData(GL_PIXEL_PACK_BUFFER, static_cast<GLsizeiptr>(videoFrameBytes()), nullptr, GL_STREAM_READ);
+        glBufferData(GL_PIXEL_PACK_BUFFER, static_cast<GLsizeiptr>(readbackBytes()), nullptr, GL_STREAM_READ);
     }
     glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
     capture.progress.started = Clock::now();
@@ -709,12 +535,6 @@ void flushCapture()
     if (capture.readback[0]) {
         glDeleteBuffers(kReadbackRing, capture.readback);
         std::fill(std::begin(capture.readback), std::end(capture.readback), 0u);
-    }
-    if (capture.planeFramebuffer) {
-        glDeleteFramebuffersEXT(1, &capture.planeFramebuffer);
-        glDeleteTextures(2, capture.planeTextures);
-        glDeleteProgram(capture.planeProgram);
-        capture.planeFramebuffer = 0;
     }
 }
 
