@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Sets everything up on a fresh Debian 12 machine, builds the show and its assets,
 # and runs it from the asset folder. Arguments go to the show (see --help); the
-# files named by --capture, --screenshot and --benchmark are taken relative to the
-# folder this script was called from, not to the asset folder the show runs in.
+# files named by --capture, --screenshot and --benchmark, and the show.mp4 that a
+# run without a display records, go to the folder this script was called from, not
+# to the asset folder the show runs in.
 set -euo pipefail
 caller="$PWD"
 cd "$(dirname "$0")"
@@ -31,4 +32,5 @@ for word in "$@"; do
   args+=("$word")
 done
 cd build/show
+export ZUR_CALLER_DIR="$caller"
 exec ../zoduv ${args[@]+"${args[@]}"}

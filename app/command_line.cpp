@@ -10,6 +10,7 @@ namespace {
 
 constexpr int32_t kMaxWindowSide = 16384;  // pixels
 constexpr int32_t kMaxFixedStep = 100000;  // frames per second
+constexpr int32_t kMaxVideoRate = 1000;    // frames per second of a capture
 
 // Whole decimal number in [lo, hi], nothing else in the text.
 bool parseInt(const std::string& text, int32_t lo, int32_t hi, int32_t& out)
@@ -69,7 +70,8 @@ constexpr OptionInfo kOptions[] = {
     {"--windowed", Takes::nothing},  {"--fullscreen", Takes::nothing}, {"--no-aa", Takes::nothing},
     {"--no-sound", Takes::nothing},  {"--size", Takes::value},
     {"--fixed-step", Takes::value},  {"--screenshot", Takes::value}, {"--capture", Takes::value},
-    {"--show-end", Takes::value},
+    {"--show-end", Takes::value},    {"--fps", Takes::value},        {"--from", Takes::value},
+    {"--to", Takes::value},          {"--start", Takes::value},
     {"--bare", Takes::nothing},      {"--benchmark", Takes::optionalValue},
 };
 
@@ -136,6 +138,10 @@ bool parseCommandLine(int argc, char** argv, CommandLine& out, std::string& erro
         else if (name == "--fixed-step") good = parseInt(value, 1, kMaxFixedStep, out.fixedStep);
         else if (name == "--show-end") good = parseSeconds(value, out.showEnd) && out.showEnd > 0;
         else if (name == "--capture") { out.capture = value; good = !value.empty(); }
+        else if (name == "--fps") good = parseInt(value, 1, kMaxVideoRate, out.framesPerSecond);
+        else if (name == "--from") good = parseSeconds(value, out.fromSeconds);
+        else if (name == "--to") good = parseSeconds(value, out.toSeconds) && out.toSeconds > 0;
+        else if (name == "--start") good = parseSeconds(value, out.startSeconds);
         else if (name == "--screenshot") {
             ScreenshotRequest shot;
             good = parseScreenshot(value, shot);
@@ -147,6 +153,10 @@ bool parseCommandLine(int argc, char** argv, CommandLine& out, std::string& erro
     }
     if (error.empty() && out.windowed && out.fullscreen)
         error = "--windowed and --fullscreen exclude each other";
+    if (error.empty() && out.toSeconds > 0 && out.toSeconds <= out.fromSeconds)
+        error = "--to must come after --from";
+    if (error.empty() && out.framesPerSecond > 0 && out.fixedStep > 0 && out.framesPerSecond != out.fixedStep)
+        error = "--fps and --fixed-step ask for different steps";
     return error.empty();
 }
 
@@ -169,19 +179,37 @@ std::string usageText()
            "  --show-end S         end the show after S seconds of show time\n"
            "  --screenshot T:FILE  save the frame at show time T seconds as a PNG (repeatable)\n"
            "  --capture FILE       record the show with its sound to a video file\n"
+           "  --fps N              frames per second of the recording (default 60, headless\n"
+           "                       30); the show then steps by exactly 1/N s\n"
+           "  --from T             record from show time T on (the show before it runs\n"
+           "                       without drawing)\n"
+           "  --to T               record up to show time T, not including it; the show\n"
+           "                       ends there\n"
+           "  --start T            play from show time T: the show up to T is simulated\n"
+           "                       without drawing, then it plays in real time with its\n"
+           "                       music from there (screenshots and captures too)\n"
            "  --benchmark [FILE]   run the show as fast as possible and report frame times by\n"
            "                       section, beside a bare frame; FILE: one CSV row per frame\n"
            "  --bare               draw nothing inside the scene's passes (the renderer's floor)\n"
+           "\n"
+           "Without a display (no DISPLAY and no WAYLAND_DISPLAY) and without --capture,\n"
+           "--screenshot or --benchmark, the show records itself offscreen to show.mp4 in\n"
+           "the calling folder: 1280 x 720 at 30 frames/s unless --size or --fps say\n"
+           "otherwise. Ctrl+C or SIGTERM stops a recording in order: the file keeps what\n"
+           "was recorded.\n"
            "\n"
            "Environment:\n"
            "  ZUR_DEV_DIR          developer build: folder that stands for the drive of the\n"
            "                       developer files (frame-rate log, asset report and its\n"
            "                       collection folder); default ./dev; not created\n"
+           "  ZUR_CALLER_DIR       the calling folder, for launchers that start the show in\n"
+           "                       its asset folder (./run.sh sets it)\n"
            "\n"
            "Exit status: 0 at the end of the show, on Escape and on Quit; 1 to 4 on\n"
            "start-up failures (sound, camera keys, textures, pencil track); 5 when a\n"
-           "render target or texture is too large for memory or the graphics driver;\n"
-           "64 on a usage error.\n";
+           "render target or texture is too large for memory or the graphics driver; 6\n"
+           "when a screenshot or recording asked for was not made; 64 on a usage error;\n"
+           "130 (Ctrl+C) or 143 (SIGTERM) when a recording was stopped.\n";
 }
 
 std::string versionText()

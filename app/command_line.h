@@ -31,6 +31,10 @@ struct CommandLine {
     double showEnd = 0;            // --show-end; 0: the show's own end
     std::vector<ScreenshotRequest> screenshots;
     std::string capture;              // --capture FILE.mp4
+    int32_t framesPerSecond = 0;      // --fps; 0 when not given
+    double fromSeconds = 0;           // --from; 0: from the start of the show
+    double toSeconds = 0;             // --to; 0: to the end of the show
+    double startSeconds = 0;          // --start; 0: play from the start
     std::vector<std::string> unknown; // options not understood
     bool anyArgument = false;         // the command line was not empty
 };

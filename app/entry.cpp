@@ -15,6 +15,8 @@
 #include "app/display_modes.h"
 #include "app/frame_report.h"
 #include "app/gl_window.h"
+#include "app/process.h"
+#include "app/run_plan.h"
 #include "app/window_proc.h"
 #include "runtime/clock.h"
 #include "runtime/demo_context.h"
@@ -44,15 +46,34 @@ parts* makeScene()
 }
 
 // Recording sees each drawn frame once, finished, just before it is shown.
+// Frames before --start are neither shown nor recorded. A stop request ends the
+// loop with its status.
 bool swapWindow()
 {
     static int32_t lastRecordedFrame = -1;
+    static bool stopPosted = false;
+    if (const int stop = captureStopStatus(); stop != 0 && !stopPosted) {
+        platform::postQuitMessage(stop);
+        stopPosted = true;
+    }
+    if (frameIsMasked())
+        return true;
     if (runtimeState.frameCount != lastRecordedFrame) {
         lastRecordedFrame = runtimeState.frameCount;
         captureFrame(runtimeState.showTime, demoContext.renderWidth, demoContext.renderHeight);
     }
     return platform::swapBuffers(runtimeState.deviceContext);
 }
+
+// The window goes with the GL context, so the frames still being read back are
+// taken in first.
+void closeWindow()
+{
+    flushCapture();
+    destroyWindow();
+}
+
+void exitAfterRecording(int status) { std::exit(finishCapture(status)); }
 
 WindowProcHooks windowHooks()
 {
@@ -130,24 +151,31 @@ int runShow(const CommandLine& line)
     DemoContext& ctx = demoContext;
 
     applyCommandLineSwitches(line, runConfig);
-    CaptureSettings recording;
-    for (const ScreenshotRequest& shot : line.screenshots)
-        recording.screenshots.push_back({shot.showSeconds, shot.file});
-    recording.videoFile = line.capture;
-    // A capture or a benchmark follows the show's own timeline, frame by frame.
-    int fixedStep = line.fixedStep;
-    if (fixedStep <= 0 && (!line.capture.empty() || line.benchmark))
-        fixedStep = 60;
-    recording.framesPerSecond = fixedStep > 0 ? fixedStep : 60;
+    RunPlan plan;
+    std::string planError;
+    if (!planRun(line, displayAvailable(), showEndSeconds(), callerFolder(), plan, planError)) {
+        std::fprintf(stderr, "zoduv: %s\n", planError.c_str());
+        return kUsageExitStatus;
+    }
+    if (plan.offscreen) {
+        useOffscreenDisplay();
+        runConfig.showDialog = 0;
+    }
+    if (plan.headless)
+        std::fprintf(stderr, "zoduv: no display; recording the show offscreen to %s (%d x %d, %d frames/s)\n",
+                     plan.recording.videoFile.c_str(), line.width > 0 ? line.width : 1280,
+                     line.width > 0 ? line.height : 720, plan.recording.framesPerSecond);
     if (line.benchmark)
         startFrameReport({line.bare, line.benchmarkFile});
     bareScene = line.bare;
-    if (!recording.screenshots.empty() || !recording.videoFile.empty())
-        if (!startCapture(recording))
-            return 1;
-    setFixedStep(fixedStep);
-    if (line.showEnd > 0)
-        setShowEndSeconds(line.showEnd);
+    if (plan.record && !startCapture(plan.recording))
+        return 1;
+    setFixedStep(plan.fixedStep);
+    if (plan.showEnd > 0)
+        setShowEndSeconds(plan.showEnd);
+    setShowStart(plan.start);
+    if (plan.start.placeSound)
+        soundHold(true); // nothing is heard until the start places the tracks
 
     enumerateDisplayModes(rs);
     if (runConfig.showDialog) {
@@ -163,7 +191,8 @@ int runShow(const CommandLine& line)
         platform::openConsole();
 
     platform::setWindowProcedure(showWindowProcedure);
-    frameDriverHooks.destroyWindow = destroyWindow;
+    frameDriverHooks.destroyWindow = closeWindow;
+    frameDriverHooks.exitProcess = exitAfterRecording;
     startupHooks.makePart = makeScene;
     startupHooks.presentFrame = presentWindowFrame;
 
@@ -175,7 +204,7 @@ int runShow(const CommandLine& line)
         std::printf("benchmark: start-up %.3f s (window, context, assets, shaders, render targets, music)\n",
                     startupSeconds);
     // Real time: wait for the display; fixed steps: as fast as frames can be drawn.
-    platform::setSwapInterval(fixedStep > 0 ? 0 : 1);
+    platform::setSwapInterval(plan.waitForDisplay ? 1 : 0);
 
     const WindowProcHooks hooks = windowHooks();
     ScriptedInput scripted;
@@ -194,12 +223,12 @@ int runShow(const CommandLine& line)
         if (!rs.active)
             std::this_thread::sleep_for(std::chrono::milliseconds(1)); // minimised: don't spin a core
     }
-    destroyWindow();
+    closeWindow();
     // Closing the window skips the fade and the clipboard, but the mixer still
     // stops before the process tears down its statics under the audio thread.
     if (runConfig.soundEnabled)
         FSOUND_Close();
-    return quitCode;
+    return finishCapture(quitCode);
 }
 
 int programMain(int argc, char** argv)

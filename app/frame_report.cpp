@@ -374,6 +374,12 @@ bool frameReportActive() { return report.started && !report.finished; }
 
 bool runReportedFrame()
 {
+    // Frames before --start only move the show's state: neither timed nor shown,
+    // and no bare frame beside them.
+    if (showStartPending()) {
+        report.haveLastTurn = false;
+        return runFrame();
+    }
     const Clock::time_point turn = Clock::now();
     if (report.haveLastTurn)
         report.frameSeconds.push_back(std::chrono::duration<double>(turn - report.lastTurn).count() -

@@ -97,3 +97,30 @@ void setLinearFilter()
     glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
 }
+
+namespace {
+bool pixelWritesMasked = false;
+}
+
+void setPixelWritesMasked(bool masked)
+{
+    pixelWritesMasked = masked;
+    endScissor();
+}
+
+void beginScissor(int x, int y, int width, int height)
+{
+    glEnable(GL_SCISSOR_TEST);
+    if (pixelWritesMasked)
+        glScissor(0, 0, 0, 0);
+    else
+        glScissor(x, y, width, height);
+}
+
+void endScissor()
+{
+    if (pixelWritesMasked)
+        beginScissor(0, 0, 0, 0);
+    else
+        glDisable(GL_SCISSOR_TEST);
+}

@@ -24,3 +24,10 @@ void drawQuad(float x0, float y0, float x1, float y1, float texScale);
 
 // Linear magnification and minification on the texture bound to GL_TEXTURE_2D.
 void setLinearFilter();
+
+// Scissored work. While pixel writes are masked (frames that only move the show's
+// state forward) every scissor box stays empty and the test stays on, so a frame
+// draws nothing even where it limits its own work to a rectangle.
+void setPixelWritesMasked(bool masked);
+void beginScissor(int x, int y, int width, int height);
+void endScissor();

@@ -102,7 +102,48 @@ void runExitFade()
 
 namespace {
 double showEndOverride = 0;
+
+// Where start-up places the pencil loop: 50 s into it at show time 0.
+constexpr uint32_t kAmbientStartFrame = 2205000;
+// Show times this close below the start count as reached: sums of fixed steps
+// drift by far less, so the frame meant to land on the start is shown.
+constexpr double kStartSlackSeconds = 1e-6;
+
+struct StartState {
+    ShowStart plan;
+    bool pending = false; // the first shown frame has not run yet
+    bool masked = false;  // the frame just run
+};
+StartState start;
+
+void reachStart()
+{
+    RuntimeState& rs = runtimeState;
+    start.pending = false;
+    if (start.plan.realTimeAfter) {
+        setFixedStep(0);
+        rs.lastClock = readClock();
+    }
+    if (start.plan.placeSound && runConfig.soundEnabled) {
+        const uint32_t at = static_cast<uint32_t>(std::llround(rs.showTime * 44100.0));
+        FSOUND_SetCurrentPosition(1, at);
+        FSOUND_SetCurrentPosition(0, kAmbientStartFrame + at);
+        FSOUND_SetVolume(0, ambientVolume(rs.showTime, frameInput.muteAmbient != 0));
+        soundHold(false);
+    }
 }
+} // namespace
+
+void setShowStart(const ShowStart& plan)
+{
+    start.plan = plan;
+    start.pending = plan.seconds > 0;
+    start.masked = false;
+}
+
+bool frameIsMasked() { return start.masked; }
+
+bool showStartPending() { return start.pending; }
 
 void setShowEndSeconds(double seconds) { showEndOverride = seconds > 0 ? seconds : 0; }
 
@@ -212,8 +253,15 @@ bool runFrame()
         part = rs.partList[1] ? rs.partList[1] : rs.partList[0];
     else
         part = rs.partList[0];
+    start.masked = start.pending && rs.showTime < start.plan.seconds - kStartSlackSeconds;
+    if (start.masked)
+        setPixelWritesMasked(true);
     if (part)
         part->draw(rs.frameDelta, demoContext, in);
+    if (start.masked)
+        setPixelWritesMasked(false);
+    else if (start.pending)
+        reachStart();
     if (runConfig.recordState)
         devStateRecorder().recordFrame(rs, in);
 

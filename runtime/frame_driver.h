@@ -28,6 +28,24 @@ void setShowEndSeconds(double seconds);
 // Seed of the frame's generator: the show time in whole microseconds, modulo 2^32.
 uint32_t frameSeed(double showTime);
 
+// Playing from a later moment (--start). Frames whose show time stays below
+// `seconds` run the whole scene with every pixel write masked off (an empty scissor
+// box): the show arrives there in exactly the state a played show has, in a small
+// part of the time, and those frames are neither shown nor recorded. At the first
+// shown frame the clock turns to real time when `realTimeAfter` (the masked frames
+// run on fixed steps), and with `placeSound` the music and the pencil loop are set
+// to their positions for its show time and the held sound output is released.
+struct ShowStart {
+    double seconds = 0;
+    bool realTimeAfter = false;
+    bool placeSound = false;
+};
+void setShowStart(const ShowStart& start);
+// True when the frame just run was masked.
+bool frameIsMasked();
+// True until the first frame at or after the start has run.
+bool showStartPending();
+
 // Ambient (pencil) channel volume for a show time, 0..255.
 int ambientVolume(double showTime, bool muted);
 

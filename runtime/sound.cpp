@@ -26,6 +26,7 @@ struct SoundLibrary {
     bool open = false;
     int channelCount = 0;
     SoundOutputMode outputMode = SoundOutputMode::Device;
+    bool held = false;
     std::unique_ptr<sound_mixer> mixer;
     SoundOutput* output = nullptr; // null in Pulled mode
     std::vector<std::unique_ptr<SoundSample>> samples;
@@ -76,6 +77,7 @@ int FSOUND_Init(int mixRate, int maxSoftwareChannels, unsigned /*flags*/) {
     if (mixRate <= 0) return 0;
     g_sound.channelCount = std::clamp(maxSoftwareChannels, 1, sound_mixer::kMaxChannels);
     g_sound.mixer = std::make_unique<sound_mixer>();
+    g_sound.mixer->hold(g_sound.held);
     if (g_sound.outputMode != SoundOutputMode::Pulled) {
         g_sound.output = openSoundOutput(*g_sound.mixer, g_sound.outputMode == SoundOutputMode::Device);
         if (!g_sound.output) {
@@ -178,6 +180,11 @@ void FSOUND_Close() {
 }
 
 void soundSetOutputMode(SoundOutputMode mode) { g_sound.outputMode = mode; }
+
+void soundHold(bool held) {
+    g_sound.held = held;
+    if (g_sound.mixer) g_sound.mixer->hold(held);
+}
 
 int soundPullFrames(int16_t* out, int frames) {
     if (!g_sound.open || g_sound.output || !out || frames <= 0) return 0;

@@ -50,5 +50,9 @@ void soundSetOutputMode(SoundOutputMode mode);
 // In Pulled mode: mixes `frames` stereo frames into `out` on the calling thread and
 // returns `frames`; otherwise 0.
 int soundPullFrames(int16_t* out, int frames);
+// Holds the output (silence, no channel moves) until released; set before
+// FSOUND_Init it holds from the first block. Lets a show that starts late place
+// its tracks before anything is heard.
+void soundHold(bool held);
 // "sdl:<driver>", "silent", "pulled" or "closed".
 std::string soundOutputName();

@@ -151,6 +151,10 @@ void sound_mixer::mixChannel(Channel& c, int32_t* acc, int frames) {
 }
 
 void sound_mixer::mix(int16_t* out, int frames) {
+    if (held_.load(std::memory_order_acquire)) {
+        std::fill(out, out + size_t(frames) * 2, int16_t(0));
+        return;
+    }
     int32_t acc[kBlockFrames * 2];
     int done = 0;
     while (done < frames) {

@@ -34,6 +34,9 @@ public:
     bool playing(int channel) const;
     // Playing, or started by play() and not yet picked up by the audio thread.
     bool busy(int channel) const;
+    // While held, mix() writes silence and neither applies commands nor moves a
+    // channel, so positions set meanwhile are where the sound starts once released.
+    void hold(bool held) { held_.store(held, std::memory_order_release); }
 
     // --- audio thread ---
     // Applies pending commands, then writes `frames` stereo frames to `out`.
@@ -71,6 +74,7 @@ private:
     std::mutex lock_;
     Pending pending_[kMaxChannels];
     std::atomic<bool> dirty_{false};
+    std::atomic<bool> held_{false};
     std::atomic<uint32_t> publishedPosition_[kMaxChannels] = {};
     std::atomic<bool> publishedPlaying_[kMaxChannels] = {};
     std::atomic<uint32_t> publishedStartSeq_[kMaxChannels] = {};

@@ -189,10 +189,9 @@ void part_start::mainPass(DemoContext& ctx)
         // Under the opaque paper the clear cannot show: only around the holes.
         const PixelRect area = holeRegion.pixelsAround(kPointReach, {0, 0, W, H});
         if (area.width > 0 && area.height > 0) {
-            glEnable(GL_SCISSOR_TEST);
-            glScissor(area.x, area.y, area.width, area.height);
+            beginScissor(area.x, area.y, area.width, area.height);
             glClear(clearMask);
-            glDisable(GL_SCISSOR_TEST);
+            endScissor();
         }
     }
     stepDone(SceneStep::clear);
@@ -417,12 +416,11 @@ void part_start::mainPass(DemoContext& ctx)
             }
         }
         if (projected) {
-            glEnable(GL_SCISSOR_TEST);
             for (const PixelRect& rect : rectsCovering(parts, viewport, kEdgeReach)) {
-                glScissor(rect.x, rect.y, rect.width, rect.height);
+                beginScissor(rect.x, rect.y, rect.width, rect.height);
                 drawQuad(0, 0, 1, 1, 1);
             }
-            glDisable(GL_SCISSOR_TEST);
+            endScissor();
         } else {
             drawQuad(0, 0, 1, 1, 1);
         }

@@ -303,10 +303,9 @@ void part_start::holesPass(DemoContext& ctx, const PixelRect* clearArea)
     const bool depth = drawing && glIsEnabled(GL_DEPTH_TEST) == GL_TRUE;
     beginScenePass(ctx, whole, whole && depth);
     if (drawing && !whole) {
-        glEnable(GL_SCISSOR_TEST);
-        glScissor(clearArea->x, clearArea->y, clearArea->width, clearArea->height);
+        beginScissor(clearArea->x, clearArea->y, clearArea->width, clearArea->height);
         glClear(GL_COLOR_BUFFER_BIT | (depth ? GL_DEPTH_BUFFER_BIT : 0));
-        glDisable(GL_SCISSOR_TEST);
+        endScissor();
     }
     holeRegion.clear();
     auto blot = [&](const Blot& b) {

@@ -11,6 +11,7 @@
 #include <iterator>
 
 #include "app/command_line.h"
+#include "app/run_plan.h"
 
 namespace {
 
@@ -73,6 +74,14 @@ TEST(CommandLine, Options)
     EXPECT_TRUE(parse({"--version"}).line.version);
     EXPECT_TRUE(parse({"--fullscreen"}).line.fullscreen);
     EXPECT_EQ(parse({"--size=640X360"}).line.height, 360);
+
+    Parsed r = parse({"--capture", "a.mp4", "--fps", "24", "--from", "10.5", "--to=20", "--start", "3"});
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.line.framesPerSecond, 24);
+    EXPECT_EQ(r.line.fromSeconds, 10.5);
+    EXPECT_EQ(r.line.toSeconds, 20.0);
+    EXPECT_EQ(r.line.startSeconds, 3.0);
+    EXPECT_TRUE(parse({"--fps", "60", "--fixed-step", "60"}).ok);
 }
 
 TEST(CommandLine, UsageErrors)
@@ -101,6 +110,13 @@ TEST(CommandLine, UsageErrors)
         {{"--screenshot", "x:a.png"}, "bad value for --screenshot"},
         {{"--capture", ""}, "bad value for --capture"},
         {{"--help=yes"}, "--help takes no value"},
+        {{"--fps", "0"}, "bad value for --fps"},
+        {{"--fps", "1001"}, "bad value for --fps"},
+        {{"--from", "-1"}, "bad value for --from"},
+        {{"--to", "0"}, "bad value for --to"},
+        {{"--start", "soon"}, "bad value for --start"},
+        {{"--from", "12", "--to", "12"}, "--to must come after --from"},
+        {{"--fps", "30", "--fixed-step", "60"}, "--fps and --fixed-step ask for different steps"},
         {{"--windowed", "--fullscreen"}, "exclude each other"},
     };
     for (const Row& row : rows) {
@@ -151,7 +167,8 @@ TEST(CommandLine, UsageTextNamesEveryOption)
     const std::string text = usageText();
     for (const char* option : {"--help", "--version", "--no-dialog", "--size WxH", "--windowed", "--fullscreen",
                                "--no-aa", "--no-sound", "--fixed-step N", "--show-end", "--screenshot T:FILE",
-                               "--capture FILE", "--benchmark [FILE]", "--bare", "ZUR_DEV_DIR"})
+                               "--capture FILE", "--benchmark [FILE]", "--bare", "--fps N", "--from T", "--to T",
+                               "--start T", "ZUR_DEV_DIR", "ZUR_CALLER_DIR", "130", "143"})
         EXPECT_NE(text.find(option), std::string::npos) << option;
     EXPECT_NE(versionText().find("Zoduv Aziridiru by ZUR - 2014"), std::string::npos);
 }
@@ -193,6 +210,79 @@ TEST(CommandLine, ChoicesReachTheRecords)
         EXPECT_EQ(state.fullscreen, row.fullscreen) << what;
         EXPECT_EQ(config.antialiased, row.antialiased) << what;
         EXPECT_EQ(config.soundEnabled, row.sound) << what;
+    }
+}
+
+// What a command line asks of a run, with and without a display.
+TEST(RunPlan, DefaultsRangesAndStarts)
+{
+    struct Row {
+        std::vector<const char*> args;
+        bool display;
+        const char* video; // "" for none
+        int fps, fixedStep;
+        bool headless, waitForDisplay;
+        double drawFrom, showEnd;
+        bool realTimeAfter, placeSound;
+    };
+    const Row rows[] = {
+        {{}, true, "", 60, 0, false, true, 0, 0, false, false},
+        {{}, false, "/calling/show.mp4", 30, 30, true, false, 0, 0, false, false},
+        {{"--size", "640x360", "--fps", "24"}, false, "/calling/show.mp4", 24, 24, true, false, 0, 0, false, false},
+        {{"--screenshot", "3:a.png"}, false, "", 60, 0, false, true, 0, 0, false, false},
+        {{"--benchmark"}, false, "", 60, 60, false, false, 0, 0, false, false},
+        {{"--capture", "x.mp4"}, true, "x.mp4", 60, 60, false, false, 0, 0, false, false},
+        {{"--capture", "x.mp4", "--fixed-step", "25"}, true, "x.mp4", 25, 25, false, false, 0, 0, false, false},
+        {{"--capture", "x.mp4", "--from", "10", "--to", "12", "--fps", "30"}, true, "x.mp4", 30, 30, false, false, 10,
+         12, false, false},
+        // A screenshot inside the range's lead-in is drawn; one after it keeps the show going.
+        {{"--capture", "x.mp4", "--from", "10", "--to", "12", "--screenshot", "5:a.png", "--screenshot", "20:b.png"},
+         true, "x.mp4", 60, 60, false, false, 5, 20, false, false},
+        {{"--start", "100"}, true, "", 60, 60, false, true, 100, 0, true, true},
+        {{"--start", "100", "--fixed-step", "15"}, true, "", 15, 15, false, false, 100, 0, false, true},
+        {{"--start", "100", "--capture", "x.mp4", "--from", "50"}, true, "x.mp4", 60, 60, false, false, 100, 0, false,
+         false},
+        {{"--start", "100"}, false, "/calling/show.mp4", 30, 30, true, false, 100, 0, false, false},
+    };
+    for (const Row& row : rows) {
+        Parsed p = parse(row.args);
+        ASSERT_TRUE(p.ok) << p.error;
+        RunPlan plan;
+        std::string error;
+        const std::string what = (row.args.empty() ? std::string("(none)") : row.args[0]) +
+                                 (row.display ? " with a display" : " without a display");
+        ASSERT_TRUE(planRun(p.line, row.display, 247.5, "/calling", plan, error)) << what << ": " << error;
+        EXPECT_EQ(plan.recording.videoFile, row.video) << what;
+        EXPECT_EQ(plan.recording.framesPerSecond, row.fps) << what;
+        EXPECT_EQ(plan.fixedStep, row.fixedStep) << what;
+        EXPECT_EQ(plan.headless, row.headless) << what;
+        EXPECT_EQ(plan.offscreen, !row.display) << what;
+        EXPECT_EQ(plan.waitForDisplay, row.waitForDisplay) << what;
+        EXPECT_EQ(plan.start.seconds, row.drawFrom) << what;
+        EXPECT_EQ(plan.showEnd, row.showEnd) << what;
+        EXPECT_EQ(plan.start.realTimeAfter, row.realTimeAfter) << what;
+        EXPECT_EQ(plan.start.placeSound, row.placeSound) << what;
+        EXPECT_EQ(plan.record, row.video[0] != '\0' || !p.line.screenshots.empty() || p.line.benchmark) << what;
+    }
+
+    struct Bad {
+        std::vector<const char*> args;
+        const char* errorPart;
+    };
+    const Bad bad[] = {
+        {{"--fps", "30"}, "give --capture FILE.mp4"},
+        {{"--to", "30"}, "give --capture FILE.mp4"},
+        {{"--start", "300"}, "--start 300 s is past the end of the show (247.5 s)"},
+        {{"--start", "10", "--show-end", "5"}, "past the end of the show (5 s)"},
+        {{"--capture", "x.mp4", "--from", "250"}, "--from 250 s is past the end"},
+    };
+    for (const Bad& row : bad) {
+        Parsed p = parse(row.args);
+        ASSERT_TRUE(p.ok) << p.error;
+        RunPlan plan;
+        std::string error;
+        EXPECT_FALSE(planRun(p.line, true, 247.5, "/calling", plan, error)) << row.errorPart;
+        EXPECT_NE(error.find(row.errorPart), std::string::npos) << error;
     }
 }
 

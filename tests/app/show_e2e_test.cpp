@@ -424,8 +424,8 @@ TEST_F(ShowEndToEnd, CaptureSurvivesAMissingOrFailingEncoder)
     EXPECT_EQ(missing.status, 1) << missing.err;
     EXPECT_NE(missing.err.find("ffmpeg is not installed"), std::string::npos) << missing.err;
 
-    // An ffmpeg that exits at once: the broken pipe ends the recording, and the
-    // show plays on to its end.
+    // An ffmpeg that exits at once: the broken pipe ends the recording, the show
+    // plays on to its end, and the status says the recording was not made.
     {
         std::ofstream script(dir / "failing" / "ffmpeg");
         script << "#!/bin/sh\nexit 1\n";
@@ -434,7 +434,7 @@ TEST_F(ShowEndToEnd, CaptureSurvivesAMissingOrFailingEncoder)
     RunResult failing = runShow(kShowDir, {"--no-dialog", "--size", "320x180", "--show-end", "1", "--capture",
                                            (dir / "b.mp4").string()},
                                 {"PATH=" + (dir / "failing").string() + ":/usr/bin:/bin"});
-    EXPECT_EQ(failing.status, 0) << failing.err;
+    EXPECT_EQ(failing.status, 6) << failing.err;
     EXPECT_NE(failing.err.find("ffmpeg stopped taking frames"), std::string::npos) << failing.err;
     EXPECT_NE(failing.err.find("muxing failed"), std::string::npos) << failing.err;
     EXPECT_FALSE(fs::exists(dir / "b.mp4"));

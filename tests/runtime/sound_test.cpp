@@ -382,6 +382,24 @@ TEST(SoundMixer, PositionCommandsApplyInTheOrderMade) {
     EXPECT_FALSE(m.playing(2));
 }
 
+// A show that starts late holds the output: silence, and every channel stays
+// where it was, so a jump made meanwhile is where the sound begins.
+TEST(SoundMixer, HeldOutputIsSilentAndKeepsPlaces) {
+    const std::vector<int16_t> s = ramp(5000);
+    sound_mixer m;
+    m.play(0, s.data(), 5000, true);
+    mixFrames(m, 300);
+    m.hold(true);
+    m.setPosition(0, 2000);
+    const std::vector<int16_t> held = mixFrames(m, 1500);
+    EXPECT_TRUE(std::all_of(held.begin(), held.end(), [](int16_t v) { return v == 0; }));
+    EXPECT_EQ(m.position(0), 300u);
+    m.hold(false);
+    const std::vector<int16_t> out = mixFrames(m, 10);
+    EXPECT_EQ(out[0], s[2 * 2000]);
+    EXPECT_EQ(out[19], s[2 * 2009 + 1]);
+}
+
 TEST(SoundMixer, ChannelsSumWithSaturation) {
     const std::vector<int16_t> loud(2 * 64, 30000), quiet(2 * 64, -12000), low(2 * 64, -30000);
     sound_mixer m;
@@ -541,6 +559,26 @@ TEST_F(SoundLibraryTest, ShowSequenceLoopsHonoursVolumeAndStartPosition) {
         soundPullFrames(f, 1);
         EXPECT_EQ(f[0], scaled(music.samples[2 * pos], v));
     }
+}
+
+TEST_F(SoundLibraryTest, HoldSetBeforeInitHoldsFromTheFirstBlock) {
+    soundSetOutputMode(SoundOutputMode::Pulled);
+    soundHold(true);
+    ASSERT_NE(FSOUND_Init(44100, 32, FSOUND_INIT_GLOBALFOCUS), 0);
+    const fs::path mp3 = makeMp3("held", 44100, 2, 440.0, 0.5, 0.8);
+    DecodedAudio expect;
+    ASSERT_TRUE(decodeMp3File(mp3.string(), expect));
+    SoundSample* s = FSOUND_Sample_Load(FSOUND_FREE, mp3.string().c_str(), FSOUND_NORMAL, 0, 0);
+    ASSERT_NE(s, nullptr);
+    FSOUND_PlaySound(1, s);
+    std::vector<int16_t> out(2 * 4096);
+    soundPullFrames(out.data(), 4096);
+    EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](int16_t v) { return v == 0; }));
+    FSOUND_SetCurrentPosition(1, 10000);
+    soundHold(false);
+    soundPullFrames(out.data(), 2);
+    EXPECT_EQ(out[0], expect.samples[2 * 10000]);
+    EXPECT_EQ(out[3], expect.samples[2 * 10001 + 1]);
 }
 
 TEST_F(SoundLibraryTest, FreeChannelPicksAnIdleOne) {
