@@ -99,19 +99,21 @@ void setLinearFilter()
 }
 
 namespace {
-bool pixelWritesMasked = false;
+bool writesMasked = false;
 }
 
 void setPixelWritesMasked(bool masked)
 {
-    pixelWritesMasked = masked;
+    writesMasked = masked;
     endScissor();
 }
+
+bool pixelWritesMasked() { return writesMasked; }
 
 void beginScissor(int x, int y, int width, int height)
 {
     glEnable(GL_SCISSOR_TEST);
-    if (pixelWritesMasked)
+    if (writesMasked)
         glScissor(0, 0, 0, 0);
     else
         glScissor(x, y, width, height);
@@ -119,7 +121,7 @@ void beginScissor(int x, int y, int width, int height)
 
 void endScissor()
 {
-    if (pixelWritesMasked)
+    if (writesMasked)
         beginScissor(0, 0, 0, 0);
     else
         glDisable(GL_SCISSOR_TEST);

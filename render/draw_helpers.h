@@ -29,5 +29,6 @@ void setLinearFilter();
 // state forward) every scissor box stays empty and the test stays on, so a frame
 // draws nothing even where it limits its own work to a rectangle.
 void setPixelWritesMasked(bool masked);
+bool pixelWritesMasked();
 void beginScissor(int x, int y, int width, int height);
 void endScissor();

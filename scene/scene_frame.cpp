@@ -158,7 +158,8 @@ void part_start::renderPasses(DemoContext& ctx, bool bareFrame)
             else
                 resolveArea(ctx, 1, area.x, area.y, area.x + area.width, area.y + area.height);
         }
-        holesDirtyKnown = !holeRegion.everywhere;
+        // A frame whose writes were masked left the layer as it was, whatever that is.
+        holesDirtyKnown = !holeRegion.everywhere && !pixelWritesMasked();
         holesDirty = landing;
     }
     stepDone(SceneStep::holes);

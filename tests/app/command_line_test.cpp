@@ -262,7 +262,7 @@ TEST(RunPlan, DefaultsRangesAndStarts)
         EXPECT_EQ(plan.showEnd, row.showEnd) << what;
         EXPECT_EQ(plan.start.realTimeAfter, row.realTimeAfter) << what;
         EXPECT_EQ(plan.start.placeSound, row.placeSound) << what;
-        EXPECT_EQ(plan.record, row.video[0] != '\0' || !p.line.screenshots.empty() || p.line.benchmark) << what;
+        EXPECT_EQ(plan.record, row.video[0] != '\0' || !p.line.screenshots.empty()) << what;
     }
 
     struct Bad {
