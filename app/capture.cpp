@@ -25,6 +25,7 @@
 
 #include "app/process.h"
 #include "app/yuv_planes.h"
+#include "formats/png_write.h"
 #include "runtime/sound.h"
 
 namespace {
@@ -502,7 +503,7 @@ void captureFrame(double showTime, int width, int height)
             if (capture.shotTaken[i] || !reached(s.screenshots[i].first))
                 continue;
             capture.shotTaken[i] = true;
-            if (writePng(s.screenshots[i].second, width, height, capture.pixels)) {
+            if (writeRgbPng(s.screenshots[i].second, width, height, capture.pixels.data(), true)) {
                 say(textf("screenshot: %s at %.3f s", s.screenshots[i].second.c_str(), showTime));
             } else {
                 capture.shotFailed[i] = true;

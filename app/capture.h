@@ -43,5 +43,3 @@ void flushCapture();
 // Runs by itself at process exit (the status then cannot change) if not called.
 int finishCapture(int status);
 
-// Writes an RGB image (rows bottom first, as GL reads them) as a PNG.
-bool writePng(const std::string& path, int width, int height, const std::vector<unsigned char>& rgbBottomUp);

@@ -6,6 +6,7 @@
 // opacity is 0.8 x 3 x the stroke width. Every texture is decoded with the
 // show's JPEG decoder. Labels use DejaVu Sans through FreeType when it is there.
 #include "formats/jpeg_decoder.h"
+#include "formats/png_write.h"
 #include "formats/obj_mesh.h"
 #include "render/vecmath.h"
 #include "scene/part_start.h"
@@ -13,7 +14,6 @@
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
-#include <png.h>
 
 #include <algorithm>
 #include <cmath>
@@ -440,30 +440,10 @@ void drawShadedMesh(Canvas& canvas, const std::string& path, const Matrix& view,
 
 bool writePng(const Canvas& c, const std::string& path)
 {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(f);
-        return false;
-    }
-    png_init_io(png, f);
-    png_set_compression_level(png, 9);
-    png_set_IHDR(png, info, c.w, c.h, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    std::vector<uint8_t> row(3 * size_t(c.w));
-    for (int y = 0; y < c.h; ++y) {
-        for (int i = 0; i < 3 * c.w; ++i)
-            row[i] = static_cast<uint8_t>(std::lround(std::clamp(c.px[3 * size_t(y) * c.w + i], 0.0f, 1.0f) * 255));
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
-    return std::fclose(f) == 0;
+    std::vector<uint8_t> rgb(c.px.size());
+    for (size_t i = 0; i < rgb.size(); ++i)
+        rgb[i] = static_cast<uint8_t>(std::lround(std::clamp(c.px[i], 0.0f, 1.0f) * 255));
+    return writeRgbPng(path, c.w, c.h, rgb.data(), false);
 }
 
 } // namespace

@@ -1,12 +1,12 @@
 // frameplot: draws the CSV of `zoduv --benchmark FILE.csv` as a PNG: every frame's
 // time over show time as dots and a running median (the drawn frame dark, the
 // bare frame interleaved with it blue), the 16.7 ms line of 60 frames a second and the section boundaries with
-// their names. Uses libpng.
+// their names.
 //
 //   frameplot REPORT.csv OUTPUT.png [--width 1600] [--height 560] [--title TEXT]
+#include "formats/png_write.h"
 #include "tools/common/pixel_text.h"
 
-#include <png.h>
 
 #include <algorithm>
 #include <cmath>
@@ -94,30 +94,6 @@ bool readReport(const std::string& path, std::vector<Row>& rows, std::string& er
         return false;
     }
     return true;
-}
-
-bool writePng(const std::string& path, const Image& img)
-{
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!png || !info || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(f);
-        return false;
-    }
-    png_init_io(png, f);
-    png_set_IHDR(png, info, img.width, img.height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_set_compression_level(png, 9);
-    png_write_info(png, info);
-    for (int y = 0; y < img.height; ++y)
-        png_write_row(png, const_cast<png_bytep>(&img.rgb[static_cast<size_t>(y) * img.width * 3]));
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return std::fclose(f) == 0;
 }
 
 // The value below which the given share of the numbers lie.
@@ -272,7 +248,7 @@ int main(int argc, char** argv)
     if (!title.empty())
         img.text(kLeft, 8, title, 2, kText);
 
-    if (!writePng(output, img)) {
+    if (!writeRgbPng(output, img.width, img.height, img.rgb.data(), false)) {
         std::fprintf(stderr, "frameplot: cannot write %s\n", output.c_str());
         return 1;
     }

@@ -1,11 +1,11 @@
 // PNG files through libpng.
-#include "app/capture.h"
+#include "formats/png_write.h"
 
 #include <png.h>
 
 #include <cstdio>
 
-bool writePng(const std::string& path, int width, int height, const std::vector<unsigned char>& rgbBottomUp)
+bool writeRgbPng(const std::string& path, int width, int height, const unsigned char* rgb, bool bottomUp)
 {
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f)
@@ -21,8 +21,11 @@ bool writePng(const std::string& path, int width, int height, const std::vector<
     png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
-    for (int y = height - 1; y >= 0; --y)
-        png_write_row(png, const_cast<png_bytep>(&rgbBottomUp[static_cast<size_t>(y) * width * 3]));
+    const size_t stride = static_cast<size_t>(width) * 3;
+    for (int row = 0; row < height; ++row) {
+        const int y = bottomUp ? height - 1 - row : row;
+        png_write_row(png, const_cast<png_bytep>(rgb + static_cast<size_t>(y) * stride));
+    }
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     return std::fclose(f) == 0;

@@ -1,5 +1,5 @@
 // PNG files through stb_image_write (the Windows build has no libpng).
-#include "app/capture.h"
+#include "formats/png_write.h"
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb_image_write.h>
@@ -22,14 +22,13 @@ void writeToFile(void* context, void* data, int size)
 
 } // namespace
 
-bool writePng(const std::string& path, int width, int height, const std::vector<unsigned char>& rgbBottomUp)
+bool writeRgbPng(const std::string& path, int width, int height, const unsigned char* rgb, bool bottomUp)
 {
     PngFile out{std::fopen(path.c_str(), "wb"), false};
     if (!out.file)
         return false;
-    // GL's rows run bottom first: flip while writing.
-    stbi_flip_vertically_on_write(1);
-    const bool encoded = stbi_write_png_to_func(writeToFile, &out, width, height, 3, rgbBottomUp.data(), width * 3);
+    stbi_flip_vertically_on_write(bottomUp ? 1 : 0);
+    const bool encoded = stbi_write_png_to_func(writeToFile, &out, width, height, 3, rgb, width * 3);
     const bool closed = std::fclose(out.file) == 0;
     return encoded && closed && !out.failed;
 }
