@@ -19,6 +19,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/test_files.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -26,28 +28,9 @@ namespace {
 const fs::path kShowBinary = fs::path(ZUR_BINARY_DIR) / "zoduv";
 const fs::path kShowDir = ZUR_SHOW_DIR;
 
-std::string readFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::string quoted(const std::string& s) { return "'" + s + "'"; }
 
-// Runs a command and returns its standard output.
-std::string commandOutput(const std::string& command)
-{
-    std::string out;
-    if (std::FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[512];
-        while (std::fgets(buffer, sizeof buffer, pipe))
-            out += buffer;
-        pclose(pipe);
-    }
-    return out;
-}
 
 // A fresh folder for one test's files.
 fs::path scratch(const std::string& name)

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/frame_report.h"
+#include "tests/support/test_files.h"
 
 namespace fs = std::filesystem;
 
@@ -24,19 +25,6 @@ namespace {
 
 const fs::path kShowBinary = fs::path(ZUR_BINARY_DIR) / "zoduv";
 const fs::path kShowDir = ZUR_SHOW_DIR;
-
-std::string commandOutput(const std::string& command)
-{
-    std::string out;
-    if (std::FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t got;
-        while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            out.append(buffer, got);
-        pclose(pipe);
-    }
-    return out;
-}
 
 // Runs the show at 320 x 180 on steps of 1/10 s; returns its standard output.
 std::string runShow(const std::vector<std::string>& args, int& status, const std::string& env = "")

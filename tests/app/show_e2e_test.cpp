@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/test_files.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -30,13 +32,6 @@ struct RunResult {
     std::string out, err;
 };
 
-std::string readFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // Runs the show in `folder` with extra arguments and environment assignments.
 // `shell` runs first in the same shell (a resource limit, say).
@@ -215,18 +210,6 @@ TEST_F(ShowEndToEnd, StartupFailuresEndWithTheirStatus)
     }
 }
 
-// Runs a command and returns its standard output.
-std::string commandOutput(const std::string& command)
-{
-    std::string out;
-    if (std::FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[512];
-        while (std::fgets(buffer, sizeof buffer, pipe))
-            out += buffer;
-        pclose(pipe);
-    }
-    return out;
-}
 
 // Mean grey level (0 to 255) of a picture file, as ffmpeg reads it.
 int meanGrey(const fs::path& picture)

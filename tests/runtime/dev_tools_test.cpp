@@ -13,6 +13,7 @@
 #include "runtime/dev_caption.h"
 #include "runtime/frame_log.h"
 #include "runtime/state_snapshots.h"
+#include "tests/support/test_files.h"
 
 namespace fs = std::filesystem;
 
@@ -30,13 +31,6 @@ struct TempFolder {
     ~TempFolder() { fs::remove_all(path); }
 };
 
-std::string readFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::vector<std::string> words(const std::string& text)
 {
