@@ -343,8 +343,6 @@ void takeOldestReadback()
 // the next frames are drawn.
 void startReadback()
 {
-    if (static_cast<int>(capture.inFlight.size()) == kReadbackRing)
-        takeOldestReadback();
     const int slot = capture.nextSlot;
     capture.nextSlot = (slot + 1) % kReadbackRing;
     glBindBuffer(GL_PIXEL_PACK_BUFFER, capture.readback[slot]);

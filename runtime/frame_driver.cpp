@@ -21,6 +21,7 @@
 #include "runtime/platform.h"
 #include "runtime/random.h"
 #include "runtime/sound.h"
+#include "runtime/startup.h"
 #include "runtime/state_snapshots.h"
 
 FrameDriverHooks frameDriverHooks;
@@ -103,8 +104,6 @@ void runExitFade()
 namespace {
 double showEndOverride = 0;
 
-// Where start-up places the pencil loop: 50 s into it at show time 0.
-constexpr uint32_t kAmbientStartFrame = 2205000;
 // Show times this close below the start count as reached: sums of fixed steps
 // drift by far less, so the frame meant to land on the start is shown.
 constexpr double kStartSlackSeconds = 1e-6;

@@ -69,7 +69,7 @@ void startSound()
     if (runConfig.effectsTrack)
         FSOUND_PlaySound(2, rs.effects);
     FSOUND_SetVolume(0, 10);
-    FSOUND_SetCurrentPosition(0, 2205000); // 50 s into the pencil loop
+    FSOUND_SetCurrentPosition(0, kAmbientStartFrame);
 }
 
 void runStartup()

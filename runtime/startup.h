@@ -13,6 +13,9 @@ constexpr int kExitTexture = 3;       // a texture could not be opened or decode
 constexpr int kExitSoundFile = 4;     // the ambient (or enabled effects) track is missing
 constexpr int kExitAllocation = 5;    // a render target or texture cannot be allocated
 
+// Where start-up places the pencil loop at show time 0: 50 s into it, in sample frames.
+constexpr unsigned kAmbientStartFrame = 50 * 44100;
+
 struct StartupHooks {
     parts* (*makePart)() = nullptr;   // constructs the part for slot 0
     bool (*presentFrame)() = nullptr; // swaps the window's buffers

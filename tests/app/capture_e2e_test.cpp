@@ -92,22 +92,6 @@ double psnr(const fs::path& a, const fs::path& b)
     return out.compare(at + 8, 3, "inf") == 0 ? 1000 : std::atof(out.c_str() + at + 8);
 }
 
-// Mono samples at 44.1 kHz of a sound file, decoded by ffmpeg.
-std::vector<double> decodedSound(const fs::path& file, double seconds)
-{
-    const std::string command = "ffmpeg -v error -i " + quoted(file.string()) + " -t " + std::to_string(seconds) +
-                                " -ac 1 -ar 44100 -f s16le -";
-    std::vector<double> samples;
-    if (std::FILE* pipe = popen(command.c_str(), "r")) {
-        int16_t block[4096];
-        size_t got;
-        while ((got = std::fread(block, sizeof(int16_t), 4096, pipe)) > 0)
-            samples.insert(samples.end(), block, block + got);
-        pclose(pipe);
-    }
-    return samples;
-}
-
 // Where in `source` the excerpt fits best: the offset in [from, to] with the
 // highest normalised correlation.
 long bestOffset(const std::vector<double>& source, const std::vector<double>& excerpt, long from, long to)

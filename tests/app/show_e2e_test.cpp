@@ -322,22 +322,6 @@ TEST_F(ShowEndToEnd, ScreenshotAndCaptureHoldTheShow)
     fs::remove_all(dir);
 }
 
-// Mono 16-bit samples at 44.1 kHz of the first `seconds` of a file, decoded by ffmpeg.
-std::vector<double> decodedSound(const fs::path& file, double seconds)
-{
-    std::string command = "ffmpeg -v error -i '" + file.string() + "' -t " + std::to_string(seconds) +
-                          " -ac 1 -ar 44100 -f s16le -";
-    std::vector<double> samples;
-    if (std::FILE* pipe = popen(command.c_str(), "r")) {
-        int16_t block[4096];
-        size_t got;
-        while ((got = std::fread(block, sizeof(int16_t), 4096, pipe)) > 0)
-            samples.insert(samples.end(), block, block + got);
-        pclose(pipe);
-    }
-    return samples;
-}
-
 // The lag (in samples, within +-maxLag) at which `later` best matches `source`:
 // later[i] ~ source[i + lag].
 int bestLag(const std::vector<double>& source, const std::vector<double>& later, int maxLag)

@@ -1,5 +1,6 @@
 #include "tests/support/test_files.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -23,4 +24,19 @@ std::string commandOutput(const std::string& command)
         pclose(pipe);
     }
     return out;
+}
+
+std::vector<double> decodedSound(const std::filesystem::path& file, double seconds)
+{
+    const std::string command = "ffmpeg -v error -i '" + file.string() + "' -t " + std::to_string(seconds) +
+                                " -ac 1 -ar 44100 -f s16le -";
+    std::vector<double> samples;
+    if (std::FILE* pipe = popen(command.c_str(), "r")) {
+        int16_t block[4096];
+        size_t got;
+        while ((got = std::fread(block, sizeof(int16_t), 4096, pipe)) > 0)
+            samples.insert(samples.end(), block, block + got);
+        pclose(pipe);
+    }
+    return samples;
 }
