@@ -23,10 +23,10 @@
 #include <mutex>
 #include <thread>
 
-#include "app/process.h"
+#include "platform/process.h"
 #include "app/yuv_planes.h"
 #include "formats/png_write.h"
-#include "runtime/sound.h"
+#include "audio/sound.h"
 
 namespace {
 

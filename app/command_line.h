@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/demo_context.h"
+#include "engine/demo_context.h"
 
 constexpr int kUsageExitStatus = 64; // EX_USAGE
 

@@ -2,7 +2,7 @@
 // before the show's window exists. One backend file (dialog_gtk.cpp, GTK 3); the
 // mode list it shows and the choice it stores live in app/display_modes.h.
 #pragma once
-#include "runtime/demo_context.h"
+#include "engine/demo_context.h"
 
 // Shows the modal dialog over RuntimeState::displayModes (filled beforehand by
 // enumerateDisplayModes). "Run ... " stores the choice (both size pairs, the

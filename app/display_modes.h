@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "runtime/demo_context.h"
-#include "runtime/platform.h"
+#include "engine/demo_context.h"
+#include "platform/platform.h"
 
 using DisplayMode = std::pair<int32_t, int32_t>; // width, height in pixels
 

@@ -16,9 +16,9 @@
 #include <cstring>
 #include <limits>
 
-#include "runtime/thread_clock.h"
-#include "runtime/demo_context.h"
-#include "runtime/frame_driver.h"
+#include "platform/thread_clock.h"
+#include "engine/demo_context.h"
+#include "engine/frame_driver.h"
 #include "scene/part_start.h"
 
 namespace {

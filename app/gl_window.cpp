@@ -6,10 +6,10 @@
 #include "render/gl_api.h"
 
 #include "render/outline_font.h"
-#include "runtime/demo_context.h"
-#include "runtime/dev_tools.h"
-#include "runtime/platform.h"
-#include "runtime/startup.h"
+#include "engine/demo_context.h"
+#include "engine/dev_tools.h"
+#include "platform/platform.h"
+#include "engine/startup.h"
 
 using namespace platform;
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "app/entry.h"
-#include "runtime/platform.h"
+#include "platform/platform.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
 {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "app/capture.h"
-#include "runtime/frame_driver.h"
+#include "engine/frame_driver.h"
 
 struct CommandLine;
 

@@ -2,8 +2,8 @@
 // close, screen-saver suppression and the developer nudges of the common tail.
 #include "app/window_proc.h"
 
-#include "runtime/demo_context.h"
-#include "runtime/dev_caption.h"
+#include "engine/demo_context.h"
+#include "engine/dev_caption.h"
 
 using namespace platform;
 

@@ -4,7 +4,7 @@
 #pragma once
 #include <cstdint>
 
-#include "runtime/platform.h"
+#include "platform/platform.h"
 
 struct RuntimeState;
 struct FrameInput;

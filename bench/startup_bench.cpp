@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "formats/jpeg_decoder.h"
-#include "runtime/sound.h"
+#include "audio/sound.h"
 #include "formats/obj_mesh.h"
 #include "render/render_targets.h"
 #include "render/textures.h"

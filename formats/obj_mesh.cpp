@@ -12,7 +12,7 @@
 #include <cstring>
 #include <string>
 
-#include "runtime/random.h"
+#include "base/random.h"
 
 namespace {
 

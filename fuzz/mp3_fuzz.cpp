@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "runtime/sound_decode.h"
-#include "runtime/sound_mp3_frames.h"
+#include "audio/sound_decode.h"
+#include "audio/sound_mp3_frames.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

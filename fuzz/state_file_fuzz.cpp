@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/state_snapshots.h"
+#include "engine/state_snapshots.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

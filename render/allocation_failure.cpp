@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "runtime/platform.h"
+#include "platform/platform.h"
 
 namespace {
 

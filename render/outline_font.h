@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/demo_context.h"
+#include "engine/demo_context.h"
 
 // Sans-serif font files tried in order, first readable one wins.
 const std::vector<std::string>& outlineFontFiles();

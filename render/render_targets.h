@@ -4,7 +4,7 @@
 #pragma once
 #include <cstdint>
 
-#include "runtime/demo_context.h"
+#include "engine/demo_context.h"
 
 // Creates the renderbuffers and both framebuffers of target index (clamped into
 // 0..15). Sample counts above what the driver offers are lowered to its maximum.

@@ -15,8 +15,8 @@
 
 #include "formats/jpeg_decoder.h"
 #include "render/allocation_failure.h"
-#include "runtime/platform.h"
-#include "runtime/random.h"
+#include "platform/platform.h"
+#include "base/random.h"
 
 namespace {
 

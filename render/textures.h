@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "runtime/demo_context.h"
+#include "engine/demo_context.h"
 
 // Status of a fatal texture failure: a file that cannot be opened or decoded, or a
 // colour and alpha pair whose images differ in size. The message box comes first.

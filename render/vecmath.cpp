@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "runtime/random.h"
+#include "base/random.h"
 
 Mat4::Mat4()
 {

@@ -12,8 +12,8 @@
 #include "render/draw_helpers.h"
 #include "render/textures.h"
 #include "render/vertex_run.h"
-#include "runtime/random.h"
-#include "runtime/thread_clock.h"
+#include "base/random.h"
+#include "platform/thread_clock.h"
 #include "scene/part_start.h"
 
 namespace {

@@ -13,7 +13,7 @@
 
 #include "render/render_targets.h"
 #include "render/textures.h"
-#include "runtime/startup.h"
+#include "engine/startup.h"
 
 namespace {
 

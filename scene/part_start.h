@@ -9,7 +9,7 @@
 #include "render/screen_rect.h"
 #include "render/shader_bank.h"
 #include "render/vecmath.h"
-#include "runtime/demo_context.h"
+#include "engine/demo_context.h"
 #include "scene/camera_keys.h"
 #include "scene/handheld.h"
 #include "scene/path_spline.h"

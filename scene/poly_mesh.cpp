@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "runtime/random.h"
+#include "base/random.h"
 
 // ---------------------------------------------------------------------------
 // Formatted extraction over a text buffer. It behaves like a C++ input stream in

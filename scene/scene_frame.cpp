@@ -10,7 +10,7 @@
 #include "render/draw_helpers.h"
 #include "render/render_targets.h"
 #include "render/textures.h"
-#include "runtime/random.h"
+#include "base/random.h"
 #include "scene/part_start.h"
 
 namespace {

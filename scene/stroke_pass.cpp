@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "runtime/random.h"
+#include "base/random.h"
 #include "scene/part_start.h"
 
 namespace {

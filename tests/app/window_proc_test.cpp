@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "app/window_proc.h"
-#include "runtime/demo_context.h"
+#include "engine/demo_context.h"
 
 using namespace platform;
 

@@ -1,7 +1,7 @@
 // The generated tracks as the show will hear them: rendered through the generator's
 // own entries, decoded by the sound layer, then measured (length, headroom, DC, the
 // loudness of each section, the loop seam) and rendered again for byte equality.
-#include "runtime/sound_decode.h"
+#include "audio/sound_decode.h"
 #include "tools/assetgen/asset_registry.h"
 #include "tools/assetgen/music/music.h"
 #include "tools/assetgen/music/score.h"

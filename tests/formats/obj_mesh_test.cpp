@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "formats/obj_mesh.h"
-#include "runtime/random.h"
+#include "base/random.h"
 
 namespace {
 

@@ -21,7 +21,7 @@
 
 #include "formats/jpeg_decoder.h"
 #include "render/allocation_failure.h"
-#include "runtime/random.h"
+#include "base/random.h"
 #include "tests/support/gl_test_context.h"
 
 namespace {

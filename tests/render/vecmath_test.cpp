@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "render/vecmath.h"
-#include "runtime/random.h"
+#include "base/random.h"
 
 namespace {
 

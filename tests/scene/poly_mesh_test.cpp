@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/random.h"
+#include "base/random.h"
 #include "scene/part_start.h"
 #include "scene/poly_mesh.h"
 

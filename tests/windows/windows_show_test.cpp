@@ -23,7 +23,7 @@
 #include <thread>
 #include <vector>
 
-#include "runtime/sound_decode.h"
+#include "audio/sound_decode.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;

@@ -3,7 +3,7 @@
 // little-endian. Prints the number of frames; on failure the reason, exit 1.
 #include <cstdio>
 
-#include "runtime/sound_decode.h"
+#include "audio/sound_decode.h"
 
 int main(int argc, char** argv)
 {

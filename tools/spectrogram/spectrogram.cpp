@@ -3,7 +3,7 @@
 // vertical marks at given times (section boundaries, loop points). Uses libpng.
 //
 //   spectrogram INPUT.mp3 OUTPUT.png [--marks 31.9,62.2,...] [--width 1600] [--height 500]
-#include "runtime/sound_decode.h"
+#include "audio/sound_decode.h"
 #include "tools/common/pixel_text.h"
 
 #include <png.h>

@@ -1,0 +1,198 @@
+// The FSOUND operations over our own decoder, mixer and outputs. One control thread
+// calls them; the library's state lives in one record that is only ever touched
+// from that thread, and the mixer is the single meeting point with the audio thread.
+#include "audio/sound.h"
+
+#include "audio/sound_decode.h"
+#include "audio/sound_mixer.h"
+#include "audio/sound_output.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+struct SoundSample {
+    DecodedAudio audio;
+    bool loop = false;
+};
+
+namespace {
+
+struct SoundLibrary {
+    bool open = false;
+    int channelCount = 0;
+    SoundOutputMode outputMode = SoundOutputMode::Device;
+    bool held = false;
+    std::unique_ptr<sound_mixer> mixer;
+    SoundOutput* output = nullptr; // null in Pulled mode
+    std::vector<std::unique_ptr<SoundSample>> samples;
+    // Loads may run on several threads at once (start-up decodes its two tracks
+    // side by side); the list of samples is the only state they share.
+    std::mutex samplesLock;
+
+    // A process that exits with the output still open (a start-up failure's exit,
+    // a return from main without FSOUND_Close) tears this record down while the
+    // audio thread may be inside the mixer: that thread has to stop before the
+    // members it reads are freed.
+    ~SoundLibrary() { closeSoundOutput(output); }
+};
+
+SoundLibrary g_sound;
+
+bool loopsIn(unsigned mode) { return (mode & (FSOUND_LOOP_NORMAL | FSOUND_LOOP_BIDI)) != 0; }
+
+bool knownSample(const SoundSample* sample) {
+    if (!sample) return false;
+    std::lock_guard<std::mutex> hold(g_sound.samplesLock);
+    for (const auto& s : g_sound.samples) {
+        if (s.get() == sample) return true;
+    }
+    return false;
+}
+
+bool validChannel(int channel) { return channel >= 0 && channel < g_sound.channelCount; }
+
+bool readBytes(const char* path, int offset, int length, std::vector<uint8_t>& bytes) {
+    if (offset < 0 || length < 0) return false;
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return false;
+    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    if (file.bad()) return false;
+    if (size_t(offset) > bytes.size()) return false;
+    // A range that runs past the end of the file stops at the end.
+    const size_t end = length == 0 ? bytes.size() : std::min(bytes.size(), size_t(offset) + size_t(length));
+    bytes = std::vector<uint8_t>(bytes.begin() + offset, bytes.begin() + long(end));
+    return true;
+}
+
+} // namespace
+
+int FSOUND_Init(int mixRate, int maxSoftwareChannels, unsigned /*flags*/) {
+    // The focus flags have no meaning here: output never depends on window focus.
+    if (g_sound.open) return 1;
+    if (mixRate <= 0) return 0;
+    g_sound.channelCount = std::clamp(maxSoftwareChannels, 1, sound_mixer::kMaxChannels);
+    g_sound.mixer = std::make_unique<sound_mixer>();
+    g_sound.mixer->hold(g_sound.held);
+    if (g_sound.outputMode != SoundOutputMode::Pulled) {
+        g_sound.output = openSoundOutput(*g_sound.mixer, g_sound.outputMode == SoundOutputMode::Device);
+        if (!g_sound.output) {
+            g_sound.mixer.reset();
+            return 0;
+        }
+    }
+    g_sound.open = true;
+    return 1;
+}
+
+SoundSample* FSOUND_Sample_Load(int /*index*/, const char* path, unsigned mode, int offset, int length) {
+    if (!g_sound.open || !path) return nullptr;
+    std::vector<uint8_t> bytes;
+    if (!readBytes(path, offset, length, bytes)) {
+        std::fprintf(stderr, "sound: %s: cannot read (offset %d, length %d)\n", path, offset, length);
+        return nullptr;
+    }
+    auto sample = std::make_unique<SoundSample>();
+    std::string error;
+    if (!decodeMp3Memory(bytes.data(), bytes.size(), sample->audio, &error)) {
+        std::fprintf(stderr, "sound: %s: %s\n", path, error.c_str());
+        return nullptr;
+    }
+    sample->loop = loopsIn(mode) && !(mode & FSOUND_LOOP_OFF);
+    std::lock_guard<std::mutex> hold(g_sound.samplesLock);
+    g_sound.samples.push_back(std::move(sample));
+    return g_sound.samples.back().get();
+}
+
+int FSOUND_Sample_SetMode(SoundSample* sample, unsigned mode) {
+    if (!g_sound.open || !knownSample(sample)) return 0;
+    if (mode & FSOUND_LOOP_OFF) sample->loop = false;
+    else if (loopsIn(mode)) sample->loop = true;
+    return 1;
+}
+
+int FSOUND_PlaySound(int channel, SoundSample* sample) {
+    if (!g_sound.open || !knownSample(sample)) return -1;
+    if (channel == FSOUND_FREE) {
+        for (int ch = 0; ch < g_sound.channelCount; ++ch) {
+            if (!g_sound.mixer->busy(ch)) {
+                channel = ch;
+                break;
+            }
+        }
+    }
+    if (!validChannel(channel)) return -1;
+    g_sound.mixer->play(channel, sample->audio.samples.data(), uint32_t(sample->audio.frames()), sample->loop);
+    return channel;
+}
+
+int FSOUND_SetVolume(int channel, int volume) {
+    if (!g_sound.open) return 0;
+    if (channel == FSOUND_ALL) {
+        for (int ch = 0; ch < g_sound.channelCount; ++ch) g_sound.mixer->setVolume(ch, volume);
+        return 1;
+    }
+    if (!validChannel(channel)) return 0;
+    g_sound.mixer->setVolume(channel, volume);
+    return 1;
+}
+
+int FSOUND_SetCurrentPosition(int channel, unsigned position) {
+    if (!g_sound.open || !validChannel(channel)) return 0;
+    g_sound.mixer->setPosition(channel, position);
+    return 1;
+}
+
+int FSOUND_StopSound(int channel) {
+    if (!g_sound.open) return 0;
+    if (channel == FSOUND_ALL) {
+        g_sound.mixer->stopAll();
+        return 1;
+    }
+    if (!validChannel(channel)) return 0;
+    g_sound.mixer->stop(channel);
+    return 1;
+}
+
+unsigned FSOUND_GetCurrentPosition(int channel) {
+    if (!g_sound.open || !validChannel(channel)) return 0;
+    return g_sound.mixer->position(channel);
+}
+
+int FSOUND_IsPlaying(int channel) {
+    if (!g_sound.open || !validChannel(channel)) return 0;
+    return g_sound.mixer->playing(channel) ? 1 : 0;
+}
+
+void FSOUND_Close() {
+    if (!g_sound.open) return;
+    // The output's thread ends first, so no mix can touch a sample freed below.
+    closeSoundOutput(g_sound.output);
+    g_sound.output = nullptr;
+    g_sound.mixer.reset();
+    g_sound.samples.clear();
+    g_sound.channelCount = 0;
+    g_sound.open = false;
+}
+
+void soundSetOutputMode(SoundOutputMode mode) { g_sound.outputMode = mode; }
+
+void soundHold(bool held) {
+    g_sound.held = held;
+    if (g_sound.mixer) g_sound.mixer->hold(held);
+}
+
+int soundPullFrames(int16_t* out, int frames) {
+    if (!g_sound.open || g_sound.output || !out || frames <= 0) return 0;
+    g_sound.mixer->mix(out, frames);
+    return frames;
+}
+
+std::string soundOutputName() {
+    if (!g_sound.open) return "closed";
+    return g_sound.output ? soundOutputName(g_sound.output) : "pulled";
+}

@@ -1,7 +1,0 @@
-// The process-wide engine records, constructed before the entry runs.
-#include "runtime/demo_context.h"
-
-DemoContext demoContext;
-FrameInput frameInput;
-RuntimeState runtimeState;
-RunConfig runConfig;
