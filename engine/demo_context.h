@@ -7,35 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "render/render_resources.h"
 #include "render/vecmath.h"
 
 struct FrameInput;
-
-// One off-screen target: a multisample framebuffer to draw into and a resolve
-// framebuffer that textures are attached to. GL object names, 0 until created.
-struct RenderTarget {
-    uint32_t colour0 = 0;
-    uint32_t colour1 = 0;
-    uint32_t depth = 0;
-    uint32_t multisampleFbo = 0;
-    uint32_t resolveFbo = 0;
-};
-
-// One loaded texture file, for the developer asset report.
-struct TextureRecord {
-    std::string name;
-    int32_t textureId = 0;
-    int32_t width = 0;
-    int32_t height = 0;
-    int32_t kind = 0; // 0 JPEG texture, 1 mesh
-};
-
-// Glyph metrics of one outline-font character, in font units of the outline lists.
-struct GlyphMetrics {
-    float blackBoxX = 0, blackBoxY = 0;
-    float originX = 0, originY = 0;
-    float advanceX = 0, advanceY = 0;
-};
 
 // One tenth of a second of the developer frame-rate log.
 struct FrameLogBin {
@@ -44,18 +19,15 @@ struct FrameLogBin {
     int32_t count = 0;
 };
 
-constexpr int kTextureSlots = 10000;
-constexpr int kRenderTargetSlots = 16;
 constexpr int kSharedVectors = 15;
 
-struct DemoContext {
-    // Swaps the window's buffers; set by start-up.
-    bool (*presentFrame)() = nullptr;
+// The render floor's part (presentation, device context, texture table, render
+// targets, outline font) comes first, as RenderResources.
+struct DemoContext : RenderResources {
     double vendorScale = 1.0;
     int32_t reservedInt = 0;
     uint8_t wideFlag = 0;
     FrameInput* currentInput = nullptr;
-    void* deviceContext = nullptr;
 
     // Scene-shared values: 0 camera eye, 1 camera target, 2 camera up.
     Vec3 sharedVectors[kSharedVectors];
@@ -67,18 +39,6 @@ struct DemoContext {
     std::ofstream logStream;
     double logSeconds = 0;
     std::vector<FrameLogBin> logBins;
-
-    // Texture table: slot textureBase + id holds the GL name of texture id.
-    uint32_t textures[kTextureSlots] = {};
-    int32_t textureBase = 0;
-    uint8_t loaderOptions[2] = {0, 0};
-    std::vector<TextureRecord> textureList;
-
-    RenderTarget renderTargets[kRenderTargetSlots];
-
-    // Outline font: first of 256 display lists, metrics of each character.
-    uint32_t fontBase = 0;
-    GlyphMetrics glyphMetrics[256];
 
     int32_t renderWidth = 1280, renderHeight = 720;
     int32_t windowWidth = 1280, windowHeight = 720;

@@ -1,7 +1,7 @@
 // Wavefront OBJ meshes (positions, texture coordinates, normals, faces, "o"
 // objects) read in two passes into one interleaved vertex array plus triangle
-// indices, drawn per object with GL client-side vertex arrays. Reader is pure;
-// only drawMesh (obj_mesh_draw.cpp) touches GL.
+// indices. Pure: drawing per object with GL client-side vertex arrays is
+// render/obj_mesh_draw.h.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -44,7 +44,4 @@ struct ObjMesh {
     bool load(const char* path, bool forceNormals);
     // The same reading rules on text in memory (always succeeds).
     void loadFromMemory(const char* data, size_t size, bool forceNormals);
-
-    // Negative: every object; otherwise that object only; no object: nothing.
-    void drawMesh(int objectIndex) const;
 };

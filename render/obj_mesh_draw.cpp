@@ -1,17 +1,17 @@
-// Draws ObjMesh objects with client-side vertex arrays straight from the
+// Mesh drawing with client-side vertex arrays straight from the
 // interleaved records (no buffer objects); colour, texture and shader state are
 // the caller's.
-#include "render/gl_api.h"
+#include "render/obj_mesh_draw.h"
 
 #include <algorithm>
 
-#include "formats/obj_mesh.h"
+#include "render/gl_api.h"
 
-void ObjMesh::drawMesh(int objectIndex) const
+void drawMesh(const ObjMesh& mesh, int objectIndex)
 {
-    if (!loaded)
+    if (!mesh.loaded)
         return;
-    const int n = static_cast<int>(objectStarts.size());
+    const int n = static_cast<int>(mesh.objectStarts.size());
     if (objectIndex >= n)
         return;
     int first = objectIndex < 0 ? 0 : objectIndex;
@@ -20,30 +20,30 @@ void ObjMesh::drawMesh(int objectIndex) const
     last = std::min(last, n - 1);
 
     const GLsizei stride = sizeof(MeshVertex);
-    const char* base = reinterpret_cast<const char*>(vertices.data());
+    const char* base = reinterpret_cast<const char*>(mesh.vertices.data());
     for (int k = first; k < last; ++k) {
-        const int start = objectStarts[k];
-        const int count = objectStarts[k + 1] - start;
+        const int start = mesh.objectStarts[k];
+        const int count = mesh.objectStarts[k + 1] - start;
         if (count <= 0)
             continue;
-        if (hasPositions) {
+        if (mesh.hasPositions) {
             glEnableClientState(GL_VERTEX_ARRAY);
             glVertexPointer(3, GL_FLOAT, stride, base);
         }
-        if (hasTexcoords) {
+        if (mesh.hasTexcoords) {
             glEnableClientState(GL_TEXTURE_COORD_ARRAY);
             glTexCoordPointer(2, GL_FLOAT, stride, base + 12);
         }
-        if (hasNormals) {
+        if (mesh.hasNormals) {
             glEnableClientState(GL_NORMAL_ARRAY);
             glNormalPointer(GL_FLOAT, stride, base + 20);
         }
-        glDrawElements(GL_TRIANGLES, 3 * count, GL_UNSIGNED_INT, triangleIndices.data() + 3 * size_t(start));
-        if (hasNormals)
+        glDrawElements(GL_TRIANGLES, 3 * count, GL_UNSIGNED_INT, mesh.triangleIndices.data() + 3 * size_t(start));
+        if (mesh.hasNormals)
             glDisableClientState(GL_NORMAL_ARRAY);
-        if (hasPositions)
+        if (mesh.hasPositions)
             glDisableClientState(GL_VERTEX_ARRAY);
-        if (hasTexcoords)
+        if (mesh.hasTexcoords)
             glDisableClientState(GL_TEXTURE_COORD_ARRAY);
     }
 }

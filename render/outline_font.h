@@ -7,17 +7,17 @@
 #include <string>
 #include <vector>
 
-#include "engine/demo_context.h"
+#include "render/render_resources.h"
 
 // Sans-serif font files tried in order, first readable one wins.
 const std::vector<std::string>& outlineFontFiles();
 
 // Reserves the lists into context.fontBase and fills them from the first face of
 // outlineFontFiles(); without any, the lists stay empty and one line goes to stderr.
-void createOutlineFont(DemoContext& context);
+void createOutlineFont(RenderResources& context);
 
 // The same with an explicit list of candidate font files; false when none loaded.
-bool createOutlineFontFrom(DemoContext& context, const std::vector<std::string>& fontFiles);
+bool createOutlineFontFrom(RenderResources& context, const std::vector<std::string>& fontFiles);
 
 // Glyphs in units of the font's em square; codes 0 .. kOutlineGlyphCount - 1 are built.
 constexpr int kOutlineGlyphCount = 123;

@@ -263,7 +263,7 @@ const std::vector<std::string>& outlineFontFiles()
     return files;
 }
 
-bool createOutlineFontFrom(DemoContext& context, const std::vector<std::string>& fontFiles)
+bool createOutlineFontFrom(RenderResources& context, const std::vector<std::string>& fontFiles)
 {
     context.fontBase = glGenLists(kFontLists);
 
@@ -293,7 +293,7 @@ bool createOutlineFontFrom(DemoContext& context, const std::vector<std::string>&
     return true;
 }
 
-void createOutlineFont(DemoContext& context)
+void createOutlineFont(RenderResources& context)
 {
     createOutlineFontFrom(context, outlineFontFiles());
 }

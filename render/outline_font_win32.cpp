@@ -24,7 +24,7 @@ const std::vector<std::string>& outlineFontFiles()
     return files;
 }
 
-bool createOutlineFontFrom(DemoContext& context, const std::vector<std::string>& fontFiles)
+bool createOutlineFontFrom(RenderResources& context, const std::vector<std::string>& fontFiles)
 {
     context.fontBase = glGenLists(kFontLists);
     HDC deviceContext = static_cast<HDC>(context.deviceContext);
@@ -65,4 +65,4 @@ bool createOutlineFontFrom(DemoContext& context, const std::vector<std::string>&
     return shipped;
 }
 
-void createOutlineFont(DemoContext& context) { createOutlineFontFrom(context, outlineFontFiles()); }
+void createOutlineFont(RenderResources& context) { createOutlineFontFrom(context, outlineFontFiles()); }

@@ -45,7 +45,7 @@ int maxRenderSamples()
     return maxSamples;
 }
 
-bool createTarget(DemoContext& context, int index, int width, int height, int samples)
+bool createTarget(RenderResources& context, int index, int width, int height, int samples)
 {
     RenderTarget& target = context.renderTargets[clampIndex(index)];
     // A count above the driver's maximum makes the storage call fail and leaves an
@@ -72,7 +72,7 @@ bool createTarget(DemoContext& context, int index, int width, int height, int sa
     return complete && !outOfMemory;
 }
 
-uint32_t attachTexture(DemoContext& context, int index, int slot, int textureId)
+uint32_t attachTexture(RenderResources& context, int index, int slot, int textureId)
 {
     slot = std::clamp(slot, 0, 2);
     // Callers keep the index in range; clamping it like the other operations keeps a
@@ -84,7 +84,7 @@ uint32_t attachTexture(DemoContext& context, int index, int slot, int textureId)
     return glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT);
 }
 
-void bindForDrawing(DemoContext& context, int index, int bufferCount)
+void bindForDrawing(RenderResources& context, int index, int bufferCount)
 {
     const RenderTarget& target = context.renderTargets[clampIndex(index)];
     bufferCount = std::clamp(bufferCount, 1, 3);
@@ -92,7 +92,7 @@ void bindForDrawing(DemoContext& context, int index, int bufferCount)
     glDrawBuffers(bufferCount, kColourAttachments);
 }
 
-uint32_t resolve(DemoContext& context, int index, int width, int height, int bufferCount, bool withDepth)
+uint32_t resolve(RenderResources& context, int index, int width, int height, int bufferCount, bool withDepth)
 {
     bufferCount = std::clamp(bufferCount, 1, 3);
     const RenderTarget& target = context.renderTargets[clampIndex(index)];
@@ -112,7 +112,7 @@ uint32_t resolve(DemoContext& context, int index, int width, int height, int buf
     return status;
 }
 
-void resolveArea(DemoContext& context, int index, int x0, int y0, int x1, int y1)
+void resolveArea(RenderResources& context, int index, int x0, int y0, int x1, int y1)
 {
     const RenderTarget& target = context.renderTargets[clampIndex(index)];
     bindPair(target);
@@ -121,7 +121,7 @@ void resolveArea(DemoContext& context, int index, int x0, int y0, int x1, int y1
     glBlitFramebufferEXT(x0, y0, x1, y1, x0, y0, x1, y1, GL_COLOR_BUFFER_BIT, GL_NEAREST);
 }
 
-void unbindTarget(DemoContext&)
+void unbindTarget(RenderResources&)
 {
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
 }

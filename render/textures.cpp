@@ -28,7 +28,7 @@ namespace {
     std::exit(kTextureExitStatus);
 }
 
-bool refuseOutsideTable(const DemoContext& context, int textureId)
+bool refuseOutsideTable(const RenderResources& context, int textureId)
 {
     if (textureIdInTable(context, textureId))
         return false;
@@ -37,7 +37,7 @@ bool refuseOutsideTable(const DemoContext& context, int textureId)
     return true;
 }
 
-GLuint& slotOf(DemoContext& context, int textureId) { return context.textures[context.textureBase + textureId]; }
+GLuint& slotOf(RenderResources& context, int textureId) { return context.textures[context.textureBase + textureId]; }
 
 void createTexture(GLuint& name)
 {
@@ -127,7 +127,7 @@ bool decodeRgb(JpegDecoder& decoder, std::vector<uint8_t>& rgb)
     return true;
 }
 
-void presentBeforeLoad(DemoContext& context)
+void presentBeforeLoad(RenderResources& context)
 {
     if (context.presentFrame)
         context.presentFrame();
@@ -135,13 +135,13 @@ void presentBeforeLoad(DemoContext& context)
 
 } // namespace
 
-bool textureIdInTable(const DemoContext& context, int textureId)
+bool textureIdInTable(const RenderResources& context, int textureId)
 {
     const long long slot = static_cast<long long>(context.textureBase) + textureId;
     return slot >= 0 && slot < kTextureSlots;
 }
 
-uint32_t textureName(const DemoContext& context, int textureId)
+uint32_t textureName(const RenderResources& context, int textureId)
 {
     if (!textureIdInTable(context, textureId)) {
         std::fprintf(stderr, "Texture id %d is outside the texture table; texture name 0 used.\n", textureId);
@@ -150,7 +150,7 @@ uint32_t textureName(const DemoContext& context, int textureId)
     return context.textures[context.textureBase + textureId];
 }
 
-void loadJpegTexture(DemoContext& context, const std::string& path, int textureId)
+void loadJpegTexture(RenderResources& context, const std::string& path, int textureId)
 {
     if (refuseOutsideTable(context, textureId))
         return;
@@ -175,7 +175,7 @@ void loadJpegTexture(DemoContext& context, const std::string& path, int textureI
     upload(3, GL_RGB, width, height, rgb.data(), "texture");
 }
 
-void loadJpegTextureWithAlpha(DemoContext& context, const std::string& colourPath, const std::string& alphaPath,
+void loadJpegTextureWithAlpha(RenderResources& context, const std::string& colourPath, const std::string& alphaPath,
                               int textureId)
 {
     if (refuseOutsideTable(context, textureId))
@@ -218,7 +218,7 @@ void loadJpegTextureWithAlpha(DemoContext& context, const std::string& colourPat
     upload(4, GL_RGBA, width, height, rgba.data(), "texture");
 }
 
-void makeNoiseTexture(DemoContext& context, int textureId, int width, int height)
+void makeNoiseTexture(RenderResources& context, int textureId, int width, int height)
 {
     if (refuseOutsideTable(context, textureId))
         return;
@@ -245,7 +245,7 @@ void makeNoiseTexture(DemoContext& context, int textureId, int width, int height
     upload(3, GL_RGB, width, height, rgb.data(), "noise texture");
 }
 
-void makeRenderTexture(DemoContext& context, int textureId, int width, int height)
+void makeRenderTexture(RenderResources& context, int textureId, int width, int height)
 {
     if (refuseOutsideTable(context, textureId))
         return;
@@ -259,7 +259,7 @@ void makeRenderTexture(DemoContext& context, int textureId, int width, int heigh
     upload(GL_RGBA, GL_RGBA, width, height, rgba.data(), "render texture");
 }
 
-void bindTexture(DemoContext& context, int textureId)
+void bindTexture(RenderResources& context, int textureId)
 {
     glBindTexture(GL_TEXTURE_2D, textureName(context, textureId));
 }

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "render/draw_helpers.h"
+#include "render/obj_mesh_draw.h"
 #include "render/textures.h"
 #include "render/vertex_run.h"
 #include "base/random.h"
@@ -92,14 +93,14 @@ void drawAnt(PathSpline& path, const ObjMesh& ant, double f)
     const double phase = 1260 * f;
     glPushMatrix();
     glRotatef(static_cast<float>(15 * std::sin(phase)), 0, 1, 0);
-    ant.drawMesh(1);
+    drawMesh(ant, 1);
     glPopMatrix();
     glPushMatrix();
     glRotatef(static_cast<float>(15 * std::sin(phase + 5)), 0, 1, 0);
-    ant.drawMesh(0);
+    drawMesh(ant, 0);
     glPopMatrix();
     glPushMatrix();
-    ant.drawMesh(2);
+    drawMesh(ant, 2);
     glPopMatrix();
     glPopMatrix();
 }
@@ -256,7 +257,7 @@ void part_start::mainPass(DemoContext& ctx)
             currentClipMatrix(clip);
             if (!cullBehindPaper || !projectedRect(clip, viewport, figureBox, 8, box) ||
                 holeRegion.touches(box, kEdgeReach))
-                objMeshes[3].drawMesh(-1);
+                drawMesh(objMeshes[3], -1);
             glPopMatrix();
         }
     }

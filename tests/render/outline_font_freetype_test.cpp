@@ -35,7 +35,7 @@ protected:
     {
         gl = new GlTestContext();
         if (gl->ok()) {
-            context = new DemoContext();
+            context = new RenderResources();
             createOutlineFont(*context);
         }
     }
@@ -82,11 +82,11 @@ protected:
     }
 
     static GlTestContext* gl;
-    static DemoContext* context;
+    static RenderResources* context;
     std::unique_ptr<TestFramebuffer> target;
 };
 GlTestContext* OutlineFontTest::gl = nullptr;
-DemoContext* OutlineFontTest::context = nullptr;
+RenderResources* OutlineFontTest::context = nullptr;
 
 // FreeType's anti-aliased rendering of the same glyph at kEmPixels per em, placed
 // with its origin at the same pixel, as a mask (coverage above one half).
@@ -200,7 +200,7 @@ TEST(OutlineFontFallbackTest, WithoutAFontFileTheListsStayEmpty)
 {
     GlTestContext gl;
     ASSERT_TRUE(gl.ok()) << gl.error();
-    auto context = std::make_unique<DemoContext>();
+    auto context = std::make_unique<RenderResources>();
     ::testing::internal::CaptureStderr();
     EXPECT_FALSE(createOutlineFontFrom(*context, {"/nonexistent/font.ttf"}));
     const std::string err = ::testing::internal::GetCapturedStderr();

@@ -17,7 +17,7 @@ constexpr int kSize = 128; // framebuffer pixels each way, one em across
 // Pixels lit by one character's list, drawn flat with one em filling the target.
 // The lists keep the font's 12-to-24 width squeeze (far narrower under Wine, which
 // applies the width to its own em size), so the glyph is drawn `stretch` wide.
-int litPixels(const DemoContext& context, unsigned char code, float stretch = 1.0f)
+int litPixels(const RenderResources& context, unsigned char code, float stretch = 1.0f)
 {
     TestFramebuffer target(kSize, kSize);
     glMatrixMode(GL_PROJECTION);
@@ -44,7 +44,7 @@ TEST(OutlineFontWin32Test, TheShippedFaceGivesGlyphListsAndMetrics)
 {
     GlTestContext gl;
     ASSERT_TRUE(gl.ok()) << gl.error();
-    auto context = std::make_unique<DemoContext>();
+    auto context = std::make_unique<RenderResources>();
     context->deviceContext = gl.deviceContext();
     ASSERT_TRUE(createOutlineFontFrom(*context, {std::string(ZUR_SHOW_DIR) + "/fonts/DejaVuSans.ttf"}));
 
@@ -75,7 +75,7 @@ TEST(OutlineFontWin32Test, WithoutTheFileASystemFaceStandsIn)
 {
     GlTestContext gl;
     ASSERT_TRUE(gl.ok()) << gl.error();
-    auto context = std::make_unique<DemoContext>();
+    auto context = std::make_unique<RenderResources>();
     context->deviceContext = gl.deviceContext();
     EXPECT_FALSE(createOutlineFontFrom(*context, {"no/such/font.ttf"}));
     ASSERT_GT(context->glyphMetrics['A'].advanceX, 0.0f);

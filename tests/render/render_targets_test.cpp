@@ -21,7 +21,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(gl->ok()) << gl->error();
-        context = std::make_unique<DemoContext>();
+        context = std::make_unique<RenderResources>();
     }
     void TearDown() override
     {
@@ -37,7 +37,7 @@ protected:
     }
 
     static GlTestContext* gl;
-    std::unique_ptr<DemoContext> context;
+    std::unique_ptr<RenderResources> context;
 };
 GlTestContext* RenderTargetTest::gl = nullptr;
 

@@ -121,7 +121,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(gl->ok()) << gl->error();
-        context = std::make_unique<DemoContext>();
+        context = std::make_unique<RenderResources>();
         context->presentFrame = countPresent;
         presentCalls = 0;
         folder = caseFolder();
@@ -138,7 +138,7 @@ protected:
     }
 
     static GlTestContext* gl;
-    std::unique_ptr<DemoContext> context;
+    std::unique_ptr<RenderResources> context;
     fs::path folder;
 };
 GlTestContext* TextureTest::gl = nullptr;
@@ -425,7 +425,7 @@ void makeUnderLimit(size_t headroom, bool noise, int width, int height)
     GlTestContext gl(16, 16);
     if (!gl.ok())
         _exit(97);
-    auto context = std::make_unique<DemoContext>();
+    auto context = std::make_unique<RenderResources>();
     const rlimit limit{addressSpaceInUse() + headroom, RLIM_INFINITY};
     setrlimit(RLIMIT_AS, &limit);
     if (noise)
@@ -493,7 +493,7 @@ protected:
 
     fs::path folder;
     std::string good, other, notJpeg, missing, headerOnly;
-    DemoContext context;
+    RenderResources context;
 };
 
 TEST_F(TextureDeathTest, UnreadableFilesEndTheProgramWithStatus3)

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "formats/obj_mesh.h"
+#include "render/obj_mesh_draw.h"
 #include "scene/poly_mesh.h"
 #include "tests/support/gl_test_context.h"
 
@@ -55,7 +56,7 @@ protected:
     {
         glClearColor(0, 0, 0, 0);
         glClear(GL_COLOR_BUFFER_BIT);
-        mesh.drawMesh(objectIndex);
+        drawMesh(mesh, objectIndex);
         EXPECT_FALSE(glIsEnabled(GL_VERTEX_ARRAY));
         EXPECT_FALSE(glIsEnabled(GL_NORMAL_ARRAY));
         EXPECT_FALSE(glIsEnabled(GL_TEXTURE_COORD_ARRAY));
