@@ -8,8 +8,10 @@ set -euo pipefail
 caller="$PWD"
 cd "$(dirname "$0")"
 tools/setup/install-deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build -j"$(nproc)"
+# The same build folder and build type as ./test.sh, so neither undoes the other;
+# only the show and its asset tree are built here.
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$(nproc)" --target zoduv assets
 
 absolute() { if [[ "$1" = /* ]]; then printf '%s' "$1"; else printf '%s/%s' "$caller" "$1"; fi; }
 args=()

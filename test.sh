@@ -7,6 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/setup/install-deps.sh
+# The same build folder and build type as ./run.sh, which then has nothing to rebuild.
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZUR_WINDOWS_BUILD_DIR="$PWD/build-win" >/dev/null
 cmake --build build -j"$(nproc)"
 tools/windows/package.sh build-win/package
