@@ -218,21 +218,25 @@ TEST_F(ShowEndToEnd, StartupFailuresEndWithTheirStatus)
 // missed and where it looked.
 TEST_F(ShowEndToEnd, StartedFromAnotherFolderFindsItsFilesOrSaysWhereItLooked)
 {
+    // The program in a folder of its own with the asset tree as its show/ folder,
+    // as a build lays them out, called from a folder without the show's files.
     const fs::path elsewhere = fs::temp_directory_path() / ("zoduv_e2e_elsewhere_" + std::to_string(getpid()));
+    const fs::path bin = elsewhere / "bin";
     fs::remove_all(elsewhere);
-    fs::create_directories(elsewhere / "bin");
+    fs::create_directories(bin);
+    fs::copy_file(kShowBinary, bin / "zoduv");
+    fs::create_directory_symlink(kShowDir, bin / "show");
     RunResult r = runShow(elsewhere, {"--no-dialog", "--fixed-step", "10", "--show-end", "1", "--screenshot",
-                                      "0.5:shot.png"});
+                                      "0.5:shot.png"},
+                          {}, "", bin / "zoduv");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(fs::is_regular_file(elsewhere / "shot.png")) << r.err;
 
-    fs::copy_file(kShowBinary, elsewhere / "bin" / "zoduv");
-    r = runShow(elsewhere, {"--no-dialog"}, {}, "", elsewhere / "bin" / "zoduv");
+    fs::remove(bin / "show");
+    r = runShow(elsewhere, {"--no-dialog"}, {}, "", bin / "zoduv");
     EXPECT_EQ(r.status, 2) << r.err;
-    for (const std::string& named :
-         {std::string("newobjects/paths.pt"), elsewhere.string(), (elsewhere / "bin").string(),
-          (elsewhere / "bin" / "show").string()})
-        EXPECT_NE(r.err.find(named), std::string::npos) << named << "\n" << r.err;
+    for (const fs::path& named : {fs::path("newobjects/paths.pt"), elsewhere, bin, bin / "show"})
+        EXPECT_NE(r.err.find(named.string()), std::string::npos) << named << "\n" << r.err;
     fs::remove_all(elsewhere);
 }
 
