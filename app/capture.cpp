@@ -521,7 +521,8 @@ int runMuxing(const std::vector<std::string>& command, std::string& why)
     double stallSeconds = kMuxStallSeconds;
     if (const char* given = std::getenv("ZUR_MUX_STALL_SECONDS"))
         stallSeconds = std::max(0.1, std::atof(given));
-    bool stopSaid = false;
+    // A request from before the muxing has been said already.
+    bool stopSaid = stopRequestStatus() != 0;
     std::uintmax_t lastSize = 0;
     Clock::time_point lastGrowth = Clock::now();
     for (;;) {

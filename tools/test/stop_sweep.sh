@@ -45,7 +45,7 @@ for phase in startup simulation encoding muxing; do
     # The moment of the phase.
     for _ in $(seq 1 3000); do
       case $phase in
-        startup) sleep 0.3; break ;;
+        startup) sleep 0.05; break ;;
         simulation) grep -q '^111$' "$dir/out" 2>/dev/null && { sleep 0.5; break; } ;;
         encoding) grep -q 'capture: 30%' "$dir/err" 2>/dev/null && break ;;
         muxing) [ -s "$dir/mux" ] && break ;;
@@ -66,7 +66,7 @@ for phase in startup simulation encoding muxing; do
     while read -r child; do
       if alive "$child"; then verdict=ORPHAN; orphans=$((orphans + 1)); kill -KILL "$child"; fi
     done < <(cat "$dir/pids" 2>/dev/null)
-    if ! grep -qE 'stopped|being finished' "$dir/err"; then
+    if ! grep -aqE 'stopped|being finished' "$dir/err"; then
       # Killed before the recording could catch the request: the shell's status says so.
       if [ "$status" -lt 129 ]; then verdict=SILENT; silent=$((silent + 1)); fi
     fi
@@ -76,7 +76,7 @@ for phase in startup simulation encoding muxing; do
       else file="BROKEN"; verdict=BROKEN; broken=$((broken + 1)); fi
     fi
     printf '%-7s %-10s %-6s status %3d  %-20s %s\n' "$verdict" "$phase" "$stop" "$status" "$file" \
-      "$(grep -E 'stopped|being finished|left as|parts' "$dir/err" | tr '\n' ' ' | cut -c1-160)"
+      "$(tr -d '\0' <"$dir/err" | grep -E 'stopped|being finished|left as|parts' | tr '\n' ' ' | cut -c1-160)"
   done
 done
 echo "stop_sweep: $runs runs: $hangs hangs, $orphans ffmpeg left running, $silent silent, $broken broken files"
