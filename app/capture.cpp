@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cerrno>
 #include <cmath>
 #include <condition_variable>
 #include <cstdarg>
@@ -21,10 +22,12 @@
 #include <deque>
 #include <filesystem>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "platform/process.h"
 #include "app/yuv_planes.h"
+#include "engine/demo_context.h"
 #include "formats/png_write.h"
 #include "audio/sound.h"
 
@@ -37,6 +40,10 @@ constexpr int kEncoderBuffers = 3; // frames waiting for or inside the pipe
 // reaching it: sums of fixed steps drift by far less, so the frame meant to land
 // on the bound is the one taken.
 constexpr double kBoundSlackSeconds = 1e-6;
+// The muxing copies the pictures and encodes the sound, seconds even for the whole
+// show; an output that stops growing for this long means ffmpeg is stuck (a full
+// disk that never frees, a file system that hangs), and it is ended.
+constexpr double kMuxStallSeconds = 60;
 
 // ---------------------------------------------------------------------------
 // Encoder feed
@@ -151,7 +158,8 @@ struct CaptureState {
     std::vector<bool> shotFailed;
     encoder_feed encoder;
     std::FILE* audio = nullptr;   // WAV being written
-    std::string videoTemp, audioTemp;
+    std::string audioError;       // why a write of the WAV failed; empty while none has
+    std::string videoTemp, audioTemp, muxTemp;
     long long audioFrames = 0;    // stereo frames written so far
     long long videoFrames = 0;    // pictures handed to the encoder so far
     long long rangeFrames = 0;    // frames drawn inside the range (a skipped one too)
@@ -178,39 +186,71 @@ CaptureState capture;
 // Sound file
 // ---------------------------------------------------------------------------
 
-void putLe32(std::FILE* f, uint32_t v)
+// Every write of the sound file is checked: the first failure is kept, and the
+// recording is then not passed off as whole.
+void writeAudio(const void* data, size_t bytes)
+{
+    if (!capture.audio || !capture.audioError.empty())
+        return;
+    errno = 0;
+    if (std::fwrite(data, 1, bytes, capture.audio) != bytes)
+        capture.audioError = errno ? std::error_code(errno, std::generic_category()).message() : "write error";
+}
+
+void putLe32(uint32_t v)
 {
     unsigned char b[4] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
                           static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
-    std::fwrite(b, 1, 4, f);
+    writeAudio(b, 4);
 }
 
-void putLe16(std::FILE* f, uint16_t v)
+void putLe16(uint16_t v)
 {
     unsigned char b[2] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8)};
-    std::fwrite(b, 1, 2, f);
+    writeAudio(b, 2);
 }
 
 // 44 100 Hz stereo 16-bit; the sizes are filled in when the file is closed.
-void writeWavHeader(std::FILE* f, uint32_t dataBytes)
+void writeWavHeader(uint32_t dataBytes)
 {
-    std::fwrite("RIFF", 1, 4, f);
-    putLe32(f, 36 + dataBytes);
-    std::fwrite("WAVEfmt ", 1, 8, f);
-    putLe32(f, 16);
-    putLe16(f, 1);
-    putLe16(f, 2);
-    putLe32(f, kSoundRate);
-    putLe32(f, kSoundRate * 4);
-    putLe16(f, 4);
-    putLe16(f, 16);
-    std::fwrite("data", 1, 4, f);
-    putLe32(f, dataBytes);
+    writeAudio("RIFF", 4);
+    putLe32(36 + dataBytes);
+    writeAudio("WAVEfmt ", 8);
+    putLe32(16);
+    putLe16(1);
+    putLe16(2);
+    putLe32(kSoundRate);
+    putLe32(kSoundRate * 4);
+    putLe16(4);
+    putLe16(16);
+    writeAudio("data", 4);
+    putLe32(dataBytes);
 }
 
-// Mixes `frames` stereo frames of the show's sound and writes them to `out`, or
-// drops them when `out` is null. Without sound, silence keeps the length.
-void pullSound(long long frames, std::FILE* out)
+// Writes the sizes into the header and closes the file; false (with audioError)
+// when any write, the flush or the close failed, so the header cannot claim bytes
+// the file does not hold.
+bool closeAudio()
+{
+    if (!capture.audio)
+        return capture.audioError.empty();
+    if (capture.audioError.empty()) {
+        std::fflush(capture.audio);
+        if (std::ferror(capture.audio))
+            capture.audioError = "write error";
+    }
+    if (capture.audioError.empty() && std::fseek(capture.audio, 0, SEEK_SET) == 0)
+        writeWavHeader(static_cast<uint32_t>(capture.audioFrames * 4));
+    errno = 0;
+    if (std::fclose(capture.audio) != 0 && capture.audioError.empty())
+        capture.audioError = errno ? std::error_code(errno, std::generic_category()).message() : "write error";
+    capture.audio = nullptr;
+    return capture.audioError.empty();
+}
+
+// Mixes `frames` stereo frames of the show's sound and writes them to the sound
+// file, or drops them when `keep` is false. Without sound, silence keeps the length.
+void pullSound(long long frames, bool keep)
 {
     std::vector<int16_t>& block = capture.soundBlock;
     while (frames > 0) {
@@ -218,8 +258,8 @@ void pullSound(long long frames, std::FILE* out)
         block.resize(static_cast<size_t>(n) * 2);
         if (soundPullFrames(block.data(), n) != n)
             std::fill(block.begin(), block.end(), 0);
-        if (out)
-            std::fwrite(block.data(), sizeof(int16_t), block.size(), out);
+        if (keep)
+            writeAudio(block.data(), block.size() * sizeof(int16_t));
         frames -= n;
     }
 }
@@ -407,7 +447,7 @@ void recordVideoFrame(double showTime, int width, int height)
         // step of show time, so the sound before it is pulled and dropped: the
         // video then opens on the sound of its first picture.
         capture.soundBase = std::llround(showTime * kSoundRate);
-        pullSound(capture.soundBase, nullptr);
+        pullSound(capture.soundBase, false);
         capture.soundPulled = capture.soundBase;
     }
     if (capture.encoder.failed()) {
@@ -429,7 +469,7 @@ void recordVideoFrame(double showTime, int width, int height)
     const long long wanted =
         capture.soundBase + std::llround(static_cast<double>(capture.rangeFrames) * kSoundRate / s.framesPerSecond);
     const long long frames = std::max(0LL, wanted - capture.soundPulled);
-    pullSound(frames, kept ? capture.audio : nullptr);
+    pullSound(frames, kept);
     if (kept)
         capture.audioFrames += frames;
     capture.soundPulled += frames;
@@ -445,9 +485,117 @@ std::string absolutePath(const std::string& file)
 
 void atExit() { finishCapture(0); }
 
+// Why ffmpeg could not leave a recording at `file`, found before the show plays
+// rather than after it: empty when nothing is known to stand in the way.
+std::string videoFileProblem(const std::string& file)
+{
+    const std::filesystem::path path(file);
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (status.type() == std::filesystem::file_type::directory)
+        return "is a folder";
+    if (std::filesystem::exists(status) && status.type() != std::filesystem::file_type::regular)
+        return "is not a regular file (a device, FIFO or socket): the recording is written beside it and renamed";
+    if (!path.has_extension() || path.extension() == ".")
+        return "has no extension: ffmpeg takes the kind of file from it (say .mp4)";
+    return {};
+}
+
+// Lists the parts a recording leaves when it cannot be finished.
+std::string partsText()
+{
+    return "picture in " + capture.videoTemp + ", sound in " + capture.audioTemp;
+}
+
+// Runs the muxing, which obeys the stop requests: the first lets it finish (the
+// status already says the recording was stopped), a second ends the process and
+// this child with it. An output that stops growing for kMuxStallSeconds ends it.
+// ffmpeg's exit status; -1 when it could not start, died or was ended.
+int runMuxing(const std::vector<std::string>& command, std::string& why)
+{
+    ChildProcess* child = startChild(command);
+    if (!child) {
+        why = "ffmpeg could not be started";
+        return -1;
+    }
+    double stallSeconds = kMuxStallSeconds;
+    if (const char* given = std::getenv("ZUR_MUX_STALL_SECONDS"))
+        stallSeconds = std::max(0.1, std::atof(given));
+    // A request from before the muxing has been said already.
+    bool stopSaid = stopRequestStatus() != 0;
+    std::uintmax_t lastSize = 0;
+    Clock::time_point lastGrowth = Clock::now();
+    for (;;) {
+        int status = -1;
+        if (waitChild(child, 0.2, status))
+            return status;
+        if (const int stop = stopRequestStatus(); stop != 0 && !stopSaid) {
+            stopSaid = true;
+            say(textf("capture: %s while the file is being finished; it will hold what was recorded (%s again "
+                      "ends at once and leaves the parts)",
+                      stop == 130 ? "Ctrl+C" : "SIGTERM", stop == 130 ? "Ctrl+C" : "SIGTERM"));
+        }
+        std::error_code error;
+        const std::uintmax_t size = std::filesystem::file_size(capture.muxTemp, error);
+        if (!error && size != lastSize) {
+            lastSize = size;
+            lastGrowth = Clock::now();
+        } else if (std::chrono::duration<double>(Clock::now() - lastGrowth).count() > stallSeconds) {
+            endChild(child);
+            why = textf("ffmpeg wrote nothing for %.0f s and was ended", stallSeconds);
+            return -1;
+        }
+    }
+}
+
+// Muxes the parts into a file beside the recording and renames it only when the
+// recording is whole, so a failure never leaves a broken file under the name nor
+// replaces an earlier recording there. True when the recording is in place.
+bool muxRecording(bool whole)
+{
+    const CaptureSettings& s = capture.settings;
+    std::error_code ignored;
+    std::filesystem::remove(capture.muxTemp, ignored);
+    std::string why;
+    const int muxed = runMuxing({"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-i", capture.videoTemp, "-i",
+                                 capture.audioTemp, "-c:v", "copy", "-c:a", "aac", "-b:a", "192k", "-shortest",
+                                 "-movflags", "+faststart", capture.muxTemp},
+                                why);
+    if (muxed != 0) {
+        std::filesystem::remove(capture.muxTemp, ignored);
+        say(textf("capture: muxing failed (%s); %s; %s is left as it was", why.empty() ? "ffmpeg reported an error"
+                                                                                     : why.c_str(),
+                  partsText().c_str(), s.videoFile.c_str()));
+        return false;
+    }
+    if (!whole) {
+        say(textf("capture: the recording is incomplete; what was recorded is in %s, and %s is left as it was",
+                  capture.muxTemp.c_str(), s.videoFile.c_str()));
+        std::filesystem::remove(capture.videoTemp, ignored);
+        std::filesystem::remove(capture.audioTemp, ignored);
+        return false;
+    }
+    std::error_code renameError;
+    std::filesystem::rename(capture.muxTemp, s.videoFile, renameError);
+    if (renameError) {
+        say(textf("capture: cannot put the recording in place as %s (%s); it is in %s", s.videoFile.c_str(),
+                  renameError.message().c_str(), capture.muxTemp.c_str()));
+        std::filesystem::remove(capture.videoTemp, ignored);
+        std::filesystem::remove(capture.audioTemp, ignored);
+        return false;
+    }
+    std::filesystem::remove(capture.videoTemp, ignored);
+    std::filesystem::remove(capture.audioTemp, ignored);
+    const double seconds = static_cast<double>(capture.videoFrames) / s.framesPerSecond;
+    say(textf("capture: wrote %s (%lld frames, %.2f s at %d frames/s, show time %.3f to %.3f s)",
+              absolutePath(s.videoFile).c_str(), capture.videoFrames, seconds, s.framesPerSecond,
+              capture.firstRecorded, capture.lastRecorded));
+    return true;
+}
+
 } // namespace
 
-bool startCapture(const CaptureSettings& settings)
+int startCapture(const CaptureSettings& settings)
 {
     capture.settings = settings;
     capture.shotTaken.assign(settings.screenshots.size(), false);
@@ -457,17 +605,27 @@ bool startCapture(const CaptureSettings& settings)
         soundSetOutputMode(SoundOutputMode::Pulled);
         if (!programAvailable("ffmpeg")) {
             std::fprintf(stderr, "capture: ffmpeg is not installed; nothing is recorded\n");
-            return false;
+            return 1;
+        }
+        const std::string problem = videoFileProblem(settings.videoFile);
+        if (!problem.empty()) {
+            std::fprintf(stderr, "capture: %s %s; nothing is recorded\n", settings.videoFile.c_str(),
+                         problem.c_str());
+            return kExitRecording;
         }
         std::string base = settings.videoFile + ".part";
         capture.videoTemp = base + ".mkv";
         capture.audioTemp = base + ".wav";
+        capture.muxTemp = base + std::filesystem::path(settings.videoFile).extension().string();
         capture.audio = std::fopen(capture.audioTemp.c_str(), "wb");
         if (!capture.audio) {
-            std::fprintf(stderr, "capture: cannot write %s\n", capture.audioTemp.c_str());
-            return false;
+            std::fprintf(stderr, "capture: cannot write %s (%s)\n", capture.audioTemp.c_str(),
+                         std::error_code(errno, std::generic_category()).message().c_str());
+            return 1;
         }
-        writeWavHeader(capture.audio, 0);
+        writeWavHeader(0);
+        setHardStopCleanup("capture: stopped at once; what was recorded is left as parts: " + partsText() + "\n",
+                           capture.muxTemp);
         capture.progress.terminal = standardErrorIsTerminal();
         capture.progress.total = framesInRange(settings);
         if (settings.fromSeconds > 0)
@@ -477,7 +635,7 @@ bool startCapture(const CaptureSettings& settings)
     }
     capture.started = true;
     std::atexit(atExit);
-    return true;
+    return 0;
 }
 
 void captureFrame(double showTime, int width, int height)
@@ -538,22 +696,18 @@ int finishCapture(int status)
         showProgress(capture.lastRecorded, true);
     if (const int stop = captureStopStatus()) {
         status = stop;
+        // Frames simulated before the range are not drawn, so the show's own clock
+        // says how far it got.
         say(textf("capture: stopped by %s at show time %.3f s", stop == 130 ? "Ctrl+C (SIGINT)" : "SIGTERM",
-                  std::max(capture.lastShowTime, 0.0)));
+                  std::max({capture.lastShowTime, runtimeState.showTime, 0.0})));
     }
     if (!s.videoFile.empty()) {
         // Frames left in the ring when the GL context went without a flush are
         // lost; the muxing's -shortest then trims their sound.
         capture.inFlight.clear();
         const bool encoded = capture.encoder.running() && capture.encoder.finish() == 0;
-        if (capture.audio) {
-            uint32_t bytes = static_cast<uint32_t>(capture.audioFrames * 4);
-            std::fseek(capture.audio, 0, SEEK_SET);
-            writeWavHeader(capture.audio, bytes);
-            std::fclose(capture.audio);
-            capture.audio = nullptr;
-        }
-        missing = !encoded || capture.videoFailed;
+        const bool soundWritten = closeAudio();
+        missing = !encoded || capture.videoFailed || !soundWritten;
         if (capture.videoFrames == 0) {
             std::error_code ignored;
             std::filesystem::remove(capture.audioTemp, ignored);
@@ -563,21 +717,15 @@ int finishCapture(int status)
         } else {
             if (!encoded)
                 say("capture: ffmpeg reported an error while encoding the pictures");
-            const int muxed = runProgram({"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-i", capture.videoTemp,
-                                          "-i", capture.audioTemp, "-c:v", "copy", "-c:a", "aac", "-b:a", "192k",
-                                          "-shortest", "-movflags", "+faststart", s.videoFile});
-            if (muxed == 0) {
-                std::error_code ignored;
-                std::filesystem::remove(capture.videoTemp, ignored);
-                std::filesystem::remove(capture.audioTemp, ignored);
-                const double seconds = static_cast<double>(capture.videoFrames) / s.framesPerSecond;
-                say(textf("capture: wrote %s (%lld frames, %.2f s at %d frames/s, show time %.3f to %.3f s)",
-                          absolutePath(s.videoFile).c_str(), capture.videoFrames, seconds, s.framesPerSecond,
-                          capture.firstRecorded, capture.lastRecorded));
+            if (!soundWritten)
+                say(textf("capture: cannot write the sound file %s (%s)", capture.audioTemp.c_str(),
+                          capture.audioError.c_str()));
+            if (soundWritten) {
+                if (!muxRecording(!missing))
+                    missing = true;
             } else {
-                say(textf("capture: muxing failed; picture in %s, sound in %s", capture.videoTemp.c_str(),
-                          capture.audioTemp.c_str()));
-                missing = true;
+                // A sound file cut short by the disk cannot be muxed as it claims to be.
+                say(textf("capture: %s; %s is left as it was", partsText().c_str(), s.videoFile.c_str()));
             }
         }
     }
@@ -595,6 +743,9 @@ int finishCapture(int status)
                            capture.lastShowTime));
         }
     }
+    // A stop that came while the file was being finished counts as well.
+    if (const int stop = captureStopStatus())
+        status = stop;
     if (missing && status == 0)
         status = kExitRecording;
     return status;

@@ -26,9 +26,11 @@ struct CaptureSettings {
 
 // Prepares the recording; call before the window exists (it picks the sound
 // output). From then on Ctrl+C and termination requests stop a capture in order
-// instead of ending the process. False with a message on standard error when
-// ffmpeg cannot be found or the sound file cannot be written.
-bool startCapture(const CaptureSettings& settings);
+// instead of ending the process. 0 when ready; otherwise the status to end with and
+// a message on standard error: 1 when ffmpeg cannot be found or the sound file
+// cannot be written, kExitRecording when the capture's name cannot become a
+// recording (a folder, a device or FIFO, no extension).
+int startCapture(const CaptureSettings& settings);
 // Called after each drawn frame, before the buffers are swapped.
 void captureFrame(double showTime, int width, int height);
 // The exit status a stop request asks for (130 for Ctrl+C, 143 for SIGTERM), or 0:
@@ -37,8 +39,9 @@ int captureStopStatus();
 // Takes in the frames still being read back. Needs the GL context: call before the
 // window is destroyed.
 void flushCapture();
-// Finishes the video (muxes picture and sound), reports screenshots that were not
-// taken. Returns the status to exit with: the
+// Finishes the video (muxes picture and sound beside the file and renames the
+// result onto it only when the recording is whole), reports screenshots that were
+// not taken. Returns the status to exit with: the
 // stop request's, kExitRecording when something was not recorded, else `status`.
 // Runs by itself at process exit (the status then cannot change) if not called.
 int finishCapture(int status);

@@ -75,7 +75,17 @@ void closeWindow()
     destroyWindow();
 }
 
-void exitAfterRecording(int status) { std::exit(finishCapture(status)); }
+// The recording, then the benchmark's file: either one asked for and not written
+// ends the run with kExitRecording.
+int finishOutputs(int status)
+{
+    status = finishCapture(status);
+    if (!finishFrameReport() && status == 0)
+        status = kExitRecording;
+    return status;
+}
+
+void exitAfterRecording(int status) { std::exit(finishOutputs(status)); }
 
 WindowProcHooks windowHooks()
 {
@@ -195,8 +205,9 @@ int runShow(const CommandLine& given)
     if (line.benchmark)
         startFrameReport({line.bare, line.benchmarkFile});
     bareScene = line.bare;
-    if (plan.record && !startCapture(plan.recording))
-        return 1;
+    if (plan.record)
+        if (const int status = startCapture(plan.recording))
+            return status;
     setFixedStep(plan.fixedStep);
     if (plan.showEnd > 0)
         setShowEndSeconds(plan.showEnd);
@@ -255,7 +266,7 @@ int runShow(const CommandLine& given)
     // stops before the process tears down its statics under the audio thread.
     if (runConfig.soundEnabled)
         FSOUND_Close();
-    return finishCapture(quitCode);
+    return finishOutputs(quitCode);
 }
 
 int programMain(int argc, char** argv)

@@ -427,11 +427,12 @@ bool runReportedFrame()
     return goOn;
 }
 
-void finishFrameReport()
+bool finishFrameReport()
 {
     if (!report.started || report.finished)
-        return;
+        return true;
     report.finished = true;
+    bool csvWritten = true;
     if (!report.settings.csvFile.empty()) {
         if (std::FILE* f = std::fopen(report.settings.csvFile.c_str(), "w")) {
             std::fprintf(f, "%s\n", csvHeader().c_str());
@@ -444,8 +445,10 @@ void finishFrameReport()
                             report.settings.csvFile.c_str());
             else
                 std::fprintf(stderr, "benchmark: cannot write %s\n", report.settings.csvFile.c_str());
+            csvWritten = written;
         } else {
             std::fprintf(stderr, "benchmark: cannot write %s\n", report.settings.csvFile.c_str());
+            csvWritten = false;
         }
     }
     if (!report.records.empty())
@@ -454,4 +457,5 @@ void finishFrameReport()
     if (!summary.empty())
         std::printf("%s\n", summary.c_str());
     std::fflush(stdout);
+    return csvWritten;
 }

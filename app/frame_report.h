@@ -19,8 +19,9 @@ void startFrameReport(const FrameReportSettings& settings);
 bool frameReportActive();
 // The frame driver's runFrame inside the report's timing.
 bool runReportedFrame();
-// Writes the CSV and prints the table and the summary; runs by itself at exit.
-void finishFrameReport();
+// Writes the CSV and prints the table and the summary; runs by itself at exit if
+// not called. False when the CSV file asked for could not be written.
+bool finishFrameReport();
 
 // ---------------------------------------------------------------------------
 // The pure parts, for tests and tools.

@@ -22,6 +22,15 @@ std::string seconds(double value)
     return text;
 }
 
+// The same path however it is spelt ("a.png", "./a.png", "shots/../a.png").
+bool sameFile(const std::string& a, const std::string& b)
+{
+    std::error_code error;
+    const std::filesystem::path fullA = std::filesystem::absolute(a, error).lexically_normal();
+    const std::filesystem::path fullB = std::filesystem::absolute(b, error).lexically_normal();
+    return fullA == fullB;
+}
+
 } // namespace
 
 std::string callerFolder()
@@ -59,6 +68,15 @@ bool planRun(const CommandLine& line, bool haveDisplay, double showEnd, const st
     rec.framesPerSecond = plan.fixedStep > 0 ? plan.fixedStep : kCaptureFramesPerSecond;
     for (const ScreenshotRequest& shot : line.screenshots)
         rec.screenshots.push_back({shot.showSeconds, shot.file});
+    // Two pictures for one file would leave only the later one there.
+    for (size_t i = 0; i < line.screenshots.size(); ++i)
+        for (size_t k = 0; k < i; ++k)
+            if (sameFile(line.screenshots[k].file, line.screenshots[i].file)) {
+                error = "--screenshot " + line.screenshots[i].file + " is asked for at " +
+                        seconds(line.screenshots[k].showSeconds) + " and at " +
+                        seconds(line.screenshots[i].showSeconds) + ": the later picture would replace the earlier";
+                return false;
+            }
 
     const double end = line.showEnd > 0 ? line.showEnd : showEnd;
     if (line.startSeconds >= end) {

@@ -45,7 +45,9 @@ ShowFolderSearch findShowFolder(const std::string& workingFolder, const std::str
     search.searched.push_back(workingFolder);
     for (const char* folder : kAssetFolders)
         if (isFolder(pathOf(workingFolder) / folder)) {
-            if (isFile(pathOf(workingFolder) / kShowFolderMarker))
+            // Whatever stands under the marker's name is the camera-key reader's to judge.
+            std::error_code error;
+            if (fs::exists(pathOf(workingFolder) / kShowFolderMarker, error))
                 search.found = workingFolder;
             return search;
         }

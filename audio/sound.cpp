@@ -9,11 +9,12 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
+
+#include "base/file_bytes.h"
 
 struct SoundSample {
     DecodedAudio audio;
@@ -56,16 +57,23 @@ bool knownSample(const SoundSample* sample) {
 
 bool validChannel(int channel) { return channel >= 0 && channel < g_sound.channelCount; }
 
-bool readBytes(const char* path, int offset, int length, std::vector<uint8_t>& bytes) {
-    if (offset < 0 || length < 0) return false;
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return false;
-    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    if (file.bad()) return false;
-    if (size_t(offset) > bytes.size()) return false;
+// A folder, a FIFO or an unreadable file is refused like a missing one.
+bool readBytes(const char* path, int offset, int length, std::vector<uint8_t>& bytes, std::string& why)
+{
+    if (offset < 0 || length < 0) {
+        why = "bad range";
+        return false;
+    }
+    std::string whole;
+    if (!readFileBytes(path, whole, why))
+        return false;
+    if (size_t(offset) > whole.size()) {
+        why = "shorter than the offset";
+        return false;
+    }
     // A range that runs past the end of the file stops at the end.
-    const size_t end = length == 0 ? bytes.size() : std::min(bytes.size(), size_t(offset) + size_t(length));
-    bytes = std::vector<uint8_t>(bytes.begin() + offset, bytes.begin() + long(end));
+    const size_t end = length == 0 ? whole.size() : std::min(whole.size(), size_t(offset) + size_t(length));
+    bytes.assign(whole.begin() + long(offset), whole.begin() + long(end));
     return true;
 }
 
@@ -92,8 +100,9 @@ int FSOUND_Init(int mixRate, int maxSoftwareChannels, unsigned /*flags*/) {
 SoundSample* FSOUND_Sample_Load(int /*index*/, const char* path, unsigned mode, int offset, int length) {
     if (!g_sound.open || !path) return nullptr;
     std::vector<uint8_t> bytes;
-    if (!readBytes(path, offset, length, bytes)) {
-        std::fprintf(stderr, "sound: %s: cannot read (offset %d, length %d)\n", path, offset, length);
+    std::string why;
+    if (!readBytes(path, offset, length, bytes, why)) {
+        std::fprintf(stderr, "sound: %s %s (offset %d, length %d)\n", path, why.c_str(), offset, length);
         return nullptr;
     }
     auto sample = std::make_unique<SoundSample>();

@@ -1,24 +1,17 @@
 // Reading a track file for the platform's MP3 decoder (decodeMp3Memory).
 #include "audio/sound_decode.h"
 
-#include <fstream>
-#include <iterator>
+#include "base/file_bytes.h"
 
 bool decodeMp3File(const std::string& path, DecodedAudio& out, std::string* error) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        if (error) *error = path + ": cannot open";
-        out.samples.clear();
-        return false;
-    }
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad()) {
-        if (error) *error = path + ": read error";
+    std::string bytes, why;
+    if (!readFileBytes(path.c_str(), bytes, why)) {
+        if (error) *error = path + ": " + why;
         out.samples.clear();
         return false;
     }
     std::string reason;
-    if (!decodeMp3Memory(bytes.data(), bytes.size(), out, &reason)) {
+    if (!decodeMp3Memory(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), out, &reason)) {
         if (error) *error = path + ": " + reason;
         return false;
     }

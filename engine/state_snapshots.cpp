@@ -7,6 +7,10 @@
 #include <fstream>
 #include <istream>
 #include <ostream>
+#include <sstream>
+#include <string>
+
+#include "base/file_bytes.h"
 
 namespace {
 
@@ -134,11 +138,12 @@ void StateRecorder::writeStates(std::ostream& out, const std::vector<StateSnapsh
 bool StateRecorder::loadStates(const std::string& path)
 {
     stateStore.clear();
-    std::ifstream in(path);
-    if (!in) {
-        std::fprintf(stderr, "%s: cannot be read; no state snapshots loaded\n", path.c_str());
+    std::string bytes, why;
+    if (!readFileBytes(path.c_str(), bytes, why)) {
+        std::fprintf(stderr, "%s %s; no state snapshots loaded\n", path.c_str(), why.c_str());
         return false;
     }
+    std::istringstream in(bytes);
     std::string error;
     if (!readStates(in, stateStore, error)) {
         std::fprintf(stderr, "%s: %s; no state snapshots loaded\n", path.c_str(), error.c_str());

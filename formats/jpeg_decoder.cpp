@@ -6,6 +6,8 @@
 
 #include "formats/jpeg_kernels.h"
 
+#include "base/file_bytes.h"
+
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -35,7 +37,12 @@ bool jpeg_decoder_file_stream::open(const char* path)
     close();
     eof = false;
     error = false;
+    whyNot_ = notARegularFile(path);
+    if (!whyNot_.empty())
+        return false;
     file = std::fopen(path, "rb");
+    if (!file)
+        whyNot_ = "cannot be opened (" + std::error_code(errno, std::generic_category()).message() + ")";
     return file != nullptr;
 }
 
@@ -216,6 +223,12 @@ struct JpegDecoderState {
     bool streamEnded = false;
     bool tailIsFF = true;  // next synthesised byte once the data is used up
     int pendingMarker = -1; // marker met inside entropy-coded data
+    int32_t zeroFillBits = 0; // zeros fed to the bit reader since the marker met
+
+    // --- damage that decoding survives (jpegWarningText)
+    bool dataEnded = false;  // bytes past the end of the file were made up
+    bool scanShort = false;  // a scan needed bits from beyond its own data
+    bool extraBytes = false; // a scan left whole bytes of its data unread
 
     // --- bit reader: left-aligned, refilled 16 bits at a time
     uint32_t bitBuf = 0;
@@ -328,6 +341,7 @@ struct JpegDecoderState {
             --inLeft;
             return *inPtr++;
         }
+        dataEnded = true;
         const uint8_t b = tailIsFF ? 0xFF : 0xD9;
         tailIsFF = !tailIsFF;
         return b;
@@ -371,8 +385,10 @@ struct JpegDecoderState {
     // the data, is kept for the marker reader, and zeros are fed from then on.
     uint32_t entropyByte()
     {
-        if (pendingMarker >= 0)
+        if (pendingMarker >= 0) {
+            zeroFillBits += 8;
             return 0;
+        }
         const uint8_t b = nextByte();
         if (b != 0xFF)
             return b;
@@ -382,6 +398,7 @@ struct JpegDecoderState {
         if (m == 0)
             return 0xFF;
         pendingMarker = m;
+        zeroFillBits += 8;
         return 0;
     }
 
@@ -443,6 +460,34 @@ struct JpegDecoderState {
     {
         bitBuf = 0;
         bitCount = 0;
+        zeroFillBits = 0;
+    }
+
+    // Where a scan's (or a restart interval's) data ends, a whole encoder leaves
+    // fewer than 8 padding bits and then a marker. Zeros used from beyond the
+    // marker, or data bytes left over, mean the data does not fit its headers:
+    // the picture is decoded all the same, and the damage is only recorded.
+    // `findMarker`: the next marker has not been looked for yet.
+    void checkScanEnd(bool findMarker)
+    {
+        if (zeroFillBits > bitCount)
+            scanShort = true;
+        const int32_t ownBits = bitCount - (zeroFillBits < bitCount ? zeroFillBits : bitCount);
+        if (ownBits >= 8)
+            extraBytes = true;
+        if (!findMarker || pendingMarker >= 0)
+            return;
+        if (nextByte() != 0xFF) {
+            extraBytes = true;
+            return;
+        }
+        uint8_t m = nextByte();
+        while (m == 0xFF)
+            m = nextByte();
+        if (m == 0)
+            extraBytes = true;
+        else
+            pendingMarker = m;
     }
 
     inline int decodeSymbol(const HuffTable& t)
@@ -908,6 +953,7 @@ struct JpegDecoderState {
 
     void processRestart()
     {
+        checkScanEnd(false);
         resetBits();
         int marker = -1;
         if (pendingMarker >= 0) {
@@ -921,6 +967,8 @@ struct JpegDecoderState {
                     fail(kErrRestart);
                 b = nextByte();
             }
+            if (searched > 0)
+                extraBytes = true;
             do
                 b = nextByte();
             while (b == 0xFF);
@@ -1236,6 +1284,7 @@ struct JpegDecoderState {
                     }
                 }
         }
+        checkScanEnd(true);
     }
 
     // Decodes every scan up to EOI into the coefficient buffers; the first scan
@@ -1398,6 +1447,8 @@ struct JpegDecoderState {
             else
                 decodeMcuRowStreaming();
             ++mcuRowsDecoded;
+            if (!buffered && mcuRowsDecoded == mcuRows)
+                checkScanEnd(true);
             rowInMcu = 0;
         }
         if (compCount == 3 && comps[0].v == 2) {
@@ -1460,6 +1511,19 @@ JpegDecoder::~JpegDecoder()
 }
 
 int32_t JpegDecoder::errorCode() const { return state ? state->errorCode : kErrMemory; }
+
+int32_t JpegDecoder::damage() const
+{
+    if (!state)
+        return 0;
+    int32_t flags = 0;
+    if (state->dataEnded)
+        flags |= kJpegDataEnded;
+    // Running short because the file ended is the ending, not corruption.
+    if (state->extraBytes || (state->scanShort && !state->dataEnded))
+        flags |= kJpegDataCorrupt;
+    return flags;
+}
 int32_t JpegDecoder::width() const { return state ? state->width : 0; }
 int32_t JpegDecoder::height() const { return state ? state->height : 0; }
 int32_t JpegDecoder::components() const { return state ? state->compCount : 0; }
@@ -1515,6 +1579,17 @@ int32_t JpegDecoder::decodeLine(const uint8_t** rowOut, uint32_t* bytesOut)
         return -227;
     }
     return 0;
+}
+
+const char* jpegDamageText(int32_t flags)
+{
+    if ((flags & kJpegDataEnded) && (flags & kJpegDataCorrupt))
+        return "the data is corrupt and ends early";
+    if (flags & kJpegDataEnded)
+        return "the data ends early (the file is cut short)";
+    if (flags & kJpegDataCorrupt)
+        return "the data is corrupt";
+    return "no damage";
 }
 
 const char* jpegErrorText(int32_t code)

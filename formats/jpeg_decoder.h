@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 class jpeg_decoder_stream {
 public:
@@ -23,15 +24,18 @@ public:
     jpeg_decoder_file_stream(const jpeg_decoder_file_stream&) = delete;
     jpeg_decoder_file_stream& operator=(const jpeg_decoder_file_stream&) = delete;
 
-    // Closes any open file, clears the flags and opens path with mode "rb".
+    // Closes any open file, clears the flags and opens path with mode "rb". A
+    // folder, FIFO or device is refused unopened; whyNot() then says why.
     bool open(const char* path);
     void close();
+    const std::string& whyNot() const { return whyNot_; }
     int32_t read(uint8_t* buffer, int32_t maxBytes, bool* eofFlag) override;
 
 private:
     FILE* file = nullptr;
     bool eof = false;
     bool error = false;
+    std::string whyNot_;
 };
 
 struct JpegDecoderState; // the decoder's tables and buffers
@@ -45,6 +49,9 @@ public:
     JpegDecoder& operator=(const JpegDecoder&) = delete;
 
     int32_t errorCode() const;
+    // Damage that decoding went through (kJpegData* flags), known once the last
+    // row has been delivered: the picture is what the decoder made of it.
+    int32_t damage() const;
     int32_t width() const;
     int32_t height() const;
     int32_t components() const;    // 1 or 3
@@ -66,5 +73,11 @@ private:
     JpegDecoderState* state;
 };
 
+// Flags of JpegDecoder::damage().
+constexpr int32_t kJpegDataEnded = 1;   // the file ends before the image does
+constexpr int32_t kJpegDataCorrupt = 2; // the coded data does not fit its headers
+
+// Text of damage flags, for messages ("the data ends early ...").
+const char* jpegDamageText(int32_t flags);
 // Text of an error code, for tools and messages.
 const char* jpegErrorText(int32_t code);

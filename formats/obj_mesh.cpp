@@ -12,6 +12,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/file_bytes.h"
 #include "base/random.h"
 
 namespace {
@@ -426,21 +427,15 @@ void ObjMesh::loadFromMemory(const char* data, size_t size, bool forceNormals)
 
 bool ObjMesh::load(const char* path, bool forceNormals)
 {
-    FILE* file = std::fopen(path, "r");
-    if (!file)
+    std::string text, why;
+    if (!readFileBytes(path, text, why)) {
+        std::fprintf(stderr, "%s %s; the mesh is left out\n", path, why.c_str());
         return false;
-    std::string text;
-    if (std::fseek(file, 0, SEEK_END) == 0) {
-        long size = std::ftell(file);
-        if (size > 0)
-            text.reserve(static_cast<size_t>(size));
-        std::rewind(file);
     }
-    char chunk[1 << 16];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-        text.append(chunk, got);
-    std::fclose(file);
     loadFromMemory(text.data(), text.size(), forceNormals);
+    if (triangleCount == 0)
+        std::fprintf(stderr, "%s holds no faces%s; the mesh is empty\n", path, text.empty() ? " (0 bytes)" : "");
+    if (!text.empty() && text.back() != '\n')
+        std::fprintf(stderr, "%s ends inside a line: it may be cut short\n", path);
     return true;
 }

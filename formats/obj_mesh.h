@@ -38,7 +38,8 @@ struct ObjMesh {
     std::vector<int32_t> objectStarts;        // first triangle of each object, then triangleCount
     VertexBuckets vertexBuckets;
 
-    // False (mesh unchanged) when the file cannot be opened. Reseeds the
+    // False (mesh unchanged) when the file is not a readable regular file; a line
+    // on standard error names it, and a file with no faces or cut inside a line. Reseeds the
     // process-wide generator with 123456. forceNormals regenerates normals even
     // when the file has them.
     bool load(const char* path, bool forceNormals);

@@ -25,12 +25,23 @@ int finishChild(ChildProcess* child);
 // Runs a program to its end with empty standard input, out of reach of the stop
 // requests: its exit status, or -1 when it could not start or died of a signal.
 int runProgram(const std::vector<std::string>& argv);
+// Starts a program with empty standard input, out of reach of the stop requests.
+// Null when it cannot start.
+ChildProcess* startChild(const std::vector<std::string>& argv);
+// Waits up to `seconds` for the child: true once it has ended, with its exit status
+// (-1 when it died of a signal) and the handle freed; false while it runs.
+bool waitChild(ChildProcess* child, double seconds, int& status);
+// Ends the child (and what it started) at once, waits for it and frees the handle.
+void endChild(ChildProcess* child);
 
 // --- Stop requests ---
 // From now on Ctrl+C and termination requests are recorded instead of ending the
 // process, so a recording can be closed in order; a second request ends the
-// process at once.
+// process at once, and with it every child started here that still runs.
 void catchStopRequests();
+// What a second request does besides: the line it writes on standard error (empty:
+// none) and the file it removes (empty: none).
+void setHardStopCleanup(const std::string& note, const std::string& removeFile);
 // 0 while none came; otherwise the exit status that says which came: 130 for
 // Ctrl+C (SIGINT), 143 for a termination request (SIGTERM).
 int stopRequestStatus();

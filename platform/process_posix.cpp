@@ -12,7 +12,10 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
+#include <cstring>
+#include <thread>
 
 extern char** environ;
 
@@ -25,10 +28,52 @@ namespace {
 
 std::atomic<int> stopStatus{0};
 
+// Children that run now, so that a second stop request can end them with this
+// process instead of leaving them writing behind it. Each leads a process group.
+constexpr int kWatchedChildren = 4;
+std::atomic<pid_t> watchedChildren[kWatchedChildren];
+
+void watch(pid_t pid)
+{
+    for (std::atomic<pid_t>& slot : watchedChildren) {
+        pid_t empty = 0;
+        if (slot.compare_exchange_strong(empty, pid))
+            return;
+    }
+}
+
+void unwatch(pid_t pid)
+{
+    for (std::atomic<pid_t>& slot : watchedChildren) {
+        pid_t expected = pid;
+        if (slot.compare_exchange_strong(expected, 0))
+            return;
+    }
+}
+
+// Filled before they are needed and only read in the signal handler: plain
+// arrays, since the handler may allocate nothing.
+char hardStopNote[2048];
+char hardStopRemoval[1024];
+std::atomic<bool> hardStopReady{false};
+
 void onStopRequest(int signalNumber)
 {
     if (stopStatus.load() != 0) {
         // Second request: the person means it.
+        for (std::atomic<pid_t>& slot : watchedChildren) {
+            const pid_t pid = slot.load();
+            if (pid > 0)
+                ::kill(-pid, SIGKILL);
+        }
+        if (hardStopReady.load()) {
+            if (hardStopRemoval[0])
+                ::unlink(hardStopRemoval);
+            if (hardStopNote[0]) {
+                const ssize_t ignored = ::write(2, hardStopNote, std::strlen(hardStopNote));
+                (void)ignored;
+            }
+        }
         ::signal(signalNumber, SIG_DFL);
         ::raise(signalNumber);
         return;
@@ -120,6 +165,7 @@ ChildProcess* startChildWithInput(const std::vector<std::string>& argv)
     auto* child = new ChildProcess;
     child->pid = pid;
     child->input = ends[1];
+    watch(pid);
     return child;
 }
 
@@ -148,6 +194,7 @@ int finishChild(ChildProcess* child)
     if (child->input >= 0)
         ::close(child->input);
     const int status = waitFor(child->pid);
+    unwatch(child->pid);
     delete child;
     return status;
 }
@@ -156,6 +203,58 @@ int runProgram(const std::vector<std::string>& argv)
 {
     const pid_t pid = spawn(argv, -1);
     return pid < 0 ? -1 : waitFor(pid);
+}
+
+ChildProcess* startChild(const std::vector<std::string>& argv)
+{
+    const pid_t pid = spawn(argv, -1);
+    if (pid < 0)
+        return nullptr;
+    auto* child = new ChildProcess;
+    child->pid = pid;
+    watch(pid);
+    return child;
+}
+
+bool waitChild(ChildProcess* child, double seconds, int& status)
+{
+    if (!child) {
+        status = -1;
+        return true;
+    }
+    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    for (;;) {
+        int raw = 0;
+        const pid_t got = ::waitpid(child->pid, &raw, WNOHANG);
+        if (got == child->pid || (got < 0 && errno != EINTR)) {
+            status = got == child->pid && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+            unwatch(child->pid);
+            if (child->input >= 0)
+                ::close(child->input);
+            delete child;
+            return true;
+        }
+        if (std::chrono::steady_clock::now() >= until)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+void endChild(ChildProcess* child)
+{
+    if (!child)
+        return;
+    ::kill(-child->pid, SIGKILL);
+    finishChild(child);
+}
+
+void setHardStopCleanup(const std::string& note, const std::string& removeFile)
+{
+    hardStopReady.store(false);
+    std::strncpy(hardStopNote, note.c_str(), sizeof hardStopNote - 1);
+    std::strncpy(hardStopRemoval, removeFile.size() < sizeof hardStopRemoval ? removeFile.c_str() : "",
+                 sizeof hardStopRemoval - 1);
+    hardStopReady.store(true);
 }
 
 void catchStopRequests()

@@ -9,6 +9,8 @@
 #include <io.h>
 
 #include <atomic>
+#include <mutex>
+#include <string>
 
 struct ChildProcess {
     HANDLE process = nullptr;
@@ -19,11 +21,42 @@ namespace {
 
 std::atomic<int> stopStatus{0};
 
+std::mutex hardStopLock;
+std::string hardStopNote, hardStopRemoval;
+
+// Every child joins this job, which ends them all when the last handle to it
+// closes: when this process ends, however it ends.
+HANDLE childJob()
+{
+    static HANDLE job = [] {
+        HANDLE made = CreateJobObjectA(nullptr, nullptr);
+        if (made) {
+            JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+            limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+            SetInformationJobObject(made, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+        }
+        return made;
+    }();
+    return job;
+}
+
 BOOL WINAPI onConsoleEvent(DWORD event)
 {
     const int status = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? 130 : 143;
-    if (stopStatus.load() != 0)
-        return FALSE; // second request: the default handler ends the process
+    if (stopStatus.load() != 0) {
+        // Second request: the default handler ends the process, and the job its children.
+        std::lock_guard<std::mutex> hold(hardStopLock);
+        if (!hardStopRemoval.empty())
+            DeleteFileA(hardStopRemoval.c_str());
+        if (!hardStopNote.empty()) {
+            DWORD written = 0;
+            WriteFile(GetStdHandle(STD_ERROR_HANDLE), hardStopNote.data(), static_cast<DWORD>(hardStopNote.size()),
+                      &written, nullptr);
+        }
+        if (HANDLE job = childJob())
+            TerminateJobObject(job, 1);
+        return FALSE;
+    }
     stopStatus.store(status);
     // A close, log-off or shut-down event ends the process when the handler
     // returns whatever it says; those give the recording the few seconds Windows
@@ -115,6 +148,8 @@ HANDLE spawn(const std::vector<std::string>& argv, HANDLE input)
         CloseHandle(nullInput);
     if (!started)
         return nullptr;
+    if (HANDLE job = childJob())
+        AssignProcessToJobObject(job, info.hProcess);
     CloseHandle(info.hThread);
     return info.hProcess;
 }
@@ -183,6 +218,47 @@ int runProgram(const std::vector<std::string>& argv)
 {
     HANDLE process = spawn(argv, nullptr);
     return process ? waitFor(process) : -1;
+}
+
+ChildProcess* startChild(const std::vector<std::string>& argv)
+{
+    HANDLE process = spawn(argv, nullptr);
+    if (!process)
+        return nullptr;
+    auto* child = new ChildProcess;
+    child->process = process;
+    return child;
+}
+
+bool waitChild(ChildProcess* child, double seconds, int& status)
+{
+    if (!child) {
+        status = -1;
+        return true;
+    }
+    const DWORD millis = seconds <= 0 ? 0 : static_cast<DWORD>(seconds * 1000.0);
+    if (WaitForSingleObject(child->process, millis) == WAIT_TIMEOUT)
+        return false;
+    if (child->input)
+        CloseHandle(child->input);
+    status = waitFor(child->process);
+    delete child;
+    return true;
+}
+
+void endChild(ChildProcess* child)
+{
+    if (!child)
+        return;
+    TerminateProcess(child->process, 1);
+    finishChild(child);
+}
+
+void setHardStopCleanup(const std::string& note, const std::string& removeFile)
+{
+    std::lock_guard<std::mutex> hold(hardStopLock);
+    hardStopNote = note;
+    hardStopRemoval = removeFile;
 }
 
 void catchStopRequests() { SetConsoleCtrlHandler(onConsoleEvent, TRUE); }

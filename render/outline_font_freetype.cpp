@@ -10,6 +10,8 @@
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
 
+#include "base/file_bytes.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -274,6 +276,9 @@ bool createOutlineFontFrom(RenderResources& context, const std::vector<std::stri
     }
     FT_Face face = nullptr;
     for (const std::string& file : fontFiles) {
+        // A folder or FIFO under a font's name is passed over like a missing file.
+        if (!notARegularFile(file.c_str()).empty())
+            continue;
         if (FT_New_Face(library, file.c_str(), 0, &face) == 0) {
             if (FT_IS_SCALABLE(face) && face->units_per_EM > 0)
                 break;

@@ -1,15 +1,17 @@
-// Shader bank: compile, link and use fragment programs by slot. Compile and link
-// status are not examined: the driver's log after the file path is the report, as
-// the show's developers read it on the console.
+// Shader bank: compile, link and use fragment programs by slot. The driver's log
+// after the file path goes to the console, as the show's developers read it there;
+// a file that cannot be read, or a shader that does not compile or link, is also
+// named on standard error. Either way the show goes on with what the driver made.
 #include "render/shader_bank.h"
 
 #include "render/gl_api.h"
 
 #include <cstdio>
-#include <exception>
-#include <filesystem>
-#include <fstream>
+#include <cstring>
 #include <iostream>
+#include <string>
+
+#include "base/file_bytes.h"
 
 namespace {
 
@@ -36,32 +38,19 @@ uint32_t ShaderBank::program(int slot) const
 
 char* ShaderBank::readShaderText(std::string path)
 {
-    // A folder opens like a file here but has no bytes to give.
-    std::error_code ignored;
-    std::ifstream file(path, std::ios::binary);
-    if (!file.is_open() || std::filesystem::is_directory(path, ignored)) {
+    std::string bytes, why;
+    if (!readFileBytes(path.c_str(), bytes, why)) {
+        // The console line the show's developers know stays; the name and the
+        // reason go to standard error.
         std::cout << "Cannot open shader source file." << std::endl;
+        std::fprintf(stderr, "shader: %s %s; the program is left empty\n", path.c_str(), why.c_str());
         return nullptr;
     }
-    file.seekg(0, std::ios::end);
-    const std::streamoff end = file.tellg();
-    const std::streamoff size = end > 0 ? end : 0;
-    file.seekg(0, std::ios::beg);
-
-    char* text = nullptr;
-    std::streamsize got = 0;
-    try {
-        text = new char[static_cast<size_t>(size) + 1];
-        file.read(text, size);
-        got = file.gcount();
-    } catch (const std::exception& error) {
-        std::cout << error.what() << std::endl;
-    }
-    if (text == nullptr)
-        text = new char[1];
-    // Terminate after the bytes that really arrived, so a short read never hands
-    // uninitialised memory to the compiler.
-    text[got] = 0;
+    if (bytes.empty())
+        std::fprintf(stderr, "shader: %s is empty\n", path.c_str());
+    char* text = new char[bytes.size() + 1];
+    std::memcpy(text, bytes.data(), bytes.size());
+    text[bytes.size()] = 0;
     return text;
 }
 
@@ -95,6 +84,10 @@ void ShaderBank::compileShader(std::string path, int slot)
     delete[] text; // the driver keeps its own copy of the source
     std::cout << path << std::endl;
     printShaderLog(slot);
+    GLint compiled = GL_FALSE;
+    glGetShaderiv(name, GL_COMPILE_STATUS, &compiled);
+    if (compiled != GL_TRUE)
+        std::fprintf(stderr, "shader: %s does not compile (the driver's log is on standard output)\n", path.c_str());
 }
 
 void ShaderBank::linkProgram(int slot, int shaderSlot)
@@ -109,6 +102,13 @@ void ShaderBank::linkProgram(int slot, int shaderSlot)
     programs[slot] = name;
     glAttachShader(name, shaders[shaderSlot]);
     glLinkProgram(name);
+    GLint linked = GL_FALSE;
+    glGetProgramiv(name, GL_LINK_STATUS, &linked);
+    if (linked != GL_TRUE) {
+        char log[1000] = {};
+        glGetProgramInfoLog(name, sizeof log, nullptr, log);
+        std::fprintf(stderr, "shader: program %d does not link: %s\n", slot, log);
+    }
     useProgram(slot);
 }
 

@@ -11,6 +11,7 @@
 #include <memory>
 #include <new>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "formats/jpeg_decoder.h"
@@ -20,10 +21,12 @@
 
 namespace {
 
-// Message box with the path, then the process ends: the show cannot run without
-// its textures, and the status says so to whoever started it.
-[[noreturn]] void textureFailure(const std::string& path, const char* caption)
+// A line on standard error says what is wrong, a message box names the file, then
+// the process ends: the show cannot run without its textures, and the status says
+// so to whoever started it.
+[[noreturn]] void textureFailure(const std::string& path, const char* caption, const std::string& why)
 {
+    std::fprintf(stderr, "texture: %s %s; the show cannot run without it\n", path.c_str(), why.c_str());
     platform::messageBox(path, caption, platform::kMbOk | platform::kMbIconInformation);
     std::exit(kTextureExitStatus);
 }
@@ -79,19 +82,32 @@ std::vector<uint8_t> pixelBuffer(int width, int height, int channels, const char
 struct OpenJpeg {
     jpeg_decoder_file_stream stream;
     std::unique_ptr<JpegDecoder> decoder;
+    std::string why; // what went wrong, after the file's name
 };
 
 enum class OpenResult { ok, cannotOpen, cannotDecode };
 
 OpenResult openJpeg(OpenJpeg& jpeg, const std::string& path)
 {
-    if (!jpeg.stream.open(path.c_str()))
+    if (!jpeg.stream.open(path.c_str())) {
+        jpeg.why = jpeg.stream.whyNot();
         return OpenResult::cannotOpen;
+    }
     jpeg.decoder = std::make_unique<JpegDecoder>(&jpeg.stream, true);
-    if (jpeg.decoder->errorCode() != 0 || jpeg.decoder->width() <= 0 || jpeg.decoder->height() <= 0)
+    if (jpeg.decoder->errorCode() != 0) {
+        jpeg.why = std::string("cannot be decoded (") + jpegErrorText(jpeg.decoder->errorCode()) + ")";
         return OpenResult::cannotDecode;
+    }
+    if (jpeg.decoder->width() <= 0 || jpeg.decoder->height() <= 0) {
+        jpeg.why = "has no size";
+        return OpenResult::cannotDecode;
+    }
     return OpenResult::ok;
 }
+
+// Decodes the opened file (decodeRgb) and says on standard error when the data was
+// damaged but still gave a picture. False, with jpeg.why, on a decoding error.
+bool decodeJpeg(OpenJpeg& jpeg, const std::string& path, std::vector<uint8_t>& rgb);
 
 // Decodes every row into width x height RGB, the k-th decoded row at image row
 // height - 1 - k. Colour rows hold 4 bytes a pixel (R, G, B, unused); greyscale
@@ -127,6 +143,19 @@ bool decodeRgb(JpegDecoder& decoder, std::vector<uint8_t>& rgb)
     return true;
 }
 
+bool decodeJpeg(OpenJpeg& jpeg, const std::string& path, std::vector<uint8_t>& rgb)
+{
+    if (!decodeRgb(*jpeg.decoder, rgb)) {
+        const int32_t code = jpeg.decoder->errorCode();
+        jpeg.why = std::string("cannot be decoded (") + (code != 0 ? jpegErrorText(code) : "no rows") + ")";
+        return false;
+    }
+    if (const int32_t damage = jpeg.decoder->damage())
+        std::fprintf(stderr, "texture: %s: %s; the picture is drawn as decoded\n", path.c_str(),
+                     jpegDamageText(damage));
+    return true;
+}
+
 void presentBeforeLoad(RenderResources& context)
 {
     if (context.presentFrame)
@@ -159,17 +188,17 @@ void loadJpegTexture(RenderResources& context, const std::string& path, int text
     OpenJpeg jpeg;
     const OpenResult opened = openJpeg(jpeg, path);
     if (opened == OpenResult::cannotOpen)
-        textureFailure(path, "Jpg");
+        textureFailure(path, "Jpg", jpeg.why);
     if (opened == OpenResult::cannotDecode)
-        textureFailure(path, "Jpg !");
+        textureFailure(path, "Jpg !", jpeg.why);
 
     const int width = jpeg.decoder->width();
     const int height = jpeg.decoder->height();
     context.textureList.push_back(TextureRecord{path, textureId, width, height, 0});
 
     std::vector<uint8_t> rgb;
-    if (!decodeRgb(*jpeg.decoder, rgb))
-        textureFailure(path, "Jpg !");
+    if (!decodeJpeg(jpeg, path, rgb))
+        textureFailure(path, "Jpg !", jpeg.why);
 
     createTexture(slotOf(context, textureId));
     upload(3, GL_RGB, width, height, rgb.data(), "texture");
@@ -182,27 +211,30 @@ void loadJpegTextureWithAlpha(RenderResources& context, const std::string& colou
         return;
     presentBeforeLoad(context);
 
-    // Every failure of a pair names the colour file, the one the asset list knows.
+    // A failure names the file that failed, the colour file or its mask.
     OpenJpeg colour;
     if (openJpeg(colour, colourPath) != OpenResult::ok)
-        textureFailure(colourPath, "Jpg !");
+        textureFailure(colourPath, "Jpg !", colour.why);
     const int width = colour.decoder->width();
     const int height = colour.decoder->height();
     context.textureList.push_back(TextureRecord{colourPath, textureId, width, height, 0});
     std::vector<uint8_t> rgb;
-    if (!decodeRgb(*colour.decoder, rgb))
-        textureFailure(colourPath, "Jpg !");
+    if (!decodeJpeg(colour, colourPath, rgb))
+        textureFailure(colourPath, "Jpg !", colour.why);
 
     OpenJpeg alpha;
     if (openJpeg(alpha, alphaPath) != OpenResult::ok)
-        textureFailure(colourPath, "Jpg !");
+        textureFailure(alphaPath, "Jpg !", alpha.why + ", the mask of " + colourPath);
     // A mask of another size would pair pixels that do not belong together and read
     // past the colour image, so such a pair is refused like an unreadable file.
     if (alpha.decoder->width() != width || alpha.decoder->height() != height)
-        textureFailure(colourPath, "Jpg !");
+        textureFailure(alphaPath, "Jpg !",
+                       "is " + std::to_string(alpha.decoder->width()) + " x " +
+                           std::to_string(alpha.decoder->height()) + ", not the " + std::to_string(width) + " x " +
+                           std::to_string(height) + " of its colour file " + colourPath);
     std::vector<uint8_t> mask;
-    if (!decodeRgb(*alpha.decoder, mask))
-        textureFailure(colourPath, "Jpg !");
+    if (!decodeJpeg(alpha, alphaPath, mask))
+        textureFailure(alphaPath, "Jpg !", alpha.why + ", the mask of " + colourPath);
 
     // Alpha is the mask's green byte: a grey mask gives its grey value.
     const size_t pixels = static_cast<size_t>(width) * height;

@@ -8,7 +8,9 @@
 #include "render/render_resources.h"
 
 // Status of a fatal texture failure: a file that cannot be opened or decoded, or a
-// colour and alpha pair whose images differ in size. The message box comes first.
+// colour and alpha pair whose images differ in size. A line on standard error says
+// what is wrong, then a message box names the file that failed. A file whose data
+// is damaged but still decodes is drawn as decoded, with a line on standard error.
 constexpr int kTextureExitStatus = 3;
 
 // RGB texture from one JPEG file; entered in textureList.

@@ -5,7 +5,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
+#include "base/file_bytes.h"
 #include "scene/little_endian.h"
 
 namespace {
@@ -76,18 +78,22 @@ size_t readCameraKeys(const uint8_t* data, size_t size, std::vector<CameraKey>& 
 
 bool loadCameraKeys(const char* path, std::vector<CameraKey>& keys)
 {
-    FILE* file = std::fopen(path, "rb");
-    if (!file)
+    std::string bytes, why;
+    if (!readFileBytes(path, bytes, why)) {
+        std::fprintf(stderr, "%s %s; the show cannot run without its camera keys\n", path, why.c_str());
         return false;
-    KeySink sink{keys};
-    uint8_t header[4];
-    if (std::fread(header, 1, 4, file) == 4) {
-        const int32_t n = le::i32(header);
-        uint8_t record[kRecordBytes];
-        for (int32_t k = 0; k < n && std::fread(record, 1, kRecordBytes, file) == kRecordBytes; ++k)
-            sink.take(record);
     }
-    std::fclose(file);
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+    KeySink sink{keys};
+    int32_t count = 0;
+    if (bytes.size() >= 4) {
+        count = le::i32(data);
+        for (int32_t k = 0; k < count && bytes.size() - 4 - sink.read * kRecordBytes >= kRecordBytes; ++k)
+            sink.take(data + 4 + sink.read * kRecordBytes);
+    }
+    if (count > 0 && sink.read < size_t(count))
+        std::fprintf(stderr, "%s: %zu of the %d camera keys its header counts are in the file: it may be cut short\n",
+                     path, sink.read, count);
     if (sink.dropped > 0)
         std::fprintf(stderr,
                      "%s: %zu of %zu camera keys left out (not finite, beyond %g units, or the eye on its "

@@ -20,8 +20,8 @@ constexpr double kCameraKeyCoordinateLimit = 10000.0;
 constexpr double kCameraKeyMinViewDistance = 1.0e-4;
 bool usableCameraKey(const CameraKey& key);
 
-// Appends the usable keys of the file to keys. False only when the file cannot be
-// opened. N records are read as the count says (none when it is below 1); a file
+// Appends the usable keys of the file to keys. False only when the file is not a
+// readable regular file (said on standard error). N records are read as the count says (none when it is below 1); a file
 // that ends early stops at its last complete record. Left-out keys are reported in
 // one line on standard error.
 bool loadCameraKeys(const char* path, std::vector<CameraKey>& keys);

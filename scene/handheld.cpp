@@ -4,7 +4,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
+#include "base/file_bytes.h"
 #include "scene/little_endian.h"
 #include "scene/path_spline.h"
 
@@ -87,20 +89,25 @@ bool HandheldRecording::loadFromMemory(const uint8_t* data, size_t size)
 
 bool HandheldRecording::load(const char* path)
 {
-    FILE* file = std::fopen(path, "rb");
-    if (!file)
+    std::string bytes, why;
+    if (!readFileBytes(path, bytes, why)) {
+        std::fprintf(stderr, "%s %s; the show plays without the hand-held sway\n", path, why.c_str());
         return false;
-    std::vector<uint8_t> bytes;
-    uint8_t chunk[1 << 16];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    std::fclose(file);
-    if (!loadFromMemory(bytes.data(), bytes.size()))
+    }
+    if (!loadFromMemory(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())) {
         std::fprintf(stderr,
                      "%s: hand-held recording left out (a value that is not finite or beyond %g); the show "
                      "plays without it\n",
                      path, kHandheldValueLimit);
+        return true;
+    }
+    if (!usable())
+        std::fprintf(stderr, "%s holds %zu records (%zu bytes), too few to use; the show plays without the "
+                     "hand-held sway\n",
+                     path, samples.size(), bytes.size());
+    else if (bytes.size() % kRecordBytes != 0)
+        std::fprintf(stderr, "%s ends inside a record (%zu bytes left over): it may be cut short\n", path,
+                     bytes.size() % kRecordBytes);
     return true;
 }
 

@@ -21,8 +21,9 @@ struct HandheldRecording {
     std::vector<double> tilt;    // a per record, smoothed after loading
     std::vector<double> second;  // b per record
 
-    // False (recording unchanged) when the file cannot be opened. A recording the
-    // camera cannot use is left empty with one line on standard error.
+    // False (recording unchanged) when the file is not a readable regular file. That,
+    // a recording the camera cannot use (left empty) and one cut inside a record
+    // each give one line on standard error.
     bool load(const char* path);
     // The same from bytes in memory (a trailing partial record is ignored), silently.
     // False, with the recording left empty, when a record's x, y or tilt is not

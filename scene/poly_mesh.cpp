@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 
+#include "base/file_bytes.h"
 #include "base/random.h"
 #include "formats/float_text.h"
 
@@ -153,16 +155,17 @@ private:
 };
 
 // Faces naming a vertex that does not exist are dropped, not read out of bounds.
-void addFace(std::vector<Polygon>& polygons, const std::vector<Vec3>& vertices, const std::vector<int>& indices)
+size_t addFace(std::vector<Polygon>& polygons, const std::vector<Vec3>& vertices, const std::vector<int>& indices)
 {
     for (int index : indices)
         if (index < 1 || static_cast<size_t>(index) > vertices.size())
-            return;
+            return 1;
     Polygon polygon;
     polygon.points.reserve(indices.size());
     for (int index : indices)
         polygon.points.push_back(vertices[static_cast<size_t>(index) - 1]);
     polygons.push_back(std::move(polygon));
+    return 0;
 }
 
 } // namespace
@@ -171,8 +174,9 @@ void addFace(std::vector<Polygon>& polygons, const std::vector<Vec3>& vertices, 
 // Loading and editing
 // ---------------------------------------------------------------------------
 
-void PolyMesh::loadPolygonsFromMemory(const char* data, size_t size)
+size_t PolyMesh::loadPolygonsFromMemory(const char* data, size_t size)
 {
+    size_t dropped = 0;
     TokenReader in(data, size);
     polygons.clear();
 
@@ -204,17 +208,15 @@ void PolyMesh::loadPolygonsFromMemory(const char* data, size_t size)
         int index = 0;
         char separator;
         if (!(in.readInt(index) && in.readChar(separator) && in.readChar(separator))) {
-            addFace(polygons, vertices, indices);
-            return;
+            return dropped + addFace(polygons, vertices, indices);
         }
         indices.push_back(index);
         char next;
         if (!in.peekChar(next)) {
-            addFace(polygons, vertices, indices);
-            return;
+            return dropped + addFace(polygons, vertices, indices);
         }
         if (next == 'f') {
-            addFace(polygons, vertices, indices);
+            dropped += addFace(polygons, vertices, indices);
             indices.clear();
             in.readChar(next);
         }
@@ -223,16 +225,22 @@ void PolyMesh::loadPolygonsFromMemory(const char* data, size_t size)
 
 void PolyMesh::loadPolygons(const char* path)
 {
-    FILE* file = std::fopen(path, "r");
-    if (!file)
+    std::string text, why;
+    if (!readFileBytes(path, text, why)) {
+        std::fprintf(stderr, "%s %s; the mesh is left out\n", path, why.c_str());
         return;
-    std::string text;
-    char chunk[1 << 16];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-        text.append(chunk, got);
-    std::fclose(file);
-    loadPolygonsFromMemory(text.data(), text.size());
+    }
+    const size_t dropped = loadPolygonsFromMemory(text.data(), text.size());
+    // A file without faces still leaves one empty polygon behind.
+    const bool noFaces =
+        std::none_of(polygons.begin(), polygons.end(), [](const Polygon& p) { return !p.points.empty(); });
+    if (noFaces)
+        std::fprintf(stderr, "%s holds no faces%s; the mesh is empty\n", path, text.empty() ? " (0 bytes)" : "");
+    if (!text.empty() && text.back() != '\n')
+        std::fprintf(stderr, "%s ends inside a line: it may be cut short\n", path);
+    if (dropped > 0)
+        std::fprintf(stderr, "%s: %zu faces name vertices the file does not have; they are left out\n", path,
+                     dropped);
 }
 
 void PolyMesh::reversePolygons() { std::reverse(polygons.begin(), polygons.end()); }

@@ -48,10 +48,13 @@ struct PolyMesh {
     std::string name;
 
     // Replaces the polygons with those of an OBJ file read token by token.
-    // Unchanged when the file cannot be opened.
+    // Unchanged when the file is not a readable regular file. That, a file with
+    // no faces, one cut inside a line and faces naming missing vertices each give
+    // one line on standard error.
     void loadPolygons(const char* path);
-    // The same reading rules on text in memory.
-    void loadPolygonsFromMemory(const char* data, size_t size);
+    // The same reading rules on text in memory, silently: how many faces named a
+    // vertex that does not exist (they are left out).
+    size_t loadPolygonsFromMemory(const char* data, size_t size);
 
     void reversePolygons();
     void addPolygon(const Polygon& polygon);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -116,6 +117,67 @@ long bestOffset(const std::vector<double>& source, const std::vector<double>& ex
 }
 
 bool haveProgramAndAssets() { return fs::exists(kShowBinary) && fs::exists(kShowDir / "newobjects" / "paths.pt"); }
+
+// Starts the show in its asset folder with standard error to `errFile` and the
+// environment's `assignments` added; its process id.
+pid_t startShow(const std::vector<std::string>& args, const fs::path& errFile,
+                const std::vector<std::string>& assignments = {})
+{
+    const pid_t pid = fork();
+    if (pid != 0)
+        return pid;
+    if (chdir(kShowDir.c_str()) != 0 || !std::freopen(errFile.c_str(), "w", stderr) ||
+        !std::freopen((errFile.string() + ".out").c_str(), "w", stdout))
+        _exit(99);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    setenv("ZUR_MESSAGEBOX_ANSWER", "no", 1);
+    for (const std::string& a : assignments) {
+        const size_t eq = a.find('=');
+        setenv(a.substr(0, eq).c_str(), a.substr(eq + 1).c_str(), 1);
+    }
+    std::vector<char*> argv{const_cast<char*>("zoduv")};
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(kShowBinary.c_str(), argv.data());
+    _exit(98);
+}
+
+// Waits (five minutes at most) until `ready` holds.
+template <typename Ready>
+bool waitFor(Ready ready)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(5);
+    while (!ready()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+// A process that still runs: it exists and is not a zombie waiting to be reaped.
+bool running(pid_t pid)
+{
+    const std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+    const size_t close = stat.rfind(')');
+    return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] != 'Z';
+}
+
+// A folder holding an `ffmpeg` that encodes with the real one and, for the
+// muxing, runs `muxing` (a shell fragment; "$out" is the output file, and its
+// process id is written to mux.pid beside it first).
+fs::path ffmpegWithMuxing(const fs::path& dir, const std::string& muxing)
+{
+    const fs::path bin = dir / "bin";
+    fs::create_directories(bin);
+    std::ofstream script(bin / "ffmpeg");
+    script << "#!/bin/sh\ncase \"$*\" in *rawvideo*) exec /usr/bin/ffmpeg \"$@\";; esac\n"
+           << "for out; do :; done\necho $$ > '" << (dir / "mux.pid").string() << "'\n" << muxing << "\n";
+    script.close();
+    fs::permissions(bin / "ffmpeg", fs::perms::owner_all);
+    return bin;
+}
 
 class CaptureEndToEnd : public ::testing::Test {
 protected:
@@ -314,5 +376,156 @@ TEST_F(CaptureEndToEnd, ScreenshotsNotMadeEndWithStatus5)
         EXPECT_NE(r.err.find(row.said), std::string::npos) << r.err;
         EXPECT_TRUE(fs::exists(made)) << "the other screenshot is still made";
     }
+    fs::remove_all(dir);
+}
+
+TEST_F(CaptureEndToEnd, OutputsThatCannotBeWrittenAreRefusedAtOnceOrReported)
+{
+    const fs::path dir = scratch("outputs");
+    ASSERT_EQ(mkfifo((dir / "fifo.mp4").c_str(), 0644), 0);
+    struct Row {
+        std::vector<std::string> args;
+        int status;
+        const char* said;
+    } rows[] = {
+        // A capture that could never be written fails before the show plays.
+        {{"--capture", dir.string()}, 6, "is a folder; nothing is recorded"},
+        {{"--capture", (dir / "noextension").string()}, 6, "has no extension"},
+        {{"--capture", "/dev/full"}, 6, "is not a regular file"},
+        {{"--capture", (dir / "fifo.mp4").string()}, 6, "is not a regular file"},
+        // One file for two screenshots is refused like any usage error.
+        {{"--screenshot", "0.5:" + (dir / "a.png").string(), "--screenshot", "0.8:" + (dir / "a.png").string()},
+         64, "the later picture would replace the earlier"},
+        // A benchmark file that cannot be written is something asked for and not made.
+        {{"--benchmark", (dir / "no" / "folder" / "frames.csv").string()}, 6, "benchmark: cannot write"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.args[1]);
+        std::vector<std::string> args = {"--no-dialog", "--size", "320x180", "--show-end", "1", "--no-sound"};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        RunResult r = runShow(args);
+        EXPECT_EQ(r.status, row.status) << r.err;
+        EXPECT_NE(r.err.find(row.said), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("capture: 10%"), std::string::npos) << "refused before recording\n" << r.err;
+    }
+    EXPECT_FALSE(fs::exists(dir / "a.png"));
+    EXPECT_FALSE(fs::exists(dir / "noextension.part.wav"));
+    fs::remove_all(dir);
+}
+
+TEST_F(CaptureEndToEnd, AFailedRecordingLeavesTheEarlierFileAndNamesTheParts)
+{
+    struct Row {
+        const char* name;
+        std::string script; // the fake ffmpeg
+        const char* said;
+    } rows[] = {
+        // The muxing writes half a file, then fails as on a full disk.
+        {"mux", "#!/bin/sh\ncase \"$*\" in *rawvideo*) exec /usr/bin/ffmpeg \"$@\";; esac\n"
+                "for out; do :; done\nprintf 'half a file' > \"$out\"\nexit 1\n",
+         "muxing failed"},
+        // The encoder takes every frame and fails at the end, as on a full disk.
+        {"encode", "#!/bin/sh\ncase \"$*\" in *rawvideo*) cat >/dev/null; exit 1;; esac\nexec /usr/bin/ffmpeg \"$@\"\n",
+         "ffmpeg reported an error while encoding"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const fs::path dir = scratch(std::string("failed_") + row.name);
+        fs::create_directories(dir / "bin");
+        {
+            std::ofstream script(dir / "bin" / "ffmpeg");
+            script << row.script;
+        }
+        fs::permissions(dir / "bin" / "ffmpeg", fs::perms::owner_all);
+        const fs::path video = dir / "m.mp4";
+        std::ofstream(video) << "an earlier recording";
+        RunResult r = runShow({"--no-dialog", "--size", "320x180", "--show-end", "1", "--capture", video.string()},
+                              "PATH=" + (dir / "bin").string() + ":/usr/bin:/bin");
+        EXPECT_EQ(r.status, 6) << r.err;
+        EXPECT_NE(r.err.find(row.said), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(video.string() + " is left as it was"), std::string::npos) << r.err;
+        EXPECT_EQ(readFile(video), "an earlier recording");
+        EXPECT_FALSE(fs::exists(dir / "m.mp4.part.mp4")) << "no broken file beside it either";
+        fs::remove_all(dir);
+    }
+}
+
+TEST_F(CaptureEndToEnd, TheMuxingObeysStopRequestsAndCannotHang)
+{
+    struct Row {
+        const char* name;
+        const char* muxing; // what the fake muxing does
+        int signals;        // stop requests sent once the muxing runs
+        std::vector<std::string> env;
+        int status;         // -1: ended by SIGINT itself
+        const char* said;
+        bool recorded;      // the file is in place
+    } rows[] = {
+        {"once", "sleep 2; exec /usr/bin/ffmpeg \"$@\"", 1, {}, 130, "Ctrl+C while the file is being finished",
+         true},
+        {"twice", "exec sleep 600", 2, {}, -1, "stopped at once; what was recorded is left as parts", false},
+        {"stalled", "exec sleep 600", 0, {"ZUR_MUX_STALL_SECONDS=1"}, 6, "ffmpeg wrote nothing for 1 s and was ended",
+         false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const fs::path dir = scratch(std::string("mux_") + row.name);
+        const fs::path bin = ffmpegWithMuxing(dir, row.muxing);
+        const fs::path video = dir / "m.mp4";
+        const fs::path errFile = dir / "err.txt";
+        std::vector<std::string> env = row.env;
+        env.push_back("PATH=" + bin.string() + ":/usr/bin:/bin");
+        const pid_t pid = startShow({"--no-dialog", "--size", "320x180", "--fps", "30", "--show-end", "1",
+                                     "--capture", video.string()},
+                                    errFile, env);
+        ASSERT_GT(pid, 0);
+        ASSERT_TRUE(waitFor([&] { return fs::exists(dir / "mux.pid") && fs::file_size(dir / "mux.pid") > 0; }));
+        const pid_t muxer = std::atoi(readFile(dir / "mux.pid").c_str());
+        for (int i = 0; i < row.signals; ++i) {
+            kill(pid, SIGINT);
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        }
+        int raw = 0;
+        waitpid(pid, &raw, 0);
+        const std::string err = readFile(errFile);
+        if (row.status < 0) {
+            EXPECT_TRUE(WIFSIGNALED(raw) && WTERMSIG(raw) == SIGINT) << err;
+        } else {
+            ASSERT_TRUE(WIFEXITED(raw)) << err;
+            EXPECT_EQ(WEXITSTATUS(raw), row.status) << err;
+        }
+        EXPECT_NE(err.find(row.said), std::string::npos) << err;
+        EXPECT_TRUE(waitFor([&] { return !running(muxer); })) << "the muxing's ffmpeg outlived the show";
+        EXPECT_EQ(fs::exists(video), row.recorded) << err;
+        EXPECT_FALSE(fs::exists(dir / "m.mp4.part.mp4"));
+        if (!row.recorded) {
+            EXPECT_TRUE(fs::exists(dir / "m.mp4.part.mkv") && fs::exists(dir / "m.mp4.part.wav")) << err;
+        }
+        fs::remove_all(dir);
+    }
+}
+
+TEST_F(CaptureEndToEnd, AStopBeforeTheRangeSaysTheShowTimeReached)
+{
+    const fs::path dir = scratch("stop_before");
+    const fs::path errFile = dir / "err.txt";
+    const pid_t pid = startShow({"--no-dialog", "--size", "320x180", "--fps", "30", "--from", "200", "--to", "201",
+                                 "--no-sound", "--capture", (dir / "late.mp4").string()},
+                                errFile);
+    ASSERT_GT(pid, 0);
+    // The scene has loaded ("111" on standard output): the lead-in is being simulated.
+    ASSERT_TRUE(waitFor([&] { return readFile(errFile.string() + ".out").find("111\n") != std::string::npos; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    kill(pid, SIGINT);
+    int raw = 0;
+    waitpid(pid, &raw, 0);
+    const std::string err = readFile(errFile);
+    ASSERT_TRUE(WIFEXITED(raw)) << err;
+    EXPECT_EQ(WEXITSTATUS(raw), 130) << err;
+    const size_t at = err.find("stopped by Ctrl+C (SIGINT) at show time ");
+    ASSERT_NE(at, std::string::npos) << err;
+    const double reached = std::atof(err.c_str() + at + 40);
+    EXPECT_GT(reached, 0.0) << err;
+    EXPECT_LT(reached, 200.0) << err;
     fs::remove_all(dir);
 }

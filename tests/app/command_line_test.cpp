@@ -275,6 +275,8 @@ TEST(RunPlan, DefaultsRangesAndStarts)
         {{"--start", "300"}, "--start 300 s is past the end of the show (247.5 s)"},
         {{"--start", "10", "--show-end", "5"}, "past the end of the show (5 s)"},
         {{"--capture", "x.mp4", "--from", "250"}, "--from 250 s is past the end"},
+        {{"--screenshot", "1:a.png", "--screenshot", "2:./a.png"}, "the later picture would replace the earlier"},
+        {{"--screenshot", "1:s/../a.png", "--screenshot", "1:a.png"}, "--screenshot a.png is asked for at 1 s and at 1 s"},
     };
     for (const Bad& row : bad) {
         Parsed p = parse(row.args);

@@ -4,6 +4,7 @@
 // asset folder with one file removed or spoiled.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -188,7 +189,7 @@ TEST_F(ShowEndToEnd, StartupFailuresEndWithTheirStatus)
     } cases[] = {
         {"keys", "newobjects/paths.pt", true, 2, "newobjects/paths.pt was looked for in"},
         {"texture", "textures/paper.jpg", false, 3, "[Jpg !] textures/paper.jpg"},
-        {"pair", "textures/stroke_D_1_ALPHA.jpg", true, 3, "[Jpg !] textures/stroke_D_1.jpg"},
+        {"pair", "textures/stroke_D_1_ALPHA.jpg", true, 3, "[Jpg !] textures/stroke_D_1_ALPHA.jpg"},
         {"ambient", "music/pencil_bassy.mp3", true, 4, "No sound file."},
     };
     for (const Case& c : cases) {
@@ -238,6 +239,85 @@ TEST_F(ShowEndToEnd, StartedFromAnotherFolderFindsItsFilesOrSaysWhereItLooked)
     for (const fs::path& named : {fs::path("newobjects/paths.pt"), elsewhere, bin, bin / "show"})
         EXPECT_NE(r.err.find(named.string()), std::string::npos) << named << "\n" << r.err;
     fs::remove_all(elsewhere);
+}
+
+// How an asset is damaged in a copy of the asset folder. The copy's files are hard
+// links, so a file is always removed before its damaged stand-in is written.
+enum class Damage { folder, fifo, missing, empty, half, corrupt, garbage };
+
+void damage(const fs::path& file, Damage how)
+{
+    const std::string bytes = readFile(file);
+    fs::remove(file);
+    switch (how) {
+    case Damage::folder: fs::create_directory(file); break;
+    case Damage::fifo: ASSERT_EQ(mkfifo(file.c_str(), 0644), 0); break;
+    case Damage::missing: break;
+    case Damage::empty: std::ofstream(file, std::ios::binary).flush(); break;
+    case Damage::half: // an odd length, so no whole number of fixed-size records
+        std::ofstream(file, std::ios::binary) << bytes.substr(0, bytes.size() / 2 | 1);
+        break;
+    case Damage::corrupt: {
+        // One byte in 2000 changed, the first 2000 (the headers) left alone.
+        std::string spoilt = bytes;
+        for (size_t i = 2000; i < spoilt.size(); i += 2000)
+            spoilt[i] = static_cast<char>(spoilt[i] ^ 0x5A);
+        std::ofstream(file, std::ios::binary) << spoilt;
+        break;
+    }
+    case Damage::garbage: std::ofstream(file, std::ios::binary) << "void main() { this is not a shader }\n"; break;
+    }
+}
+
+// Lines that name damaged assets; an undamaged show prints none of them.
+const char* const kDamageWords[] = {"does not exist", "is a folder", "is not a regular file", "holds no faces",
+                                    "ends inside", "ends early", "is corrupt", "does not compile", "too few",
+                                    "Cannot open"};
+
+TEST_F(ShowEndToEnd, DamagedAssetsAreNamedAndNeverAbort)
+{
+    struct Case {
+        const char* file;
+        Damage how;
+        int status;          // what the show gives for it (a folder or FIFO as for a missing file)
+        const char* message; // on standard error
+    } cases[] = {
+        {"music/pencil_bassy.mp3", Damage::folder, 4, "music/pencil_bassy.mp3 is a folder"},
+        {"music/lanternsong.mp3", Damage::folder, 0, "music/lanternsong.mp3 is a folder"},
+        {"music/lanternsong.mp3", Damage::fifo, 0, "music/lanternsong.mp3 is not a regular file"},
+        {"newobjects/GoodAnt.obj", Damage::folder, 0, "newobjects/GoodAnt.obj is a folder"},
+        {"newobjects/vellumgood.obj", Damage::folder, 0, "newobjects/vellumgood.obj is a folder"},
+        {"newobjects/title.obj", Damage::missing, 0, "newobjects/title.obj does not exist"},
+        {"newobjects/woman.obj", Damage::empty, 0, "newobjects/woman.obj holds no faces"},
+        {"newobjects/title.obj", Damage::half, 0, "newobjects/title.obj ends inside a line"},
+        {"newobjects/paths.pt", Damage::folder, 2, "newobjects/paths.pt is a folder"},
+        {"textures/stroke_D_2_ALPHA.jpg", Damage::half, 0, "textures/stroke_D_2_ALPHA.jpg: the data ends early"},
+        {"textures/paper.jpg", Damage::corrupt, 0, "textures/paper.jpg: the data is corrupt"},
+        {"textures/paper.jpg", Damage::fifo, 3, "textures/paper.jpg is not a regular file"},
+        {"try1.sav", Damage::missing, 0, "try1.sav does not exist; the show plays without the hand-held sway"},
+        {"try1.sav", Damage::half, 0, "try1.sav ends inside a record"},
+        {"PostProcessing/f_material1.glsl", Damage::folder, 0, "shader: PostProcessing/f_material1.glsl is a folder"},
+        {"PostProcessing/f_blurpass.glsl", Damage::garbage, 0,
+         "shader: PostProcessing/f_blurpass.glsl does not compile"},
+    };
+    RunResult intact = runShow(kShowDir, {"--no-dialog", "--fixed-step", "60", "--show-end", "0.5"});
+    ASSERT_EQ(intact.status, 0) << intact.err;
+    for (const char* word : kDamageWords)
+        EXPECT_EQ(intact.err.find(word), std::string::npos) << word << "\n" << intact.err;
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        fs::path folder = copyOfShowFolder("damaged");
+        damage(folder / c.file, c.how);
+        RunResult r = runShow(folder, {"--no-dialog", "--fixed-step", "60", "--show-end", "0.5"});
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("terminate called"), std::string::npos) << r.err;
+        if (std::string(c.file).find(".glsl") != std::string::npos && c.how == Damage::folder) {
+            EXPECT_NE(r.out.find("Cannot open shader source file."), std::string::npos) << r.out;
+        }
+        fs::remove_all(folder);
+    }
 }
 
 // Mean grey level (0 to 255) of a picture file, as ffmpeg reads it.

@@ -65,6 +65,7 @@ struct Decoded {
     int32_t constructError = 0;
     int32_t beginResult = 0;
     int32_t error = 0;     // errorCode() at the end
+    int32_t damage = 0;    // damage() at the end
     int32_t lineStatus = 0; // first non-zero decodeLine result
     int rows = 0;
     Image image;
@@ -112,6 +113,7 @@ Decoded decodeBytes(const Bytes& data, bool fast, bool simd = true, size_t memor
         }
     }
     d.error = dec->errorCode();
+    d.damage = dec->damage();
     return d;
 }
 
@@ -640,6 +642,56 @@ TEST(JpegDecoder, TruncatedFilesDecodeToFullHeight)
             EXPECT_LE(worst, 1);
         }
     }
+}
+
+// Damage that decoding survives is flagged: a cut file ends early, and wherever
+// libjpeg-turbo's djpeg calls spoilt data corrupt (or refuses it) ours flags or
+// refuses it too. Intact files of every layout carry no flag.
+TEST(JpegDecoder, DamageIsFlaggedWhereLibjpegTurboSeesIt)
+{
+    REQUIRE_TOOLS();
+    const fs::path spoilt = corpusDir() / ("spoilt_" + std::to_string(getpid()) + ".jpg");
+    int judged = 0, flagged = 0;
+    for (const CorpusFile& f : corpus()) {
+        SCOPED_TRACE(f.name);
+        const Bytes intact = readFile(f.jpeg);
+        EXPECT_EQ(decodeBytes(intact, true).damage, 0);
+        EXPECT_EQ(decodeBytes(intact, false).damage, 0);
+
+        const Bytes cut(intact.begin(), intact.begin() + static_cast<long>(intact.size() / 2));
+        const Decoded c = decodeBytes(cut, true);
+        if (c.error == 0) {
+            EXPECT_NE(c.damage & kJpegDataEnded, 0);
+        }
+
+        // One byte in every `step` of the data behind the first scan header changed.
+        const size_t scan = std::string(intact.begin(), intact.end()).find("\xFF\xDA");
+        ASSERT_NE(scan, std::string::npos);
+        for (size_t step : {97u, 331u, 2000u}) {
+            Bytes bytes = intact;
+            for (size_t i = scan + 40; i + 2 < bytes.size(); i += step)
+                bytes[i] = static_cast<uint8_t>(bytes[i] == 0x5A ? 0x3C : 0x5A);
+            writeFile(spoilt, bytes);
+            std::string said;
+            if (std::FILE* pipe = popen(("djpeg -outfile /dev/null '" + spoilt.string() + "' 2>&1; echo status $?").c_str(), "r")) {
+                char line[512];
+                while (std::fgets(line, sizeof line, pipe))
+                    said += line;
+                pclose(pipe);
+            }
+            const bool djpegSaw =
+                said.find("Corrupt JPEG data") != std::string::npos || said.find("status 0") == std::string::npos;
+            const Decoded d = decodeBytes(bytes, true);
+            const bool oursSaw = d.error != 0 || d.lineStatus != 1 || d.damage != 0;
+            if (djpegSaw) {
+                ++judged;
+                EXPECT_TRUE(oursSaw) << "step " << step << ": " << said;
+                flagged += oursSaw;
+            }
+        }
+    }
+    fs::remove(spoilt);
+    EXPECT_GT(judged, 20) << "the spoilt files must be damaged in libjpeg-turbo's eyes";
 }
 
 TEST(JpegDecoder, OddHeightPairedRowsDeliverExactlyHeightRows)

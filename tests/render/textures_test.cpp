@@ -505,14 +505,21 @@ TEST_F(TextureDeathTest, UnreadableFilesEndTheProgramWithStatus3)
     EXPECT_EXIT(loadJpegTexture(context, headerOnly, 1), ::testing::ExitedWithCode(kTextureExitStatus),
                 "\\[Jpg !\\] .*header_only\\.jpg");
 
+    // The file named is the one that failed, the colour file or its mask, and
+    // standard error says what is wrong with it.
     struct PairCase {
-        std::string colour, alpha;
+        std::string colour, alpha, failed, why;
     };
-    const PairCase pairs[] = {{missing, good},  {good, missing},    {notJpeg, good},
-                              {good, notJpeg}, {good, headerOnly}, {good, other}};
+    const PairCase pairs[] = {{missing, good, missing, "does not exist"},
+                              {good, missing, missing, "does not exist, the mask of"},
+                              {notJpeg, good, notJpeg, "cannot be decoded"},
+                              {good, notJpeg, notJpeg, "cannot be decoded"},
+                              {good, headerOnly, headerOnly, "cannot be decoded"},
+                              {good, other, other, "is 16 x 8, not the 8 x 8"},
+                              {good, folder.string(), folder.string(), "is a folder"}};
     for (const PairCase& pair : pairs) {
         SCOPED_TRACE(pair.colour + " + " + pair.alpha);
-        const std::string expected = "\\[Jpg !\\] " + pair.colour;
+        const std::string expected = pair.failed + " " + pair.why + ".*\\[Jpg !\\] " + pair.failed + "\n";
         EXPECT_EXIT(loadJpegTextureWithAlpha(context, pair.colour, pair.alpha, 1),
                     ::testing::ExitedWithCode(kTextureExitStatus), expected);
     }

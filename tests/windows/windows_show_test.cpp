@@ -281,8 +281,8 @@ TEST_F(WindowsShow, NoToTheFullScreenQuestionEndsTheProgramWithoutAWindow)
 
 TEST_F(WindowsShow, AMissingTextureShowsItsNameAndEndsWithThree)
 {
-    // The asset folder with links to every file but the hand's alpha mask: its
-    // pair fails under the colour file's name.
+    // The asset folder with links to every file but the hand's alpha mask: the
+    // pair fails under the mask's name.
     const fs::path folder = scratch("no_mask");
     fs::remove_all(folder);
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(kShowDir)) {
@@ -293,7 +293,7 @@ TEST_F(WindowsShow, AMissingTextureShowsItsNameAndEndsWithThree)
             fs::create_symlink(entry.path(), to);
     }
     Process show(folder, wine("zoduv.exe", {"--no-dialog", "--no-sound"}), {kRealBoxes});
-    ASSERT_TRUE(show.waitForText("[Jpg !] textures/hand.jpg", 120s)) << show.out() << show.err();
+    ASSERT_TRUE(show.waitForText("[Jpg !] textures/handalpha.jpg", 120s)) << show.out() << show.err();
     std::this_thread::sleep_for(1500ms);
     pressKey("Return");
     EXPECT_EQ(show.wait(30s), 3) << show.err();
