@@ -256,6 +256,8 @@ TEST_F(ShowEndToEnd, DamagedAssetsAreNamedAndNeverAbort)
         {"music/pencil_bassy.mp3", Damage::folder, 4, "music/pencil_bassy.mp3 is a folder"},
         {"music/lanternsong.mp3", Damage::folder, 0, "music/lanternsong.mp3 is a folder"},
         {"music/lanternsong.mp3", Damage::fifo, 0, "music/lanternsong.mp3 is not a regular file"},
+        {"music/lanternsong.mp3", Damage::half, 0, "music/lanternsong.mp3 ends early"},
+        {"music/pencil_bassy.mp3", Damage::corrupt, 0, "music/pencil_bassy.mp3: "},
         {"newobjects/GoodAnt.obj", Damage::folder, 0, "newobjects/GoodAnt.obj is a folder"},
         {"newobjects/vellumgood.obj", Damage::folder, 0, "newobjects/vellumgood.obj is a folder"},
         {"newobjects/title.obj", Damage::missing, 0, "newobjects/title.obj does not exist"},
