@@ -263,6 +263,8 @@ TEST_F(ShowEndToEnd, DamagedAssetsAreNamedAndNeverAbort)
         {"newobjects/title.obj", Damage::missing, 0, "newobjects/title.obj does not exist"},
         {"newobjects/woman.obj", Damage::empty, 0, "newobjects/woman.obj holds no faces"},
         {"newobjects/title.obj", Damage::half, 0, "newobjects/title.obj ends inside a line"},
+        {"newobjects/GoodAnt.obj", Damage::corrupt, 0, "newobjects/GoodAnt.obj: "},
+        {"newobjects/woman.obj", Damage::corrupt, 0, "lines are not OBJ as written: the data is corrupt there"},
         {"newobjects/paths.pt", Damage::folder, 2, "newobjects/paths.pt is a folder"},
         {"textures/stroke_D_2_ALPHA.jpg", Damage::half, 0, "textures/stroke_D_2_ALPHA.jpg: the data ends early"},
         {"textures/paper.jpg", Damage::corrupt, 0, "textures/paper.jpg: the data is corrupt"},
