@@ -4,6 +4,7 @@
 #include "audio/sound.h"
 
 #include "audio/sound_decode.h"
+#include "audio/sound_mp3_frames.h"
 #include "audio/sound_mixer.h"
 #include "audio/sound_output.h"
 
@@ -77,6 +78,24 @@ bool readBytes(const char* path, int offset, int length, std::vector<uint8_t>& b
     return true;
 }
 
+// A track that decodes may still be damaged; the decoder plays through it, so the
+// frame layout is read once more to say so. Corrupt audio data inside a frame has
+// no check to fail (no CRC) and goes unnoticed.
+void reportMp3Damage(const char* path, const std::vector<uint8_t>& bytes)
+{
+    const Mp3Layout layout = scanMp3(bytes.data(), bytes.size());
+    const int64_t found = static_cast<int64_t>(layout.frames.size());
+    if (layout.junkBytes > 0)
+        std::fprintf(stderr, "sound: %s: %zu bytes between frames belong to none: the data is corrupt there\n", path,
+                     layout.junkBytes);
+    else if (layout.taggedFrames >= 0 && found < layout.taggedFrames)
+        std::fprintf(stderr, "sound: %s ends early: %lld of the %lld frames its header counts are there; it plays "
+                     "as far as it goes\n", path, static_cast<long long>(found),
+                     static_cast<long long>(layout.taggedFrames));
+    else if (layout.lastFrameCut)
+        std::fprintf(stderr, "sound: %s ends inside a frame: it may be cut short\n", path);
+}
+
 } // namespace
 
 int FSOUND_Init(int mixRate, int maxSoftwareChannels, unsigned /*flags*/) {
@@ -111,6 +130,7 @@ SoundSample* FSOUND_Sample_Load(int /*index*/, const char* path, unsigned mode, 
         std::fprintf(stderr, "sound: %s: %s\n", path, error.c_str());
         return nullptr;
     }
+    reportMp3Damage(path, bytes);
     sample->loop = loopsIn(mode) && !(mode & FSOUND_LOOP_OFF);
     std::lock_guard<std::mutex> hold(g_sound.samplesLock);
     g_sound.samples.push_back(std::move(sample));

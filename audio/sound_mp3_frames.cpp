@@ -39,6 +39,8 @@ bool readTagFrame(const uint8_t* data, const Mp3Frame& frame, Mp3Layout& layout)
         return false;
     const uint32_t flags = bigEndian32(start + at + 4);
     at += 8;
+    if ((flags & 1) && at + 4 <= frame.bytes)
+        layout.taggedFrames = bigEndian32(start + at);
     if (flags & 1)
         at += 4; // frame count
     if (flags & 2)
@@ -125,11 +127,21 @@ Mp3Layout scanMp3(const uint8_t* data, size_t size)
     if (!data)
         return layout;
     size_t at = skipId3v2(data, size);
+    // An ID3v1 tag at the end is no junk.
+    if (size >= at + 128 && std::memcmp(data + size - 128, "TAG", 3) == 0)
+        size -= 128;
     bool first = true;
     Mp3Frame previous;
     while (at + 4 <= size) {
         Mp3Frame frame;
         if (!frameAt(data, size, at, first ? nullptr : &previous, frame)) {
+            if (!first && previous.offset + previous.bytes == at && parseMp3Header(data + at, frame) &&
+                at + frame.bytes > size) {
+                layout.lastFrameCut = true;
+                break;
+            }
+            if (!first)
+                ++layout.junkBytes;
             ++at;
             continue;
         }

@@ -20,6 +20,10 @@ struct Mp3Layout {
     bool gapless = false;         // a LAME tag gave the two values below
     int encoderDelay = 0;         // samples before the first real one
     int encoderPadding = 0;       // samples after the last real one
+    // Signs of damage, for a line that names the file:
+    int64_t taggedFrames = -1;    // audio frames the tag counts; -1: no count
+    bool lastFrameCut = false;    // a frame's header at the end, its data cut off
+    size_t junkBytes = 0;         // bytes after the first frame that belong to none
 };
 
 // Samples that every Layer III decoder puts before the first one it was given.

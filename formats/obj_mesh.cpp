@@ -11,6 +11,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
 
 #include "base/file_bytes.h"
 #include "base/random.h"
@@ -425,6 +428,87 @@ void ObjMesh::loadFromMemory(const char* data, size_t size, bool forceNormals)
     loaded = true;
 }
 
+namespace {
+
+bool isObjNumber(std::string_view token)
+{
+    // from_chars takes no plus sign; text written by printf may have one.
+    if (token.size() > 1 && token[0] == '+' && token[1] != '-' && token[1] != '+')
+        token.remove_prefix(1);
+    double value = 0;
+    const auto [end, error] = std::from_chars(token.data(), token.data() + token.size(), value);
+    return error == std::errc() && end == token.data() + token.size();
+}
+
+// v, v/vt, v//vn or v/vt/vn, each an integer (negative ones count from the end).
+bool isObjCorner(std::string_view token)
+{
+    int part = 0;
+    size_t start = 0;
+    for (size_t i = 0; i <= token.size(); ++i) {
+        if (i < token.size() && token[i] != '/')
+            continue;
+        const std::string_view piece = token.substr(start, i - start);
+        long value = 0;
+        const bool empty = piece.empty();
+        if (part == 0 && empty)
+            return false;
+        if (!empty) {
+            const auto [end, error] = std::from_chars(piece.data(), piece.data() + piece.size(), value);
+            if (error != std::errc() || end != piece.data() + piece.size())
+                return false;
+        }
+        if (++part > 3)
+            return false;
+        start = i + 1;
+    }
+    return true;
+}
+
+} // namespace
+
+size_t malformedObjLines(const char* data, size_t size)
+{
+    size_t malformed = 0;
+    size_t at = 0;
+    while (at < size) {
+        size_t end = at;
+        while (end < size && data[end] != '\n')
+            ++end;
+        std::string_view line(data + at, end - at);
+        at = end + 1;
+        std::vector<std::string_view> tokens;
+        size_t i = 0;
+        while (i < line.size()) {
+            while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r'))
+                ++i;
+            size_t j = i;
+            while (j < line.size() && line[j] != ' ' && line[j] != '\t' && line[j] != '\r')
+                ++j;
+            if (j > i)
+                tokens.emplace_back(line.substr(i, j - i));
+            i = j;
+        }
+        if (tokens.empty() || tokens[0][0] == '#')
+            continue;
+        const std::string_view key = tokens[0];
+        bool good = true;
+        if (key == "v" || key == "vt" || key == "vn" || key == "vp") {
+            good = tokens.size() >= 2;
+            for (size_t k = 1; k < tokens.size(); ++k)
+                good = good && isObjNumber(tokens[k]);
+        } else if (key == "f" || key == "l" || key == "p") {
+            good = tokens.size() >= 2;
+            for (size_t k = 1; k < tokens.size(); ++k)
+                good = good && isObjCorner(tokens[k]);
+        } else {
+            good = key == "o" || key == "g" || key == "s" || key == "usemtl" || key == "mtllib";
+        }
+        malformed += good ? 0 : 1;
+    }
+    return malformed;
+}
+
 bool ObjMesh::load(const char* path, bool forceNormals)
 {
     std::string text, why;
@@ -437,5 +521,7 @@ bool ObjMesh::load(const char* path, bool forceNormals)
         std::fprintf(stderr, "%s holds no faces%s; the mesh is empty\n", path, text.empty() ? " (0 bytes)" : "");
     if (!text.empty() && text.back() != '\n')
         std::fprintf(stderr, "%s ends inside a line: it may be cut short\n", path);
+    if (const size_t malformed = malformedObjLines(text.data(), text.size()))
+        std::fprintf(stderr, "%s: %zu lines are not OBJ as written: the data is corrupt there\n", path, malformed);
     return true;
 }

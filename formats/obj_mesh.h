@@ -26,6 +26,12 @@ struct VertexBuckets {
     std::vector<uint32_t> list(int32_t position) const;
 };
 
+// Lines of OBJ text that no reader would write: a vertex with a value that is not
+// a number, a face with a corner that is not an index, a keyword that OBJ does
+// not have. Both readers pass over such text as well as they can; a count above
+// zero says the file is damaged.
+size_t malformedObjLines(const char* data, size_t size);
+
 struct ObjMesh {
     bool loaded = false;
     bool hasPositions = false, hasTexcoords = false, hasNormals = false;

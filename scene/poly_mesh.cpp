@@ -13,6 +13,7 @@
 #include "base/file_bytes.h"
 #include "base/random.h"
 #include "formats/float_text.h"
+#include "formats/obj_mesh.h"
 
 // ---------------------------------------------------------------------------
 // Formatted extraction over a text buffer. It behaves like a C++ input stream in
@@ -241,6 +242,8 @@ void PolyMesh::loadPolygons(const char* path)
     if (dropped > 0)
         std::fprintf(stderr, "%s: %zu faces name vertices the file does not have; they are left out\n", path,
                      dropped);
+    if (const size_t malformed = malformedObjLines(text.data(), text.size()))
+        std::fprintf(stderr, "%s: %zu lines are not OBJ as written: the data is corrupt there\n", path, malformed);
 }
 
 void PolyMesh::reversePolygons() { std::reverse(polygons.begin(), polygons.end()); }

@@ -71,6 +71,22 @@ TEST(Mp3FramesTest, TagsJunkAndCutsAroundTheFrames)
     EXPECT_EQ(scanMp3(junk.data(), junk.size()).frames.size(), frames);
     EXPECT_EQ(scanMp3(cut.data(), cut.size()).frames.size(), frames - 1);
 
+    // The signs of damage: none on the intact track, the leading junk or the
+    // tags; a cut against the tag's frame count; a spoilt frame header as junk.
+    const Mp3Layout cutLayout = scanMp3(cut.data(), cut.size());
+    const Mp3Layout junkLayout = scanMp3(junk.data(), junk.size());
+    EXPECT_EQ(plain.taggedFrames, int64_t(frames));
+    EXPECT_FALSE(plain.lastFrameCut);
+    EXPECT_EQ(plain.junkBytes, 0u);
+    EXPECT_EQ(junkLayout.junkBytes, 0u);
+    EXPECT_FALSE(junkLayout.lastFrameCut);
+    EXPECT_TRUE(cutLayout.lastFrameCut);
+    EXPECT_LT(int64_t(cutLayout.frames.size()), cutLayout.taggedFrames);
+    std::vector<uint8_t> spoilt = track;
+    spoilt[plain.frames[500].offset + 1] = 0x00;
+    const Mp3Layout spoiltLayout = scanMp3(spoilt.data(), spoilt.size());
+    EXPECT_GE(spoiltLayout.junkBytes, size_t(plain.frames[500].bytes));
+
     // Nothing to find: no frames, no crash.
     const std::vector<uint8_t> noise(4096, 0xFF);
     EXPECT_TRUE(scanMp3(noise.data(), noise.size()).frames.empty());

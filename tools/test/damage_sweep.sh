@@ -5,11 +5,14 @@
 # called"), a hang (no end within the time limit) and a damaged file that the
 # show passes over without a word on standard error. Not run by test.sh: it takes
 # some 15 minutes.
-#   tools/test/damage_sweep.sh [BUILD_DIR] [SECONDS_OF_SHOW]   (under a display:
-#   xvfb-run -a -s "-screen 0 1920x1080x24" tools/test/damage_sweep.sh build)
+#   tools/test/damage_sweep.sh [BUILD_DIR] [SECONDS_OF_SHOW] [ASSET_REGEX] [DAMAGES]
+#   (under a display: xvfb-run -a -s "-screen 0 1920x1080x24" tools/test/damage_sweep.sh build;
+#   DAMAGES is a list such as "half corrupt", every kind by default)
 set -u
 build=$(cd "${1:-build}" && pwd)
 show_end=${2:-0.5}
+only=${3:-.}
+damages=${4:-missing empty half corrupt folder fifo unreadable}
 show="$build/show"
 [ -x "$build/zoduv" ] && [ -d "$show" ] || { echo "damage_sweep: no built show in $build" >&2; exit 2; }
 work=$(mktemp -d /tmp/zoduv_damage.XXXXXX)
@@ -44,10 +47,10 @@ EOF
 
 cd "$show" || exit 2
 # fonts/ is read by the Windows build only.
-mapfile -t assets < <(find . -type f -not -path './fonts/*' | sed 's|^\./||' | sort)
+mapfile -t assets < <(find . -type f -not -path './fonts/*' | sed 's|^\./||' | grep -E "$only" | sort)
 skipped=0
 for asset in "${assets[@]}"; do
-  for how in missing empty half corrupt folder fifo unreadable; do
+  for how in $damages; do
     # Permissions do not stop root; a file of 2000 bytes or less has no byte to change.
     if { [ "$how" = unreadable ] && [ "$(id -u)" -eq 0 ]; } ||
        { [ "$how" = corrupt ] && [ "$(stat -c %s "$asset")" -le 2000 ]; }; then
