@@ -1,4 +1,4 @@
-// PNG files through stb_image_write (the Windows build has no libpng).
+// PNG files through stb_image_write (the Windows and browser builds have no libpng).
 #include "formats/png_write.h"
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
