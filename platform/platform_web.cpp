@@ -133,8 +133,7 @@ void runTurn(void*)
 {
     const int status = loopTurn();
     if (status >= 0) {
-        emscripten_cancel_main_loop();
-        std::exit(status);
+        std::exit(status); // platform_web.js: stops this loop and ends the program
     }
 }
 
