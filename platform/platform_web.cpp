@@ -302,11 +302,15 @@ int runLoop(int (*turn)())
     // With fixed steps nothing waits for the display: turns follow each other
     // as fast as the page allows, still yielding to the browser between them so
     // its events and the page stay alive.
-    emscripten_set_main_loop_arg(runTurn, nullptr, 0, EM_FALSE);
-    if (swapInterval == 0)
+    if (swapInterval == 0) {
+        // The first turn comes from a timer, not an animation frame: a page that
+        // is not shown (a background tab, a test's) gets no animation frames.
+        emscripten_set_main_loop_arg(runTurn, nullptr, 1000, EM_FALSE);
         emscripten_set_main_loop_timing(EM_TIMING_SETIMMEDIATE, 0);
-    else
+    } else {
+        emscripten_set_main_loop_arg(runTurn, nullptr, 0, EM_FALSE);
         emscripten_set_main_loop_timing(EM_TIMING_RAF, swapInterval);
+    }
     emscripten_exit_with_live_runtime();
     return 0; // not reached
 }
