@@ -137,10 +137,10 @@ std::array<float, 9> normalMatrix(const Matrix& m)
     const double G = b * f - c * e, H = -(a * f - c * d), I = a * e - b * d;
     const double det = a * A + b * B + c * C;
     const double k = det != 0 ? 1 / det : 0;
-    // Column-major: column j holds row j of the cofactor matrix.
-    return {static_cast<float>(A * k), static_cast<float>(B * k), static_cast<float>(C * k),
-            static_cast<float>(D * k), static_cast<float>(E * k), static_cast<float>(F * k),
-            static_cast<float>(G * k), static_cast<float>(H * k), static_cast<float>(I * k)};
+    // The cofactor matrix itself (rows A B C, D E F, G H I), stored column-major.
+    return {static_cast<float>(A * k), static_cast<float>(D * k), static_cast<float>(G * k),
+            static_cast<float>(B * k), static_cast<float>(E * k), static_cast<float>(H * k),
+            static_cast<float>(C * k), static_cast<float>(F * k), static_cast<float>(I * k)};
 }
 
 void transform(const Matrix& m, const float in[4], float out[4])
@@ -178,10 +178,10 @@ void triangleIndices(uint32_t mode, uint32_t count, std::vector<uint32_t>& out)
         out.push_back(b);
         out.push_back(c);
     };
-    // Mesa splits a quad a b c d into a b d and b c d (last vertex provoking).
+    // Mesa splits a quad a b c d along a c: colours interpolate across that diagonal.
     auto quad = [&tri](uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
-        tri(a, b, d);
-        tri(b, c, d);
+        tri(a, b, c);
+        tri(a, c, d);
     };
     switch (mode) {
     case triangles:

@@ -79,8 +79,7 @@ void expandLines(const Vertex* vertices, size_t vertexCount, const uint32_t* pai
                  const Matrix& mvp, const Viewport& viewport, float width, std::vector<Vertex>& out);
 // Each point becomes a square `size` pixels wide, two triangles in clip space.
 // Aliased points snap to the pixel grid as GL places them; smooth ones are one
-// pixel wider with `corner` set, so the fragment stage can cut a disc with a soft
-// rim. Points whose centre is outside the clip volume vanish, as in GL.
+// pixel wider with `corner` set, so the fragment stage can cut a disc out. Points whose centre is outside the clip volume vanish, as in GL.
 void expandPoints(const Vertex* vertices, size_t count, const Matrix& mvp, const Viewport& viewport, float size,
                   bool smooth, std::vector<Vertex>& out);
 

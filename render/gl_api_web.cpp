@@ -1359,12 +1359,13 @@ GLint zw_glGetUniformLocation(GLuint program, const GLchar* name)
         return -1;
     UserProgram& p = found->second;
     for (size_t k = 0; k < p.uniforms.size(); ++k) {
-        if (p.uniforms[k].name == name)
+        if (p.uniforms[k].name == glsles::uniformName(name))
             return static_cast<GLint>(k);
     }
-    if (glGetUniformLocation(p.variants[0].program, name) < 0)
+    const std::string esName = glsles::uniformName(name);
+    if (glGetUniformLocation(p.variants[0].program, esName.c_str()) < 0)
         return -1;
-    p.uniforms.push_back(UserUniform{name});
+    p.uniforms.push_back(UserUniform{esName});
     ++p.uniformSerial;
     return static_cast<GLint>(p.uniforms.size() - 1);
 }

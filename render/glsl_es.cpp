@@ -136,9 +136,9 @@ std::string fixedFragmentShader(const FixedFragmentKey& key)
     if (key.texture2d)
         s += "    c *= texture(zr_texture0, zv_texCoord0.xy / zv_texCoord0.w);\n";
     if (key.smoothPoint) {
-        s += "    float coverage = clamp(zr_pointRadius + 0.5 - length(zv_corner), 0.0, 1.0);\n"
-             "    if (coverage <= 0.0) discard;\n"
-             "    c.a *= coverage;\n";
+        // Mesa lights the pixels whose centres fall inside the disc, without a
+        // graded rim; so does this.
+        s += "    if (length(zv_corner) > zr_pointRadius) discard;\n";
     }
     s += "    zf_fragColor = c;\n"
          "}\n";
@@ -256,6 +256,13 @@ std::string rewriteBody(const std::string& desktop)
 }
 
 } // namespace
+
+std::string uniformName(const std::string& desktop)
+{
+    if (desktop == "texture" || desktop.compare(0, 8, "texture[") == 0 || desktop.compare(0, 8, "texture.") == 0)
+        return "zr_user_" + desktop;
+    return desktop;
+}
 
 std::string rewriteFragmentShader(const std::string& desktop)
 {

@@ -20,7 +20,7 @@ struct VertexKey {
 // What picks the generated fragment stage of the "no program" path.
 struct FixedFragmentKey {
     bool texture2d = false;   // modulate by texture unit 0
-    bool smoothPoint = false; // cut a disc with a soft rim from an expanded point
+    bool smoothPoint = false; // cut a disc from an expanded point
 };
 
 std::string vertexShader(const VertexKey& key);
@@ -31,5 +31,7 @@ std::string fixedFragmentShader(const FixedFragmentKey& key);
 // links with vertexShader(). 1D samplers become 2D samplers of height 1. Texture
 // coordinate sets other than 0 read GL's (0, 0, 0, 1): the show sends only set 0.
 std::string rewriteFragmentShader(const std::string& desktop);
+// The name a uniform of the desktop program has in its rewritten text.
+std::string uniformName(const std::string& desktop);
 
 } // namespace glsles
