@@ -267,7 +267,8 @@ void windowPosition(const Vertex& v, const Viewport& viewport, float& x, float& 
 } // namespace
 
 void expandLines(const Vertex* vertices, size_t vertexCount, const uint32_t* pairs, size_t pairCount,
-                 const Matrix& mvp, const Viewport& viewport, float width, std::vector<Vertex>& out)
+                 const Matrix& mvp, const Viewport& viewport, float width, bool multisample,
+                 std::vector<Vertex>& out)
 {
     if (viewport.width <= 0 || viewport.height <= 0)
         return;
@@ -301,9 +302,16 @@ void expandLines(const Vertex* vertices, size_t vertexCount, const uint32_t* pai
         const float dx = bx - ax, dy = by - ay;
         if (dx == 0 && dy == 0)
             continue;
-        // GL widens an aliased line along its minor axis, not perpendicular to it.
-        const bool xMajor = std::fabs(dx) >= std::fabs(dy);
-        const float ox = xMajor ? 0 : half, oy = xMajor ? half : 0;
+        // GL widens an aliased line along its minor axis, not perpendicular to it;
+        // a multisampled one is a true rectangle.
+        float ox, oy;
+        if (multisample) {
+            const float length = std::sqrt(dx * dx + dy * dy);
+            ox = -dy / length * half, oy = dx / length * half;
+        } else {
+            const bool xMajor = std::fabs(dx) >= std::fabs(dy);
+            ox = xMajor ? 0 : half, oy = xMajor ? half : 0;
+        }
         pushCorner(a, -ox, -oy, 0, 0, viewport, out);
         pushCorner(b, -ox, -oy, 0, 0, viewport, out);
         pushCorner(b, ox, oy, 0, 0, viewport, out);
@@ -314,7 +322,7 @@ void expandLines(const Vertex* vertices, size_t vertexCount, const uint32_t* pai
 }
 
 void expandPoints(const Vertex* vertices, size_t count, const Matrix& mvp, const Viewport& viewport, float size,
-                  bool smooth, std::vector<Vertex>& out)
+                  bool smooth, bool multisample, std::vector<Vertex>& out)
 {
     if (viewport.width <= 0 || viewport.height <= 0)
         return;
@@ -327,7 +335,7 @@ void expandPoints(const Vertex* vertices, size_t count, const Matrix& mvp, const
             continue;
         float half = size * 0.5f;
         float cx = 0, cy = 0; // window shift of the centre
-        if (!smooth) {
+        if (!smooth && !multisample) {
             // An aliased point of odd size centres on the pixel it falls in, one of
             // even size on the nearest pixel corner; a whole number of pixels is lit.
             float x, y;
@@ -337,7 +345,7 @@ void expandPoints(const Vertex* vertices, size_t count, const Matrix& mvp, const
             const bool odd = static_cast<int>(n) % 2 == 1;
             cx = (odd ? std::floor(x) + 0.5f : std::floor(x + 0.5f)) - x;
             cy = (odd ? std::floor(y) + 0.5f : std::floor(y + 0.5f)) - y;
-        } else {
+        } else if (smooth) {
             half += 0.5f;
         }
         const float k = smooth ? half : 0;

@@ -73,15 +73,20 @@ struct Viewport {
 
 // Each segment (index pairs into `vertices`, positions in object space) becomes a
 // parallelogram `width` pixels across the segment's minor axis, as GL rasterises
-// wide aliased lines; emitted as two triangles in clip space (pre-transformed)
-// appended to `out`. Segments are clipped to the near plane first.
+// wide aliased lines, or with `multisample` a rectangle `width` pixels across the
+// segment itself, as GL (and Mesa) rasterises lines into a multisampled buffer;
+// emitted as two triangles in clip space (pre-transformed) appended to `out`.
+// Segments are clipped to the near plane first.
 void expandLines(const Vertex* vertices, size_t vertexCount, const uint32_t* pairs, size_t pairCount,
-                 const Matrix& mvp, const Viewport& viewport, float width, std::vector<Vertex>& out);
+                 const Matrix& mvp, const Viewport& viewport, float width, bool multisample,
+                 std::vector<Vertex>& out);
 // Each point becomes a square `size` pixels wide, two triangles in clip space.
-// Aliased points snap to the pixel grid as GL places them; smooth ones are one
-// pixel wider with `corner` set, so the fragment stage can cut a disc out. Points whose centre is outside the clip volume vanish, as in GL.
+// Aliased points snap to the pixel grid as GL places them (not in a multisampled
+// buffer); smooth ones are one pixel wider with `corner` set, so the fragment
+// stage can cut a disc out. Points whose centre is outside the clip volume
+// vanish, as in GL.
 void expandPoints(const Vertex* vertices, size_t count, const Matrix& mvp, const Viewport& viewport, float size,
-                  bool smooth, std::vector<Vertex>& out);
+                  bool smooth, bool multisample, std::vector<Vertex>& out);
 
 // Client-side arrays (float components only, which is all the show sends).
 struct ArrayPointer {

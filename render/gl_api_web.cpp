@@ -114,7 +114,11 @@ struct WebGl {
     std::unordered_map<GLuint, std::pair<int, int>> textureSizes;
     GLuint scratchFbo = 0;
 
-    GLuint drawFramebuffer = 0, readFramebuffer = 0;
+    GLuint drawFramebuffer = 0, readFramebuffer = 0, boundRenderbuffer = 0;
+    // Samples of renderbuffers and of the framebuffers they are attached to: lines
+    // and points rasterise differently into multisampled buffers.
+    std::unordered_map<GLuint, int> renderbufferSamples, framebufferSamples;
+    int canvasSamples = 0;
     GLuint pixelPackBuffer = 0;
     std::unordered_map<GLuint, std::vector<unsigned char>> bufferShadows; // for glMapBuffer
     std::unordered_map<GLuint, GLsizeiptr> bufferSizes;
@@ -373,6 +377,14 @@ void flush()
     gl.expanded.clear();
 }
 
+bool drawingMultisampled()
+{
+    if (gl.drawFramebuffer == 0)
+        return gl.canvasSamples > 0;
+    auto found = gl.framebufferSamples.find(gl.drawFramebuffer);
+    return found != gl.framebufferSamples.end() && found->second > 0;
+}
+
 void drawVertices(GLenum mode, std::vector<Vertex>& vertices)
 {
     const uint32_t count = static_cast<uint32_t>(vertices.size());
@@ -392,12 +404,13 @@ void drawVertices(GLenum mode, std::vector<Vertex>& vertices)
         gl.pending = kind;
         const Matrix mvp = fixedgl::multiply(gl.projection.top(), gl.modelview.top());
         if (point) {
-            fixedgl::expandPoints(vertices.data(), count, mvp, s.viewport, s.pointSize, s.pointSmooth, gl.expanded);
+            fixedgl::expandPoints(vertices.data(), count, mvp, s.viewport, s.pointSize, s.pointSmooth,
+                                  drawingMultisampled(), gl.expanded);
         } else {
             gl.segments.clear();
             fixedgl::segmentIndices(mode, count, gl.segments);
             fixedgl::expandLines(vertices.data(), count, gl.segments.data(), gl.segments.size() / 2, mvp, s.viewport,
-                                 s.lineWidth, gl.expanded);
+                                 s.lineWidth, drawingMultisampled(), gl.expanded);
         }
         return;
     }
@@ -573,6 +586,7 @@ bool loadGlEntryPoints()
     glGetIntegerv(GL_VIEWPORT, viewport);
     gl.state.viewport = {viewport[0], viewport[1], viewport[2], viewport[3]};
     std::memcpy(gl.state.scissor, viewport, sizeof viewport);
+    glGetIntegerv(GL_SAMPLES, &gl.canvasSamples);
     gl.immediate.reserve(64);
     gl.ready = true;
     return true;
@@ -1187,7 +1201,11 @@ void zw_glBindFramebufferEXT(GLenum target, GLuint name)
 }
 
 void zw_glGenRenderbuffersEXT(GLsizei n, GLuint* names) { glGenRenderbuffers(n, names); }
-void zw_glBindRenderbufferEXT(GLenum target, GLuint name) { glBindRenderbuffer(target, name); }
+void zw_glBindRenderbufferEXT(GLenum target, GLuint name)
+{
+    gl.boundRenderbuffer = name;
+    glBindRenderbuffer(target, name);
+}
 
 void zw_glRenderbufferStorageMultisampleEXT(GLenum target, GLsizei samples, GLenum format, GLsizei width,
                                             GLsizei height)
@@ -1202,16 +1220,23 @@ void zw_glRenderbufferStorageMultisampleEXT(GLenum target, GLsizei samples, GLen
         format = GL_RGB8;
     GLint maxSamples = 0;
     glGetInternalformativ(GL_RENDERBUFFER, format, GL_SAMPLES, 1, &maxSamples);
-    glRenderbufferStorageMultisample(target, std::clamp(samples, 0, std::max(maxSamples, 0)), format, width, height);
+    samples = std::clamp(samples, 0, std::max(maxSamples, 0));
+    gl.renderbufferSamples[gl.boundRenderbuffer] = samples;
+    glRenderbufferStorageMultisample(target, samples, format, width, height);
 }
 
 void zw_glFramebufferRenderbufferEXT(GLenum target, GLenum attachment, GLenum bufferTarget, GLuint buffer)
 {
+    if (attachment == GL_COLOR_ATTACHMENT0)
+        gl.framebufferSamples[target == GL_READ_FRAMEBUFFER ? gl.readFramebuffer : gl.drawFramebuffer] =
+            buffer ? gl.renderbufferSamples[buffer] : 0;
     glFramebufferRenderbuffer(target, attachment, bufferTarget, buffer);
 }
 
 void zw_glFramebufferTexture2DEXT(GLenum target, GLenum attachment, GLenum textureTarget, GLuint texture, GLint level)
 {
+    if (attachment == GL_COLOR_ATTACHMENT0)
+        gl.framebufferSamples[target == GL_READ_FRAMEBUFFER ? gl.readFramebuffer : gl.drawFramebuffer] = 0;
     glFramebufferTexture2D(target, attachment, textureTarget, texture, level);
 }
 

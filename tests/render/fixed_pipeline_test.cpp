@@ -244,7 +244,7 @@ TEST_F(FixedPipelineTest, WideLinesCoverMesasPixels)
         fixedgl::segmentIndices(GL_LINE_STRIP, static_cast<uint32_t>(vertices.size()), pairs);
         std::vector<fixedgl::Vertex> triangles;
         fixedgl::expandLines(vertices.data(), vertices.size(), pairs.data(), pairs.size() / 2, mvp,
-                             fixedgl::Viewport{0, 0, kSize, kSize}, 2, triangles);
+                             fixedgl::Viewport{0, 0, kSize, kSize}, 2, false, triangles);
         glMatrixMode(GL_PROJECTION);
         glLoadIdentity();
         glMatrixMode(GL_MODELVIEW);
@@ -288,7 +288,7 @@ TEST_F(FixedPipelineTest, PointsCoverMesasPixels)
 
         std::vector<fixedgl::Vertex> triangles;
         fixedgl::expandPoints(vertices.data(), vertices.size(), fixedgl::identityMatrix(),
-                              fixedgl::Viewport{0, 0, kSize, kSize}, row.size, row.smooth, triangles);
+                              fixedgl::Viewport{0, 0, kSize, kSize}, row.size, row.smooth, false, triangles);
         // The disc of a smooth point is cut where the fragment stage finds a corner
         // offset past the radius; here the same test on the triangles' centres.
         clear();
@@ -322,6 +322,94 @@ TEST_F(FixedPipelineTest, PointsCoverMesasPixels)
         EXPECT_EQ(differ, 0) << "size " << row.size << ": " << differ << " of " << lit << " pixels differ";
         EXPECT_GE(lit, 60);
     }
+}
+
+// Mesa derives its line rule from the bound framebuffer when it validates its
+// rasteriser state, and after drawing into a single-sampled buffer it can keep
+// the aliased rule for a multisampled one; a context of its own that draws into
+// nothing else gives the rule GL defines (and Mesa shows in the show's order).
+class MultisampleTest : public FixedPipelineTest {
+protected:
+    static void SetUpTestSuite() { gl = new GlTestContext(kSize, kSize); }
+    static void TearDownTestSuite() { delete gl; }
+};
+
+TEST_F(MultisampleTest, LinesAndPointsMatchMesas)
+{
+    // Into a 4-sample buffer GL draws lines as rectangles and points off the pixel
+    // grid; the resolved pictures of Mesa's primitives and of the expansions must
+    // agree.
+    GLuint buffers[2], framebuffer = 0;
+    glGenRenderbuffersEXT(2, buffers);
+    glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, buffers[0]);
+    glRenderbufferStorageMultisampleEXT(GL_RENDERBUFFER_EXT, 4, GL_RGBA8, kSize, kSize);
+    glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, buffers[1]);
+    glRenderbufferStorageMultisampleEXT(GL_RENDERBUFFER_EXT, 4, GL_DEPTH_COMPONENT24, kSize, kSize);
+    glGenFramebuffersEXT(1, &framebuffer);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer);
+    glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_RENDERBUFFER_EXT, buffers[0]);
+    glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT, buffers[1]);
+    ASSERT_EQ(glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT), GLenum(GL_FRAMEBUFFER_COMPLETE_EXT));
+    auto resolved = [&]() {
+        glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, framebuffer);
+        target->bind();
+        glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, framebuffer);
+        glBlitFramebufferEXT(0, 0, kSize, kSize, 0, 0, kSize, kSize, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+        target->bind();
+        std::vector<uint8_t> pixels = readPixelsRgba(0, 0, kSize, kSize);
+        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer);
+        return pixels;
+    };
+    std::vector<fixedgl::Vertex> strip, points;
+    for (int i = 0; i < 9; ++i) {
+        fixedgl::Vertex v{};
+        const float x = 8 + i * 14.1f, y = 64 + ((i % 2) ? 40.3f : -37.7f) * (i % 3 == 0 ? 0.3f : 1.0f);
+        v.position[0] = x / kSize * 2 - 1, v.position[1] = y / kSize * 2 - 1, v.position[3] = 1;
+        v.colour[0] = v.colour[1] = v.colour[2] = v.colour[3] = 1;
+        strip.push_back(v);
+        v.position[1] = -v.position[1] * 0.5f + 0.013f * i;
+        points.push_back(v);
+    }
+    const fixedgl::Viewport viewport{0, 0, kSize, kSize};
+    for (const bool lines : {true, false}) {
+        const std::vector<fixedgl::Vertex>& vertices = lines ? strip : points;
+        clear();
+        glLineWidth(2);
+        glPointSize(3);
+        glBegin(lines ? GL_LINE_STRIP : GL_POINTS);
+        for (const fixedgl::Vertex& v : vertices)
+            glVertex3fv(v.position);
+        glEnd();
+        glLineWidth(1);
+        glPointSize(1);
+        const std::vector<uint8_t> expected = resolved();
+
+        std::vector<fixedgl::Vertex> triangles;
+        if (lines) {
+            std::vector<uint32_t> pairs;
+            fixedgl::segmentIndices(GL_LINE_STRIP, static_cast<uint32_t>(vertices.size()), pairs);
+            fixedgl::expandLines(vertices.data(), vertices.size(), pairs.data(), pairs.size() / 2,
+                                 fixedgl::identityMatrix(), viewport, 2, true, triangles);
+        } else {
+            fixedgl::expandPoints(vertices.data(), vertices.size(), fixedgl::identityMatrix(), viewport, 3, false,
+                                  true, triangles);
+        }
+        clear();
+        drawTriangles(triangles);
+        const std::vector<uint8_t> got = resolved();
+        double sum = 0;
+        int far = 0;
+        for (size_t p = 0; p < got.size(); p += 4) {
+            const int d = std::abs(int(got[p]) - int(expected[p]));
+            sum += d;
+            far += d > 96;
+        }
+        EXPECT_LE(sum / (kSize * kSize), 0.2) << (lines ? "lines" : "points");
+        EXPECT_LE(far, 4) << (lines ? "lines" : "points");
+    }
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    glDeleteFramebuffersEXT(1, &framebuffer);
+    glDeleteRenderbuffersEXT(2, buffers);
 }
 
 TEST_F(FixedPipelineTest, PopAttribRestoresGlsGroups)

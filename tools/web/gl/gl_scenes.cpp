@@ -306,6 +306,21 @@ void multisampleResolve()
     glColor3f(0, 0, 0);
     quad(-0.2f, -0.9f, 0.1f, 0.9f);
     glDisable(GL_DEPTH_TEST);
+    // Multisampled lines are rectangles, multisampled points sit off the pixel grid.
+    glLoadIdentity();
+    glLineWidth(2);
+    glColor3f(0.1f, 0.1f, 0.5f);
+    glBegin(GL_LINE_STRIP);
+    for (int i = 0; i < 12; ++i)
+        glVertex3f(-0.9f + i * 0.16f, (i % 2 ? 0.7f : 0.35f) + 0.01f * i, 0);
+    glEnd();
+    glLineWidth(1);
+    glPointSize(3);
+    glBegin(GL_POINTS);
+    for (int i = 0; i < 12; ++i)
+        glVertex3f(-0.9f + i * 0.153f, -0.8f + 0.0071f * i, 0);
+    glEnd();
+    glPointSize(1);
     glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, msFbo);
     glBindFramebufferEXT(GL_DRAW_FRAMEBUFFER_EXT, resolveFbo);
     glDrawBuffer(GL_COLOR_ATTACHMENT0_EXT);
