@@ -52,7 +52,7 @@ struct ProgramRecord {
     GLint lightPosition = -1, lightAmbient = -1, lightDiffuse = -1, lightSpecular = -1, lightEnabled = -1;
     GLint materialAmbient = -1, materialDiffuse = -1, materialSpecular = -1, materialEmission = -1;
     GLint materialShininess = -1, lightModelAmbient = -1, pointRadius = -1;
-    uint64_t matrixSerial = ~0ull, lightSerial = ~0ull, uniformSerial = ~0ull;
+    uint64_t matrixSerial = ~0ull, textureSerial = ~0ull, lightSerial = ~0ull, uniformSerial = ~0ull;
     std::vector<GLint> userLocations; // by the show's location (an index into UserProgram::uniforms)
 };
 
@@ -89,7 +89,7 @@ struct WebGl {
     std::vector<std::pair<uint32_t, fixedgl::AttribState>> attribStack;
     fixedgl::MatrixStack modelview{32}, projection{32};
     fixedgl::MatrixStack textureStacks[fixedgl::kTextureUnits];
-    uint64_t matrixSerial = 1, lightSerial = 1;
+    uint64_t matrixSerial = 1, textureSerial = 1, lightSerial = 1;
     GLenum error = GL_NO_ERROR;
 
     bool inBegin = false;
@@ -145,9 +145,18 @@ fixedgl::MatrixStack& currentStack()
     }
 }
 
+void flush();
+
+// The matrix an operation changes. Waiting lines and points are in clip space
+// already, but they still read the texture matrix when drawn.
 Matrix& currentMatrix()
 {
-    ++gl.matrixSerial;
+    if (gl.state.matrixMode == GL_TEXTURE) {
+        flush();
+        ++gl.textureSerial;
+    } else {
+        ++gl.matrixSerial;
+    }
     return currentStack().top();
 }
 
@@ -311,9 +320,12 @@ ProgramRecord* bindProgram(bool pretransformed, bool smoothPoint)
         const Matrix& mv = pretransformed ? identity : gl.modelview.top();
         glUniformMatrix4fv(record->modelview, 1, GL_FALSE, mv.data());
         glUniformMatrix4fv(record->projection, 1, GL_FALSE, pretransformed ? identity.data() : gl.projection.top().data());
-        glUniformMatrix4fv(record->textureMatrix, 1, GL_FALSE, gl.textureStacks[0].top().data());
         if (record->lit)
             glUniformMatrix3fv(record->normalMatrix, 1, GL_FALSE, fixedgl::normalMatrix(mv).data());
+    }
+    if (record->textureSerial != gl.textureSerial) {
+        record->textureSerial = gl.textureSerial;
+        glUniformMatrix4fv(record->textureMatrix, 1, GL_FALSE, gl.textureStacks[0].top().data());
     }
     if (record->lit && record->lightSerial != gl.lightSerial) {
         record->lightSerial = gl.lightSerial;
@@ -347,6 +359,7 @@ void uploadVertices(const std::vector<Vertex>& vertices)
 
 void drawIndexed(GLenum primitive, const std::vector<Vertex>& vertices, const std::vector<uint32_t>& indices)
 {
+    assert(gl.ready && "loadGlEntryPoints() before drawing");
     if (indices.empty() || bindProgram(false, false) == nullptr)
         return;
     uploadVertices(vertices);
@@ -365,6 +378,7 @@ void flush()
     gl.pending = Pending::none;
     if (gl.expanded.empty())
         return;
+    assert(gl.ready && "loadGlEntryPoints() before drawing");
     if (bindProgram(true, kind == Pending::smoothPoints) != nullptr) {
         // Culling is for polygons; GL never culls lines or points.
         if (gl.state.cullFace)
@@ -613,7 +627,7 @@ void zw_glPushMatrix()
 
 void zw_glPopMatrix()
 {
-    ++gl.matrixSerial;
+    currentMatrix();
     if (!currentStack().pop())
         setError(kStackUnderflow);
 }
@@ -900,7 +914,13 @@ void zw_glMaterialfv(GLenum, GLenum name, const GLfloat* p)
 void zw_glShadeModel(GLenum mode) { gl.state.shadeModel = mode; }
 void zw_glHint(GLenum, GLenum) {}
 void zw_glLineWidth(GLfloat width) { gl.state.lineWidth = width; }
-void zw_glPointSize(GLfloat size) { gl.state.pointSize = size; }
+void zw_glPointSize(GLfloat size)
+{
+    // Smooth points read their radius when they are drawn.
+    if (gl.pending == Pending::smoothPoints && size != gl.state.pointSize)
+        flush();
+    gl.state.pointSize = size;
+}
 
 void zw_glPushAttrib(GLbitfield mask)
 {
