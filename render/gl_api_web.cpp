@@ -105,6 +105,7 @@ struct WebGl {
     std::unordered_map<int, GLuint> vertexShaders; // by VertexKey bits
     ProgramRecord fixedPrograms[16];
     GLuint userProgram = 0;
+    GLuint realProgram = 0; // the WebGL program in use
     std::unordered_map<GLuint, UserShader> shaders;
     std::unordered_map<GLuint, UserProgram> programs;
     GLuint nextShaderName = 1, nextProgramName = 1;
@@ -229,6 +230,7 @@ bool linkRecord(ProgramRecord& record, GLuint vertex, GLuint fragment, bool lit)
     record.pointRadius = glGetUniformLocation(p, "zr_pointRadius");
     const GLint sampler = glGetUniformLocation(p, "zr_texture0");
     if (sampler >= 0) {
+        gl.realProgram = p;
         glUseProgram(p);
         glUniform1i(sampler, 0);
     }
@@ -312,7 +314,10 @@ ProgramRecord* bindProgram(bool pretransformed, bool smoothPoint)
     }
     if (record == nullptr || record->program == 0)
         return nullptr;
-    glUseProgram(record->program);
+    if (gl.realProgram != record->program) {
+        gl.realProgram = record->program;
+        glUseProgram(record->program);
+    }
     const uint64_t matrixSerial = pretransformed ? 0 : gl.matrixSerial;
     if (record->matrixSerial != matrixSerial) {
         record->matrixSerial = matrixSerial;
@@ -1383,8 +1388,11 @@ void zw_glLinkProgram(GLuint program)
     flush();
     UserProgram& p = found->second;
     for (ProgramRecord& variant : p.variants) {
-        if (variant.program)
+        if (variant.program) {
+            if (gl.realProgram == variant.program)
+                gl.realProgram = 0;
             glDeleteProgram(variant.program);
+        }
         variant = ProgramRecord{};
     }
     p.linked = userVariant(p, false) != nullptr;

@@ -41,9 +41,10 @@ void drawPeerFrame(int frame)
     static std::vector<fixedgl::Vertex> strip(kBenchStripVertices), triangles;
     static std::vector<uint32_t> pairs;
     static std::vector<float> positions(kBenchStripVertices * 3);
-    // The layer keeps its own vertex array bound; put it back afterwards.
-    GLint layerVao = 0;
+    // The layer keeps its own vertex array and program bound; put them back afterwards.
+    GLint layerVao = 0, layerProgram = 0;
     glGetIntegerv(GL_VERTEX_ARRAY_BINDING, &layerVao);
+    glGetIntegerv(GL_CURRENT_PROGRAM, &layerProgram);
     glBindVertexArray(vao);
     glBindBuffer(GL_ARRAY_BUFFER, vbo);
     glViewport(0, 0, kBenchSize, kBenchSize);
@@ -83,4 +84,5 @@ void drawPeerFrame(int frame)
     unsigned char pixel[4];
     glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
     glBindVertexArray(static_cast<GLuint>(layerVao));
+    glUseProgram(static_cast<GLuint>(layerProgram));
 }

@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <string>
 
+#include "render/draw_helpers.h"
+#include "render/vertex_run.h"
 #include "tools/assetgen/shaders.h"
 
 namespace {
@@ -459,6 +461,55 @@ void finalShader()
     glUseProgram(0);
 }
 
+// The show's own drawing helpers: sprites facing the viewer, a panel, scissored
+// quads, and vertex runs with two-component positions and per-vertex alpha, as
+// the main pass draws its pencil line and dust.
+void showHelpers()
+{
+    resetState(0.95f, 0.93f, 0.88f);
+    glMatrixMode(GL_PROJECTION);
+    gluPerspective(55, 1, 0.1, 800);
+    glMatrixMode(GL_MODELVIEW);
+    gluLookAt(0.5, 1, 9, 0, 0, 0, 0, 1, 0);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, checkerTexture());
+    setLinearFilter();
+    glPushMatrix();
+    glTranslatef(-2, 1.5f, 0);
+    glRotatef(40, 1, 0, 0);
+    drawSprite(25, -1.2, 0.8, true, 1);
+    glPopMatrix();
+    glPushMatrix();
+    glTranslatef(2, 1.8f, -1);
+    drawPanel(0, -15, 1.5, 0.7);
+    glPopMatrix();
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ZERO, GL_ONE_MINUS_SRC_COLOR);
+    beginScissor(20, 10, 40, 30);
+    drawQuad(-3, -3, 3, 0, 2);
+    endScissor();
+    resetDrawState();
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glLineWidth(2);
+    VertexRun line(2);
+    for (int i = 0; i < 300; ++i) {
+        const float a = i * 0.05f;
+        line.add(3.5f * std::cos(a) * (0.3f + i / 400.0f), 3 * std::sin(1.3f * a) * 0.8f - 0.5f, 0, 0, 0, 0,
+                 0.8f * (0.3f + 0.7f * ((i / 20) % 2)));
+    }
+    line.draw(GL_LINE_STRIP);
+    glLineWidth(1);
+    glEnable(GL_POINT_SMOOTH);
+    glPointSize(3);
+    VertexRun dust(3);
+    for (int i = 0; i < 150; ++i)
+        dust.add(-4 + 0.053f * i, -3 + 0.02f * ((i * 29) % 100), -1 - 0.01f * i, 0.3f, 0.2f, 0.1f, 1);
+    dust.draw(GL_POINTS);
+    glDisable(GL_POINT_SMOOTH);
+    resetDrawState();
+}
+
 const SceneEntry kScenes[] = {
     {"lit mesh", litMesh},
     {"rewritten shader on a quad", shaderQuad},
@@ -468,6 +519,7 @@ const SceneEntry kScenes[] = {
     {"1D texture in a fragment program", texture1d},
     {"quads, glPushAttrib, texture matrix, glGetTexImage", quadsAndAttribs},
     {"final composition program", finalShader},
+    {"the show's drawing helpers and vertex runs", showHelpers},
 };
 
 } // namespace

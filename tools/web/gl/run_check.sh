@@ -12,7 +12,7 @@ port=${ZUR_CHECK_PORT:-8731}
 export NODE_PATH=${NODE_PATH:-/usr/share/nodejs}
 
 layer="$root/render/gl_api_web.cpp $root/render/fixed_pipeline.cpp $root/render/glsl_es.cpp"
-scenes="$here/gl_scenes.cpp $root/tools/assetgen/shaders.cpp"
+scenes="$here/gl_scenes.cpp $root/tools/assetgen/shaders.cpp $root/render/draw_helpers.cpp $root/render/vertex_run.cpp"
 
 g++ -std=c++20 -O2 -Wall -Wextra -I"$root" -DZUR_GL_API_HEADER='"render/gl_api_glew.h"' \
     $(pkg-config --cflags sdl2) -o "$out/gl_scenes" $scenes "$here/gl_scenes_main_sdl.cpp" \
