@@ -171,6 +171,17 @@ bool isPointMode(uint32_t mode) { return mode == points; }
 bool isLineMode(uint32_t mode) { return mode == lines || mode == lineLoop || mode == lineStrip; }
 bool isValidMode(uint32_t mode) { return mode <= polygon; }
 
+void quadCornerIndices(size_t quadCount, std::vector<uint32_t>& out)
+{
+    out.clear();
+    out.reserve(quadCount * 6);
+    for (uint32_t q = 0; q < quadCount; ++q) {
+        const uint32_t base = 4 * q;
+        for (uint32_t corner : {0u, 1u, 2u, 0u, 2u, 3u})
+            out.push_back(base + corner);
+    }
+}
+
 void triangleIndices(uint32_t mode, uint32_t count, std::vector<uint32_t>& out)
 {
     auto tri = [&out](uint32_t a, uint32_t b, uint32_t c) {
@@ -315,8 +326,6 @@ void expandLines(const Vertex* vertices, size_t vertexCount, const uint32_t* pai
         pushCorner(a, -ox, -oy, 0, 0, viewport, out);
         pushCorner(b, -ox, -oy, 0, 0, viewport, out);
         pushCorner(b, ox, oy, 0, 0, viewport, out);
-        pushCorner(a, -ox, -oy, 0, 0, viewport, out);
-        pushCorner(b, ox, oy, 0, 0, viewport, out);
         pushCorner(a, ox, oy, 0, 0, viewport, out);
     }
 }
@@ -351,8 +360,6 @@ void expandPoints(const Vertex* vertices, size_t count, const Matrix& mvp, const
         const float k = smooth ? half : 0;
         pushCorner(v, cx - half, cy - half, -k, -k, viewport, out);
         pushCorner(v, cx + half, cy - half, k, -k, viewport, out);
-        pushCorner(v, cx + half, cy + half, k, k, viewport, out);
-        pushCorner(v, cx - half, cy - half, -k, -k, viewport, out);
         pushCorner(v, cx + half, cy + half, k, k, viewport, out);
         pushCorner(v, cx - half, cy + half, -k, k, viewport, out);
     }

@@ -64,6 +64,9 @@ struct Vertex {
 // vertices of a triangle mode; quads split as Mesa splits them, so colours
 // interpolate across the same diagonal. Trailing incomplete primitives are dropped.
 void triangleIndices(uint32_t mode, uint32_t count, std::vector<uint32_t>& out);
+// The triangles of `quadCount` quads given as four corners each (0 1 2, 0 2 3),
+// as the expansions below emit them; replaces the contents of `out`.
+void quadCornerIndices(size_t quadCount, std::vector<uint32_t>& out);
 // Index pairs, one per segment, for a line mode.
 void segmentIndices(uint32_t mode, uint32_t count, std::vector<uint32_t>& out);
 
@@ -75,12 +78,12 @@ struct Viewport {
 // parallelogram `width` pixels across the segment's minor axis, as GL rasterises
 // wide aliased lines, or with `multisample` a rectangle `width` pixels across the
 // segment itself, as GL (and Mesa) rasterises lines into a multisampled buffer;
-// emitted as two triangles in clip space (pre-transformed) appended to `out`.
+// its four corners, in clip space (pre-transformed), are appended to `out`.
 // Segments are clipped to the near plane first.
 void expandLines(const Vertex* vertices, size_t vertexCount, const uint32_t* pairs, size_t pairCount,
                  const Matrix& mvp, const Viewport& viewport, float width, bool multisample,
                  std::vector<Vertex>& out);
-// Each point becomes a square `size` pixels wide, two triangles in clip space.
+// Each point becomes a square `size` pixels wide: four corners in clip space.
 // Aliased points snap to the pixel grid as GL places them (not in a multisampled
 // buffer); smooth ones are one pixel wider with `corner` set, so the fragment
 // stage can cut a disc out. Points whose centre is outside the clip volume

@@ -97,8 +97,9 @@ struct WebGl {
     std::vector<Vertex> immediate;
     fixedgl::ClientArrays arrays;
 
-    GLuint vao = 0, vbo = 0, ibo = 0;
-    std::vector<Vertex> vertices, expanded;
+    GLuint vao = 0, vbo = 0, ibo = 0, quadIbo = 0;
+    size_t quadIboQuads = 0; // quads the corner pattern in quadIbo covers
+    std::vector<Vertex> vertices, expanded; // expanded: four corners per quad
     std::vector<uint32_t> indices, segments;
     Pending pending = Pending::none;
 
@@ -368,6 +369,7 @@ void drawIndexed(GLenum primitive, const std::vector<Vertex>& vertices, const st
     if (indices.empty() || bindProgram(false, false) == nullptr)
         return;
     uploadVertices(vertices);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, gl.ibo);
     glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * sizeof(uint32_t)),
                  indices.data(), GL_STREAM_DRAW);
     glDrawElements(primitive, static_cast<GLsizei>(indices.size()), GL_UNSIGNED_INT, nullptr);
@@ -389,7 +391,16 @@ void flush()
         if (gl.state.cullFace)
             glDisable(GL_CULL_FACE);
         uploadVertices(gl.expanded);
-        glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(gl.expanded.size()));
+        // Every batch uses the same corner pattern: it is uploaded only as it grows.
+        const size_t quads = gl.expanded.size() / 4;
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, gl.quadIbo);
+        if (quads > gl.quadIboQuads) {
+            gl.quadIboQuads = std::max(quads, 2 * gl.quadIboQuads);
+            fixedgl::quadCornerIndices(gl.quadIboQuads, gl.indices);
+            glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(gl.indices.size() * sizeof(uint32_t)),
+                         gl.indices.data(), GL_STATIC_DRAW);
+        }
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(quads * 6), GL_UNSIGNED_INT, nullptr);
         if (gl.state.cullFace)
             glEnable(GL_CULL_FACE);
     }
@@ -589,6 +600,7 @@ bool loadGlEntryPoints()
     glBindVertexArray(gl.vao);
     glGenBuffers(1, &gl.vbo);
     glGenBuffers(1, &gl.ibo);
+    glGenBuffers(1, &gl.quadIbo);
     glBindBuffer(GL_ARRAY_BUFFER, gl.vbo);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, gl.ibo);
     const GLsizei stride = sizeof(Vertex);

@@ -45,13 +45,15 @@ protected:
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT);
     }
-    // Pre-transformed triangles: clip-space positions with identity matrices.
+    // Pre-transformed quads (four corners each): clip-space positions with identity matrices.
     static void drawTriangles(const std::vector<fixedgl::Vertex>& vertices)
     {
+        std::vector<uint32_t> indices;
+        fixedgl::quadCornerIndices(vertices.size() / 4, indices);
         glBegin(GL_TRIANGLES);
-        for (const fixedgl::Vertex& v : vertices) {
-            glColor4fv(v.colour);
-            glVertex4fv(v.position);
+        for (uint32_t i : indices) {
+            glColor4fv(vertices[i].colour);
+            glVertex4fv(vertices[i].position);
         }
         glEnd();
     }
@@ -294,7 +296,7 @@ TEST_F(FixedPipelineTest, PointsCoverMesasPixels)
         clear();
         if (row.smooth) {
             std::vector<uint8_t> picture(kSize * kSize * 4, 0);
-            for (size_t t = 0; t < triangles.size(); t += 6) {
+            for (size_t t = 0; t < triangles.size(); t += 4) {
                 const float radius = row.size / 2;
                 const fixedgl::Vertex& low = triangles[t];
                 const fixedgl::Vertex& high = triangles[t + 2];

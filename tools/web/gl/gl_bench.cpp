@@ -17,10 +17,10 @@ void benchStrip(int frame, int strip, float* out)
     }
 }
 
-void drawBenchFrame(int frame)
+void drawBenchFrame(int frame, int size)
 {
     static std::vector<float> positions(kBenchStripVertices * 3), colours(kBenchStripVertices * 4, 0.2f);
-    glViewport(0, 0, kBenchSize, kBenchSize);
+    glViewport(0, 0, size, size);
     glClearColor(1, 1, 1, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glMatrixMode(GL_PROJECTION);

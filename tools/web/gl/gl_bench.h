@@ -3,8 +3,9 @@
 // calls, against a peer that sends the same triangles to WebGL in one draw.
 #pragma once
 
-// Draws one frame through gl_api.h into the bound framebuffer (kBenchSize square).
-void drawBenchFrame(int frame);
+// Draws one frame through gl_api.h into the bound framebuffer, `size` pixels
+// square: large, the rasteriser dominates; small, the work before it does.
+void drawBenchFrame(int frame, int size);
 constexpr int kBenchSize = 512;
 constexpr int kBenchStrips = 1500;
 constexpr int kBenchStripVertices = 40;

@@ -6,11 +6,14 @@
 #include <emscripten/html5.h>
 
 #include <cstdio>
+#include <initializer_list>
 
 #include "tools/web/gl/gl_bench.h"
 
 void setUpPeer();
-void drawPeerFrame(int frame);
+void drawPeerFrame(int frame, int size);
+// Without draw: only the peer's expansion of the strips, on the CPU.
+void drawPeerFrame(int frame, int size, bool draw);
 
 int main()
 {
@@ -26,19 +29,25 @@ int main()
     }
     setUpPeer();
     const int frames = 20;
-    double layer = 0, peer = 0;
-    // Interleaved, so both see the same browser and machine conditions.
-    for (int f = -2; f < frames; ++f) {
-        const double t0 = emscripten_get_now();
-        drawBenchFrame(f);
-        const double t1 = emscripten_get_now();
-        drawPeerFrame(f);
-        const double t2 = emscripten_get_now();
-        if (f >= 0)
-            layer += t1 - t0, peer += t2 - t1;
+    for (const int size : {kBenchSize, 64}) {
+        double layer = 0, peer = 0, expansion = 0;
+        // Interleaved, so both see the same browser and machine conditions.
+        for (int f = -2; f < frames; ++f) {
+            const double t0 = emscripten_get_now();
+            drawBenchFrame(f, size);
+            const double t1 = emscripten_get_now();
+            drawPeerFrame(f, size);
+            const double t2 = emscripten_get_now();
+            drawPeerFrame(f, size, false);
+            const double t3 = emscripten_get_now();
+            if (f >= 0)
+                layer += t1 - t0, peer += t2 - t1, expansion += t3 - t2;
+        }
+        std::printf("%d px: layer %.2f ms/frame, peer %.2f ms/frame, ratio %.2f; the peer's expansion alone %.2f ms "
+                    "(%d strips of %d vertices)\n",
+                    size, layer / frames, peer / frames, layer / peer, expansion / frames, kBenchStrips,
+                    kBenchStripVertices);
     }
-    std::printf("layer %.2f ms/frame, peer %.2f ms/frame, ratio %.2f (%d strips of %d vertices)\n", layer / frames,
-                peer / frames, layer / peer, kBenchStrips, kBenchStripVertices);
     EM_ASM({ window.zwDone = true; });
     return 0;
 }

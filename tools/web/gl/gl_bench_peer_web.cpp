@@ -10,7 +10,7 @@
 
 namespace {
 
-GLuint program = 0, vbo = 0, vao = 0;
+GLuint program = 0, vbo = 0, ibo = 0, vao = 0;
 
 GLuint shader(GLenum type, const char* text)
 {
@@ -22,6 +22,8 @@ GLuint shader(GLenum type, const char* text)
 
 } // namespace
 
+void drawPeerFrame(int frame, int size, bool draw);
+
 void setUpPeer()
 {
     program = glCreateProgram();
@@ -32,11 +34,19 @@ void setUpPeer()
     glBindAttribLocation(program, 0, "p");
     glBindAttribLocation(program, 1, "c");
     glLinkProgram(program);
+    GLint layerVao = 0;
+    glGetIntegerv(GL_VERTEX_ARRAY_BINDING, &layerVao);
     glGenVertexArrays(1, &vao);
     glGenBuffers(1, &vbo);
+    glGenBuffers(1, &ibo);
+    glBindVertexArray(vao);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, ibo);
+    glBindVertexArray(static_cast<GLuint>(layerVao));
 }
 
-void drawPeerFrame(int frame)
+void drawPeerFrame(int frame, int size) { drawPeerFrame(frame, size, true); }
+
+void drawPeerFrame(int frame, int size, bool draw)
 {
     static std::vector<fixedgl::Vertex> strip(kBenchStripVertices), triangles;
     static std::vector<uint32_t> pairs;
@@ -47,7 +57,7 @@ void drawPeerFrame(int frame)
     glGetIntegerv(GL_CURRENT_PROGRAM, &layerProgram);
     glBindVertexArray(vao);
     glBindBuffer(GL_ARRAY_BUFFER, vbo);
-    glViewport(0, 0, kBenchSize, kBenchSize);
+    glViewport(0, 0, size, size);
     glClearColor(1, 1, 1, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     fixedgl::Matrix projection = fixedgl::identityMatrix();
@@ -68,7 +78,11 @@ void drawPeerFrame(int frame)
             v.colour[0] = v.colour[1] = v.colour[2] = v.colour[3] = 0.2f;
         }
         fixedgl::expandLines(strip.data(), strip.size(), pairs.data(), pairs.size() / 2, mvp,
-                             fixedgl::Viewport{0, 0, kBenchSize, kBenchSize}, 2, false, triangles);
+                             fixedgl::Viewport{0, 0, size, size}, 2, false, triangles);
+    }
+    if (!draw) {
+        glBindVertexArray(static_cast<GLuint>(layerVao));
+        return;
     }
     glBufferData(GL_ARRAY_BUFFER, triangles.size() * sizeof(fixedgl::Vertex), triangles.data(), GL_STREAM_DRAW);
     glEnableVertexAttribArray(0);
@@ -79,7 +93,13 @@ void drawPeerFrame(int frame)
     glUseProgram(program);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(triangles.size()));
+    // The same indexed quads the layer draws.
+    static std::vector<uint32_t> indices;
+    if (indices.size() < triangles.size() / 4 * 6) {
+        fixedgl::quadCornerIndices(triangles.size() / 4, indices);
+        glBufferData(GL_ELEMENT_ARRAY_BUFFER, indices.size() * sizeof(uint32_t), indices.data(), GL_STATIC_DRAW);
+    }
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(triangles.size() / 4 * 6), GL_UNSIGNED_INT, nullptr);
     glDisable(GL_BLEND);
     unsigned char pixel[4];
     glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
