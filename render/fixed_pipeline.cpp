@@ -10,6 +10,10 @@
 
 namespace fixedgl {
 
+namespace {
+constexpr double kPi = 3.14159265358979323846;
+}
+
 // ---------------------------------------------------------------- matrices
 
 Matrix identityMatrix() { return Matrix{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}; }
@@ -42,8 +46,8 @@ void scale(Matrix& m, float x, float y, float z)
 
 void rotate(Matrix& m, float angleDegrees, float x, float y, float z)
 {
-    const float s = static_cast<float>(std::sin(angleDegrees * M_PI / 180.0));
-    const float c = static_cast<float>(std::cos(angleDegrees * M_PI / 180.0));
+    const float s = static_cast<float>(std::sin(angleDegrees * kPi / 180.0));
+    const float c = static_cast<float>(std::cos(angleDegrees * kPi / 180.0));
     Matrix r = identityMatrix();
     auto at = [&r](int row, int col) -> float& { return r[4 * col + row]; };
     // Rotations about one axis are built directly, as Mesa does; they are most of
@@ -76,7 +80,7 @@ void rotate(Matrix& m, float angleDegrees, float x, float y, float z)
 
 void perspective(Matrix& m, double fovyDegrees, double aspect, double zNear, double zFar)
 {
-    const double radians = fovyDegrees / 2 * 3.14159265358979323846 / 180;
+    const double radians = fovyDegrees / 2 * kPi / 180;
     const double deltaZ = zFar - zNear;
     const double sine = std::sin(radians);
     if (deltaZ == 0 || sine == 0 || aspect == 0)
