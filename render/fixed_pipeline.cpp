@@ -340,6 +340,8 @@ void expandPoints(const Vertex* vertices, size_t count, const Matrix& mvp, const
     if (viewport.width <= 0 || viewport.height <= 0)
         return;
     size = std::max(size, 1.0f);
+    // A multisampled buffer takes a square's sample coverage, smooth or not.
+    smooth = smooth && !multisample;
     for (size_t i = 0; i < count; ++i) {
         Vertex v = vertices[i];
         transform(mvp, vertices[i].position, v.position);

@@ -84,10 +84,10 @@ void expandLines(const Vertex* vertices, size_t vertexCount, const uint32_t* pai
                  const Matrix& mvp, const Viewport& viewport, float width, bool multisample,
                  std::vector<Vertex>& out);
 // Each point becomes a square `size` pixels wide: four corners in clip space.
-// Aliased points snap to the pixel grid as GL places them (not in a multisampled
-// buffer); smooth ones are one pixel wider with `corner` set, so the fragment
-// stage can cut a disc out. Points whose centre is outside the clip volume
-// vanish, as in GL.
+// Aliased points snap to the pixel grid as GL places them; smooth ones are one
+// pixel wider with `corner` set, so the fragment stage can cut a disc out. In a
+// multisampled buffer both are plain squares off the grid, as Mesa draws them.
+// Points whose centre is outside the clip volume vanish, as in GL.
 void expandPoints(const Vertex* vertices, size_t count, const Matrix& mvp, const Viewport& viewport, float size,
                   bool smooth, bool multisample, std::vector<Vertex>& out);
 

@@ -428,19 +428,21 @@ void drawVertices(GLenum mode, std::vector<Vertex>& vertices)
     const bool point = fixedgl::isPointMode(mode);
     const bool wideLine = fixedgl::isLineMode(mode) && s.lineWidth > 1.0f;
     if (point || wideLine) {
-        const Pending kind = !point ? Pending::lines : s.pointSmooth ? Pending::smoothPoints : Pending::squarePoints;
+        const bool multisample = drawingMultisampled();
+        const bool smooth = point && s.pointSmooth && !multisample;
+        const Pending kind = !point ? Pending::lines : smooth ? Pending::smoothPoints : Pending::squarePoints;
         if (gl.pending != kind)
             flush();
         gl.pending = kind;
         const Matrix mvp = fixedgl::multiply(gl.projection.top(), gl.modelview.top());
         if (point) {
-            fixedgl::expandPoints(vertices.data(), count, mvp, s.viewport, s.pointSize, s.pointSmooth,
-                                  drawingMultisampled(), gl.expanded);
+            fixedgl::expandPoints(vertices.data(), count, mvp, s.viewport, s.pointSize, s.pointSmooth, multisample,
+                                  gl.expanded);
         } else {
             gl.segments.clear();
             fixedgl::segmentIndices(mode, count, gl.segments);
             fixedgl::expandLines(vertices.data(), count, gl.segments.data(), gl.segments.size() / 2, mvp, s.viewport,
-                                 s.lineWidth, drawingMultisampled(), gl.expanded);
+                                 s.lineWidth, multisample, gl.expanded);
         }
         return;
     }

@@ -339,8 +339,8 @@ protected:
 TEST_F(MultisampleTest, LinesAndPointsMatchMesas)
 {
     // Into a 4-sample buffer GL draws lines as rectangles and points off the pixel
-    // grid; the resolved pictures of Mesa's primitives and of the expansions must
-    // agree.
+    // grid, smooth ones as squares too; the resolved pictures of Mesa's primitives
+    // and of the expansions must agree.
     GLuint buffers[2], framebuffer = 0;
     glGenRenderbuffersEXT(2, buffers);
     glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, buffers[0]);
@@ -373,11 +373,13 @@ TEST_F(MultisampleTest, LinesAndPointsMatchMesas)
         points.push_back(v);
     }
     const fixedgl::Viewport viewport{0, 0, kSize, kSize};
-    for (const bool lines : {true, false}) {
+    for (const int pass : {0, 1, 2}) {
+        const bool lines = pass == 0, smooth = pass == 2;
         const std::vector<fixedgl::Vertex>& vertices = lines ? strip : points;
         clear();
         glLineWidth(2);
         glPointSize(3);
+        smooth ? glEnable(GL_POINT_SMOOTH) : glDisable(GL_POINT_SMOOTH);
         glBegin(lines ? GL_LINE_STRIP : GL_POINTS);
         for (const fixedgl::Vertex& v : vertices)
             glVertex3fv(v.position);
@@ -393,7 +395,7 @@ TEST_F(MultisampleTest, LinesAndPointsMatchMesas)
             fixedgl::expandLines(vertices.data(), vertices.size(), pairs.data(), pairs.size() / 2,
                                  fixedgl::identityMatrix(), viewport, 2, true, triangles);
         } else {
-            fixedgl::expandPoints(vertices.data(), vertices.size(), fixedgl::identityMatrix(), viewport, 3, false,
+            fixedgl::expandPoints(vertices.data(), vertices.size(), fixedgl::identityMatrix(), viewport, 3, smooth,
                                   true, triangles);
         }
         clear();
@@ -406,8 +408,8 @@ TEST_F(MultisampleTest, LinesAndPointsMatchMesas)
             sum += d;
             far += d > 96;
         }
-        EXPECT_LE(sum / (kSize * kSize), 0.2) << (lines ? "lines" : "points");
-        EXPECT_LE(far, 4) << (lines ? "lines" : "points");
+        EXPECT_LE(sum / (kSize * kSize), 0.2) << "pass " << pass;
+        EXPECT_LE(far, 4) << "pass " << pass;
     }
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
     glDeleteFramebuffersEXT(1, &framebuffer);
