@@ -510,6 +510,59 @@ void showHelpers()
     resetDrawState();
 }
 
+// The capture's read-back paths: RGB rows packed to one byte, and BGRA through a
+// pixel pack buffer that is mapped afterwards. What they read is drawn again, so
+// the picture shows any channel or row out of place.
+void readBack()
+{
+    resetState(0, 0, 0);
+    glBegin(GL_QUADS);
+    glColor3f(1, 0, 0);
+    glVertex3f(-1, -1, 0);
+    glColor3f(0, 1, 0);
+    glVertex3f(1, -1, 0);
+    glColor3f(0, 0, 1);
+    glVertex3f(1, 1, 0);
+    glColor3f(1, 1, 1);
+    glVertex3f(-1, 1, 0);
+    glEnd();
+    const int w = 30, h = 20; // odd row lengths in bytes for RGB
+    std::vector<uint8_t> rgb(w * h * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_COLOR_ATTACHMENT0_EXT);
+    glReadPixels(17, 40, w, h, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    GLuint buffer = 0;
+    glGenBuffers(1, &buffer);
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
+    glBufferData(GL_PIXEL_PACK_BUFFER, w * h * 4, nullptr, GL_STREAM_READ);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glReadPixels(70, 60, w, h, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+    std::vector<uint8_t> fromBgra(w * h * 3);
+    if (const uint8_t* mapped = static_cast<const uint8_t*>(glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY))) {
+        for (int i = 0; i < w * h; ++i)
+            fromBgra[i * 3] = mapped[i * 4 + 2], fromBgra[i * 3 + 1] = mapped[i * 4 + 1],
+            fromBgra[i * 3 + 2] = mapped[i * 4];
+        glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
+    }
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+    glDeleteBuffers(1, &buffer);
+    static GLuint textures[2] = {};
+    if (textures[0] == 0)
+        glGenTextures(2, textures);
+    resetState(0.5f, 0.5f, 0.5f);
+    glEnable(GL_TEXTURE_2D);
+    for (int k = 0; k < 2; ++k) {
+        glBindTexture(GL_TEXTURE_2D, textures[k]);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, w, h, 0, GL_RGB, GL_UNSIGNED_BYTE, k == 0 ? rgb.data() : fromBgra.data());
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+        quad(k == 0 ? -0.95f : 0.05f, -0.5f, k == 0 ? -0.05f : 0.95f, 0.5f);
+    }
+    glDisable(GL_TEXTURE_2D);
+}
+
 const SceneEntry kScenes[] = {
     {"lit mesh", litMesh},
     {"rewritten shader on a quad", shaderQuad},
@@ -520,6 +573,7 @@ const SceneEntry kScenes[] = {
     {"quads, glPushAttrib, texture matrix, glGetTexImage", quadsAndAttribs},
     {"final composition program", finalShader},
     {"the show's drawing helpers and vertex runs", showHelpers},
+    {"read-back: RGB rows, BGRA through a mapped buffer", readBack},
 };
 
 } // namespace
