@@ -208,6 +208,9 @@ std::string rewriteBody(const std::string& desktop)
         } else if (word == "texture") {
             // A built-in function in GLSL ES 3.00, an ordinary name before it.
             body += "zr_user_texture";
+        } else if (word == "gl_FragData" && desktop.compare(i, 3, "[0]") == 0) {
+            body += "zf_fragColor"; // one draw buffer is all the layer writes
+            i += 3;
         } else if (word == "gl_TexCoord") {
             size_t k = i;
             while (k < n && std::isspace(static_cast<unsigned char>(desktop[k])))

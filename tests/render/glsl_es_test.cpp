@@ -94,7 +94,7 @@ void main()
     R"(// gl_FragColor texture2D( gl_TexCoord[3]
 #version 110
 /* texture1D(a, b) */ uniform sampler1D s1;
-void main() { gl_FragColor = texture1D ( s1, gl_TexCoord[0].x ); }
+void main() { gl_FragData[0] = texture1D ( s1, gl_TexCoord[0].x ); gl_FragColor.a *= 0.5; }
 )",
 };
 
