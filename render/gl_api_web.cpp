@@ -1425,11 +1425,11 @@ GLint zw_glGetUniformLocation(GLuint program, const GLchar* name)
     if (found == gl.programs.end() || !found->second.linked)
         return -1;
     UserProgram& p = found->second;
+    const std::string esName = glsles::uniformName(name);
     for (size_t k = 0; k < p.uniforms.size(); ++k) {
-        if (p.uniforms[k].name == glsles::uniformName(name))
+        if (p.uniforms[k].name == esName)
             return static_cast<GLint>(k);
     }
-    const std::string esName = glsles::uniformName(name);
     if (glGetUniformLocation(p.variants[0].program, esName.c_str()) < 0)
         return -1;
     p.uniforms.push_back(UserUniform{esName});
