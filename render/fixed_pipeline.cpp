@@ -10,6 +10,10 @@
 
 namespace fixedgl {
 
+namespace {
+constexpr double kPi = 3.14159265358979323846;
+}
+
 // ---------------------------------------------------------------- matrices
 
 Matrix identityMatrix() { return Matrix{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}; }
@@ -42,8 +46,8 @@ void scale(Matrix& m, float x, float y, float z)
 
 void rotate(Matrix& m, float angleDegrees, float x, float y, float z)
 {
-    const float s = static_cast<float>(std::sin(angleDegrees * M_PI / 180.0));
-    const float c = static_cast<float>(std::cos(angleDegrees * M_PI / 180.0));
+    const float s = static_cast<float>(std::sin(angleDegrees * kPi / 180.0));
+    const float c = static_cast<float>(std::cos(angleDegrees * kPi / 180.0));
     Matrix r = identityMatrix();
     auto at = [&r](int row, int col) -> float& { return r[4 * col + row]; };
     // Rotations about one axis are built directly, as Mesa does; they are most of
@@ -76,7 +80,7 @@ void rotate(Matrix& m, float angleDegrees, float x, float y, float z)
 
 void perspective(Matrix& m, double fovyDegrees, double aspect, double zNear, double zFar)
 {
-    const double radians = fovyDegrees / 2 * 3.14159265358979323846 / 180;
+    const double radians = fovyDegrees / 2 * kPi / 180;
     const double deltaZ = zFar - zNear;
     const double sine = std::sin(radians);
     if (deltaZ == 0 || sine == 0 || aspect == 0)
@@ -137,10 +141,10 @@ std::array<float, 9> normalMatrix(const Matrix& m)
     const double G = b * f - c * e, H = -(a * f - c * d), I = a * e - b * d;
     const double det = a * A + b * B + c * C;
     const double k = det != 0 ? 1 / det : 0;
-    // Column-major: column j holds row j of the cofactor matrix.
-    return {static_cast<float>(A * k), static_cast<float>(B * k), static_cast<float>(C * k),
-            static_cast<float>(D * k), static_cast<float>(E * k), static_cast<float>(F * k),
-            static_cast<float>(G * k), static_cast<float>(H * k), static_cast<float>(I * k)};
+    // The cofactor matrix itself (rows A B C, D E F, G H I), stored column-major.
+    return {static_cast<float>(A * k), static_cast<float>(D * k), static_cast<float>(G * k),
+            static_cast<float>(B * k), static_cast<float>(E * k), static_cast<float>(H * k),
+            static_cast<float>(C * k), static_cast<float>(F * k), static_cast<float>(I * k)};
 }
 
 void transform(const Matrix& m, const float in[4], float out[4])
@@ -171,6 +175,17 @@ bool isPointMode(uint32_t mode) { return mode == points; }
 bool isLineMode(uint32_t mode) { return mode == lines || mode == lineLoop || mode == lineStrip; }
 bool isValidMode(uint32_t mode) { return mode <= polygon; }
 
+void quadCornerIndices(size_t quadCount, std::vector<uint32_t>& out)
+{
+    out.clear();
+    out.reserve(quadCount * 6);
+    for (uint32_t q = 0; q < quadCount; ++q) {
+        const uint32_t base = 4 * q;
+        for (uint32_t corner : {0u, 1u, 2u, 0u, 2u, 3u})
+            out.push_back(base + corner);
+    }
+}
+
 void triangleIndices(uint32_t mode, uint32_t count, std::vector<uint32_t>& out)
 {
     auto tri = [&out](uint32_t a, uint32_t b, uint32_t c) {
@@ -178,10 +193,10 @@ void triangleIndices(uint32_t mode, uint32_t count, std::vector<uint32_t>& out)
         out.push_back(b);
         out.push_back(c);
     };
-    // Mesa splits a quad a b c d into a b d and b c d (last vertex provoking).
+    // Mesa splits a quad a b c d along a c: colours interpolate across that diagonal.
     auto quad = [&tri](uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
-        tri(a, b, d);
-        tri(b, c, d);
+        tri(a, b, c);
+        tri(a, c, d);
     };
     switch (mode) {
     case triangles:
@@ -267,7 +282,8 @@ void windowPosition(const Vertex& v, const Viewport& viewport, float& x, float& 
 } // namespace
 
 void expandLines(const Vertex* vertices, size_t vertexCount, const uint32_t* pairs, size_t pairCount,
-                 const Matrix& mvp, const Viewport& viewport, float width, std::vector<Vertex>& out)
+                 const Matrix& mvp, const Viewport& viewport, float width, bool multisample,
+                 std::vector<Vertex>& out)
 {
     if (viewport.width <= 0 || viewport.height <= 0)
         return;
@@ -301,24 +317,31 @@ void expandLines(const Vertex* vertices, size_t vertexCount, const uint32_t* pai
         const float dx = bx - ax, dy = by - ay;
         if (dx == 0 && dy == 0)
             continue;
-        // GL widens an aliased line along its minor axis, not perpendicular to it.
-        const bool xMajor = std::fabs(dx) >= std::fabs(dy);
-        const float ox = xMajor ? 0 : half, oy = xMajor ? half : 0;
+        // GL widens an aliased line along its minor axis, not perpendicular to it;
+        // a multisampled one is a true rectangle.
+        float ox, oy;
+        if (multisample) {
+            const float length = std::sqrt(dx * dx + dy * dy);
+            ox = -dy / length * half, oy = dx / length * half;
+        } else {
+            const bool xMajor = std::fabs(dx) >= std::fabs(dy);
+            ox = xMajor ? 0 : half, oy = xMajor ? half : 0;
+        }
         pushCorner(a, -ox, -oy, 0, 0, viewport, out);
         pushCorner(b, -ox, -oy, 0, 0, viewport, out);
-        pushCorner(b, ox, oy, 0, 0, viewport, out);
-        pushCorner(a, -ox, -oy, 0, 0, viewport, out);
         pushCorner(b, ox, oy, 0, 0, viewport, out);
         pushCorner(a, ox, oy, 0, 0, viewport, out);
     }
 }
 
 void expandPoints(const Vertex* vertices, size_t count, const Matrix& mvp, const Viewport& viewport, float size,
-                  bool smooth, std::vector<Vertex>& out)
+                  bool smooth, bool multisample, std::vector<Vertex>& out)
 {
     if (viewport.width <= 0 || viewport.height <= 0)
         return;
     size = std::max(size, 1.0f);
+    // A multisampled buffer takes a square's sample coverage, smooth or not.
+    smooth = smooth && !multisample;
     for (size_t i = 0; i < count; ++i) {
         Vertex v = vertices[i];
         transform(mvp, vertices[i].position, v.position);
@@ -327,7 +350,7 @@ void expandPoints(const Vertex* vertices, size_t count, const Matrix& mvp, const
             continue;
         float half = size * 0.5f;
         float cx = 0, cy = 0; // window shift of the centre
-        if (!smooth) {
+        if (!smooth && !multisample) {
             // An aliased point of odd size centres on the pixel it falls in, one of
             // even size on the nearest pixel corner; a whole number of pixels is lit.
             float x, y;
@@ -337,14 +360,12 @@ void expandPoints(const Vertex* vertices, size_t count, const Matrix& mvp, const
             const bool odd = static_cast<int>(n) % 2 == 1;
             cx = (odd ? std::floor(x) + 0.5f : std::floor(x + 0.5f)) - x;
             cy = (odd ? std::floor(y) + 0.5f : std::floor(y + 0.5f)) - y;
-        } else {
+        } else if (smooth) {
             half += 0.5f;
         }
         const float k = smooth ? half : 0;
         pushCorner(v, cx - half, cy - half, -k, -k, viewport, out);
         pushCorner(v, cx + half, cy - half, k, -k, viewport, out);
-        pushCorner(v, cx + half, cy + half, k, k, viewport, out);
-        pushCorner(v, cx - half, cy - half, -k, -k, viewport, out);
         pushCorner(v, cx + half, cy + half, k, k, viewport, out);
         pushCorner(v, cx - half, cy + half, -k, k, viewport, out);
     }

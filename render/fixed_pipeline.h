@@ -64,6 +64,9 @@ struct Vertex {
 // vertices of a triangle mode; quads split as Mesa splits them, so colours
 // interpolate across the same diagonal. Trailing incomplete primitives are dropped.
 void triangleIndices(uint32_t mode, uint32_t count, std::vector<uint32_t>& out);
+// The triangles of `quadCount` quads given as four corners each (0 1 2, 0 2 3),
+// as the expansions below emit them; replaces the contents of `out`.
+void quadCornerIndices(size_t quadCount, std::vector<uint32_t>& out);
 // Index pairs, one per segment, for a line mode.
 void segmentIndices(uint32_t mode, uint32_t count, std::vector<uint32_t>& out);
 
@@ -73,16 +76,20 @@ struct Viewport {
 
 // Each segment (index pairs into `vertices`, positions in object space) becomes a
 // parallelogram `width` pixels across the segment's minor axis, as GL rasterises
-// wide aliased lines; emitted as two triangles in clip space (pre-transformed)
-// appended to `out`. Segments are clipped to the near plane first.
+// wide aliased lines, or with `multisample` a rectangle `width` pixels across the
+// segment itself, as GL (and Mesa) rasterises lines into a multisampled buffer;
+// its four corners, in clip space (pre-transformed), are appended to `out`.
+// Segments are clipped to the near plane first.
 void expandLines(const Vertex* vertices, size_t vertexCount, const uint32_t* pairs, size_t pairCount,
-                 const Matrix& mvp, const Viewport& viewport, float width, std::vector<Vertex>& out);
-// Each point becomes a square `size` pixels wide, two triangles in clip space.
+                 const Matrix& mvp, const Viewport& viewport, float width, bool multisample,
+                 std::vector<Vertex>& out);
+// Each point becomes a square `size` pixels wide: four corners in clip space.
 // Aliased points snap to the pixel grid as GL places them; smooth ones are one
-// pixel wider with `corner` set, so the fragment stage can cut a disc with a soft
-// rim. Points whose centre is outside the clip volume vanish, as in GL.
+// pixel wider with `corner` set, so the fragment stage can cut a disc out. In a
+// multisampled buffer both are plain squares off the grid, as Mesa draws them.
+// Points whose centre is outside the clip volume vanish, as in GL.
 void expandPoints(const Vertex* vertices, size_t count, const Matrix& mvp, const Viewport& viewport, float size,
-                  bool smooth, std::vector<Vertex>& out);
+                  bool smooth, bool multisample, std::vector<Vertex>& out);
 
 // Client-side arrays (float components only, which is all the show sends).
 struct ArrayPointer {

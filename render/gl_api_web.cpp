@@ -52,7 +52,7 @@ struct ProgramRecord {
     GLint lightPosition = -1, lightAmbient = -1, lightDiffuse = -1, lightSpecular = -1, lightEnabled = -1;
     GLint materialAmbient = -1, materialDiffuse = -1, materialSpecular = -1, materialEmission = -1;
     GLint materialShininess = -1, lightModelAmbient = -1, pointRadius = -1;
-    uint64_t matrixSerial = ~0ull, lightSerial = ~0ull, uniformSerial = ~0ull;
+    uint64_t matrixSerial = ~0ull, textureSerial = ~0ull, lightSerial = ~0ull, uniformSerial = ~0ull;
     std::vector<GLint> userLocations; // by the show's location (an index into UserProgram::uniforms)
 };
 
@@ -89,7 +89,7 @@ struct WebGl {
     std::vector<std::pair<uint32_t, fixedgl::AttribState>> attribStack;
     fixedgl::MatrixStack modelview{32}, projection{32};
     fixedgl::MatrixStack textureStacks[fixedgl::kTextureUnits];
-    uint64_t matrixSerial = 1, lightSerial = 1;
+    uint64_t matrixSerial = 1, textureSerial = 1, lightSerial = 1;
     GLenum error = GL_NO_ERROR;
 
     bool inBegin = false;
@@ -97,14 +97,16 @@ struct WebGl {
     std::vector<Vertex> immediate;
     fixedgl::ClientArrays arrays;
 
-    GLuint vao = 0, vbo = 0, ibo = 0;
-    std::vector<Vertex> vertices, expanded;
+    GLuint vao = 0, vbo = 0, ibo = 0, quadIbo = 0;
+    size_t quadIboQuads = 0; // quads the corner pattern in quadIbo covers
+    std::vector<Vertex> vertices, expanded; // expanded: four corners per quad
     std::vector<uint32_t> indices, segments;
     Pending pending = Pending::none;
 
     std::unordered_map<int, GLuint> vertexShaders; // by VertexKey bits
     ProgramRecord fixedPrograms[16];
     GLuint userProgram = 0;
+    GLuint realProgram = 0; // the WebGL program in use
     std::unordered_map<GLuint, UserShader> shaders;
     std::unordered_map<GLuint, UserProgram> programs;
     GLuint nextShaderName = 1, nextProgramName = 1;
@@ -114,7 +116,11 @@ struct WebGl {
     std::unordered_map<GLuint, std::pair<int, int>> textureSizes;
     GLuint scratchFbo = 0;
 
-    GLuint drawFramebuffer = 0, readFramebuffer = 0;
+    GLuint drawFramebuffer = 0, readFramebuffer = 0, boundRenderbuffer = 0;
+    // Samples of renderbuffers and of the framebuffers they are attached to: lines
+    // and points rasterise differently into multisampled buffers.
+    std::unordered_map<GLuint, int> renderbufferSamples, framebufferSamples;
+    int canvasSamples = 0;
     GLuint pixelPackBuffer = 0;
     std::unordered_map<GLuint, std::vector<unsigned char>> bufferShadows; // for glMapBuffer
     std::unordered_map<GLuint, GLsizeiptr> bufferSizes;
@@ -141,9 +147,18 @@ fixedgl::MatrixStack& currentStack()
     }
 }
 
+void flush();
+
+// The matrix an operation changes. Waiting lines and points are in clip space
+// already, but they still read the texture matrix when drawn.
 Matrix& currentMatrix()
 {
-    ++gl.matrixSerial;
+    if (gl.state.matrixMode == GL_TEXTURE) {
+        flush();
+        ++gl.textureSerial;
+    } else {
+        ++gl.matrixSerial;
+    }
     return currentStack().top();
 }
 
@@ -216,6 +231,7 @@ bool linkRecord(ProgramRecord& record, GLuint vertex, GLuint fragment, bool lit)
     record.pointRadius = glGetUniformLocation(p, "zr_pointRadius");
     const GLint sampler = glGetUniformLocation(p, "zr_texture0");
     if (sampler >= 0) {
+        gl.realProgram = p;
         glUseProgram(p);
         glUniform1i(sampler, 0);
     }
@@ -299,7 +315,10 @@ ProgramRecord* bindProgram(bool pretransformed, bool smoothPoint)
     }
     if (record == nullptr || record->program == 0)
         return nullptr;
-    glUseProgram(record->program);
+    if (gl.realProgram != record->program) {
+        gl.realProgram = record->program;
+        glUseProgram(record->program);
+    }
     const uint64_t matrixSerial = pretransformed ? 0 : gl.matrixSerial;
     if (record->matrixSerial != matrixSerial) {
         record->matrixSerial = matrixSerial;
@@ -307,9 +326,12 @@ ProgramRecord* bindProgram(bool pretransformed, bool smoothPoint)
         const Matrix& mv = pretransformed ? identity : gl.modelview.top();
         glUniformMatrix4fv(record->modelview, 1, GL_FALSE, mv.data());
         glUniformMatrix4fv(record->projection, 1, GL_FALSE, pretransformed ? identity.data() : gl.projection.top().data());
-        glUniformMatrix4fv(record->textureMatrix, 1, GL_FALSE, gl.textureStacks[0].top().data());
         if (record->lit)
             glUniformMatrix3fv(record->normalMatrix, 1, GL_FALSE, fixedgl::normalMatrix(mv).data());
+    }
+    if (record->textureSerial != gl.textureSerial) {
+        record->textureSerial = gl.textureSerial;
+        glUniformMatrix4fv(record->textureMatrix, 1, GL_FALSE, gl.textureStacks[0].top().data());
     }
     if (record->lit && record->lightSerial != gl.lightSerial) {
         record->lightSerial = gl.lightSerial;
@@ -343,9 +365,11 @@ void uploadVertices(const std::vector<Vertex>& vertices)
 
 void drawIndexed(GLenum primitive, const std::vector<Vertex>& vertices, const std::vector<uint32_t>& indices)
 {
+    assert(gl.ready && "loadGlEntryPoints() before drawing");
     if (indices.empty() || bindProgram(false, false) == nullptr)
         return;
     uploadVertices(vertices);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, gl.ibo);
     glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * sizeof(uint32_t)),
                  indices.data(), GL_STREAM_DRAW);
     glDrawElements(primitive, static_cast<GLsizei>(indices.size()), GL_UNSIGNED_INT, nullptr);
@@ -361,16 +385,34 @@ void flush()
     gl.pending = Pending::none;
     if (gl.expanded.empty())
         return;
+    assert(gl.ready && "loadGlEntryPoints() before drawing");
     if (bindProgram(true, kind == Pending::smoothPoints) != nullptr) {
         // Culling is for polygons; GL never culls lines or points.
         if (gl.state.cullFace)
             glDisable(GL_CULL_FACE);
         uploadVertices(gl.expanded);
-        glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(gl.expanded.size()));
+        // Every batch uses the same corner pattern: it is uploaded only as it grows.
+        const size_t quads = gl.expanded.size() / 4;
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, gl.quadIbo);
+        if (quads > gl.quadIboQuads) {
+            gl.quadIboQuads = std::max(quads, 2 * gl.quadIboQuads);
+            fixedgl::quadCornerIndices(gl.quadIboQuads, gl.indices);
+            glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(gl.indices.size() * sizeof(uint32_t)),
+                         gl.indices.data(), GL_STATIC_DRAW);
+        }
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(quads * 6), GL_UNSIGNED_INT, nullptr);
         if (gl.state.cullFace)
             glEnable(GL_CULL_FACE);
     }
     gl.expanded.clear();
+}
+
+bool drawingMultisampled()
+{
+    if (gl.drawFramebuffer == 0)
+        return gl.canvasSamples > 0;
+    auto found = gl.framebufferSamples.find(gl.drawFramebuffer);
+    return found != gl.framebufferSamples.end() && found->second > 0;
 }
 
 void drawVertices(GLenum mode, std::vector<Vertex>& vertices)
@@ -386,18 +428,21 @@ void drawVertices(GLenum mode, std::vector<Vertex>& vertices)
     const bool point = fixedgl::isPointMode(mode);
     const bool wideLine = fixedgl::isLineMode(mode) && s.lineWidth > 1.0f;
     if (point || wideLine) {
-        const Pending kind = !point ? Pending::lines : s.pointSmooth ? Pending::smoothPoints : Pending::squarePoints;
+        const bool multisample = drawingMultisampled();
+        const bool smooth = point && s.pointSmooth && !multisample;
+        const Pending kind = !point ? Pending::lines : smooth ? Pending::smoothPoints : Pending::squarePoints;
         if (gl.pending != kind)
             flush();
         gl.pending = kind;
         const Matrix mvp = fixedgl::multiply(gl.projection.top(), gl.modelview.top());
         if (point) {
-            fixedgl::expandPoints(vertices.data(), count, mvp, s.viewport, s.pointSize, s.pointSmooth, gl.expanded);
+            fixedgl::expandPoints(vertices.data(), count, mvp, s.viewport, s.pointSize, s.pointSmooth, multisample,
+                                  gl.expanded);
         } else {
             gl.segments.clear();
             fixedgl::segmentIndices(mode, count, gl.segments);
             fixedgl::expandLines(vertices.data(), count, gl.segments.data(), gl.segments.size() / 2, mvp, s.viewport,
-                                 s.lineWidth, gl.expanded);
+                                 s.lineWidth, multisample, gl.expanded);
         }
         return;
     }
@@ -557,6 +602,7 @@ bool loadGlEntryPoints()
     glBindVertexArray(gl.vao);
     glGenBuffers(1, &gl.vbo);
     glGenBuffers(1, &gl.ibo);
+    glGenBuffers(1, &gl.quadIbo);
     glBindBuffer(GL_ARRAY_BUFFER, gl.vbo);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, gl.ibo);
     const GLsizei stride = sizeof(Vertex);
@@ -573,6 +619,7 @@ bool loadGlEntryPoints()
     glGetIntegerv(GL_VIEWPORT, viewport);
     gl.state.viewport = {viewport[0], viewport[1], viewport[2], viewport[3]};
     std::memcpy(gl.state.scissor, viewport, sizeof viewport);
+    glGetIntegerv(GL_SAMPLES, &gl.canvasSamples);
     gl.immediate.reserve(64);
     gl.ready = true;
     return true;
@@ -599,7 +646,7 @@ void zw_glPushMatrix()
 
 void zw_glPopMatrix()
 {
-    ++gl.matrixSerial;
+    currentMatrix();
     if (!currentStack().pop())
         setError(kStackUnderflow);
 }
@@ -886,7 +933,13 @@ void zw_glMaterialfv(GLenum, GLenum name, const GLfloat* p)
 void zw_glShadeModel(GLenum mode) { gl.state.shadeModel = mode; }
 void zw_glHint(GLenum, GLenum) {}
 void zw_glLineWidth(GLfloat width) { gl.state.lineWidth = width; }
-void zw_glPointSize(GLfloat size) { gl.state.pointSize = size; }
+void zw_glPointSize(GLfloat size)
+{
+    // Smooth points read their radius when they are drawn.
+    if (gl.pending == Pending::smoothPoints && size != gl.state.pointSize)
+        flush();
+    gl.state.pointSize = size;
+}
 
 void zw_glPushAttrib(GLbitfield mask)
 {
@@ -1187,7 +1240,11 @@ void zw_glBindFramebufferEXT(GLenum target, GLuint name)
 }
 
 void zw_glGenRenderbuffersEXT(GLsizei n, GLuint* names) { glGenRenderbuffers(n, names); }
-void zw_glBindRenderbufferEXT(GLenum target, GLuint name) { glBindRenderbuffer(target, name); }
+void zw_glBindRenderbufferEXT(GLenum target, GLuint name)
+{
+    gl.boundRenderbuffer = name;
+    glBindRenderbuffer(target, name);
+}
 
 void zw_glRenderbufferStorageMultisampleEXT(GLenum target, GLsizei samples, GLenum format, GLsizei width,
                                             GLsizei height)
@@ -1202,16 +1259,23 @@ void zw_glRenderbufferStorageMultisampleEXT(GLenum target, GLsizei samples, GLen
         format = GL_RGB8;
     GLint maxSamples = 0;
     glGetInternalformativ(GL_RENDERBUFFER, format, GL_SAMPLES, 1, &maxSamples);
-    glRenderbufferStorageMultisample(target, std::clamp(samples, 0, std::max(maxSamples, 0)), format, width, height);
+    samples = std::clamp(samples, 0, std::max(maxSamples, 0));
+    gl.renderbufferSamples[gl.boundRenderbuffer] = samples;
+    glRenderbufferStorageMultisample(target, samples, format, width, height);
 }
 
 void zw_glFramebufferRenderbufferEXT(GLenum target, GLenum attachment, GLenum bufferTarget, GLuint buffer)
 {
+    if (attachment == GL_COLOR_ATTACHMENT0)
+        gl.framebufferSamples[target == GL_READ_FRAMEBUFFER ? gl.readFramebuffer : gl.drawFramebuffer] =
+            buffer ? gl.renderbufferSamples[buffer] : 0;
     glFramebufferRenderbuffer(target, attachment, bufferTarget, buffer);
 }
 
 void zw_glFramebufferTexture2DEXT(GLenum target, GLenum attachment, GLenum textureTarget, GLuint texture, GLint level)
 {
+    if (attachment == GL_COLOR_ATTACHMENT0)
+        gl.framebufferSamples[target == GL_READ_FRAMEBUFFER ? gl.readFramebuffer : gl.drawFramebuffer] = 0;
     glFramebufferTexture2D(target, attachment, textureTarget, texture, level);
 }
 
@@ -1338,8 +1402,11 @@ void zw_glLinkProgram(GLuint program)
     flush();
     UserProgram& p = found->second;
     for (ProgramRecord& variant : p.variants) {
-        if (variant.program)
+        if (variant.program) {
+            if (gl.realProgram == variant.program)
+                gl.realProgram = 0;
             glDeleteProgram(variant.program);
+        }
         variant = ProgramRecord{};
     }
     p.linked = userVariant(p, false) != nullptr;
@@ -1358,13 +1425,14 @@ GLint zw_glGetUniformLocation(GLuint program, const GLchar* name)
     if (found == gl.programs.end() || !found->second.linked)
         return -1;
     UserProgram& p = found->second;
+    const std::string esName = glsles::uniformName(name);
     for (size_t k = 0; k < p.uniforms.size(); ++k) {
-        if (p.uniforms[k].name == name)
+        if (p.uniforms[k].name == esName)
             return static_cast<GLint>(k);
     }
-    if (glGetUniformLocation(p.variants[0].program, name) < 0)
+    if (glGetUniformLocation(p.variants[0].program, esName.c_str()) < 0)
         return -1;
-    p.uniforms.push_back(UserUniform{name});
+    p.uniforms.push_back(UserUniform{esName});
     ++p.uniformSerial;
     return static_cast<GLint>(p.uniforms.size() - 1);
 }

@@ -136,9 +136,9 @@ std::string fixedFragmentShader(const FixedFragmentKey& key)
     if (key.texture2d)
         s += "    c *= texture(zr_texture0, zv_texCoord0.xy / zv_texCoord0.w);\n";
     if (key.smoothPoint) {
-        s += "    float coverage = clamp(zr_pointRadius + 0.5 - length(zv_corner), 0.0, 1.0);\n"
-             "    if (coverage <= 0.0) discard;\n"
-             "    c.a *= coverage;\n";
+        // Mesa lights the pixels whose centres fall inside the disc, without a
+        // graded rim; so does this.
+        s += "    if (length(zv_corner) > zr_pointRadius) discard;\n";
     }
     s += "    zf_fragColor = c;\n"
          "}\n";
@@ -208,6 +208,9 @@ std::string rewriteBody(const std::string& desktop)
         } else if (word == "texture") {
             // A built-in function in GLSL ES 3.00, an ordinary name before it.
             body += "zr_user_texture";
+        } else if (word == "gl_FragData" && desktop.compare(i, 3, "[0]") == 0) {
+            body += "zf_fragColor"; // one draw buffer is all the layer writes
+            i += 3;
         } else if (word == "gl_TexCoord") {
             size_t k = i;
             while (k < n && std::isspace(static_cast<unsigned char>(desktop[k])))
@@ -256,6 +259,13 @@ std::string rewriteBody(const std::string& desktop)
 }
 
 } // namespace
+
+std::string uniformName(const std::string& desktop)
+{
+    if (desktop == "texture" || desktop.compare(0, 8, "texture[") == 0 || desktop.compare(0, 8, "texture.") == 0)
+        return "zr_user_" + desktop;
+    return desktop;
+}
 
 std::string rewriteFragmentShader(const std::string& desktop)
 {
