@@ -1,7 +1,8 @@
 // Runs the show's page once in headless Chromium and reports like the native
 // program: the page's console on standard output and standard error, the
-// benchmark table when asked for, screenshots written as files, and the page's
-// exit status as this process's.
+// benchmark table when asked for, screenshots written as files, the time from
+// loading to the end on standard error ("page: S s ..."), and the page's exit
+// status as this process's.
 //   node page.mjs SITEDIR 'QUERY' [SHOTDIR]
 // e.g. node page.mjs build-web/site '?no-dialog&no-sound&size=320x180&fixed-step=30&show-end=12&screenshot=11' /tmp
 import {spawn} from 'node:child_process';
@@ -38,8 +39,10 @@ try {
   const page = await browser.newPage();
   page.on('console', (m) => (m.type() === 'log' ? process.stdout : process.stderr).write(m.text() + '\n'));
   page.on('pageerror', (e) => process.stderr.write('page error: ' + e.message + '\n'));
+  const started = Date.now();
   await page.goto(`http://127.0.0.1:${port}/index.html${query}`);
   await page.waitForSelector('body[data-exit-status]', {timeout: 0});
+  process.stderr.write(`page: ${((Date.now() - started) / 1000).toFixed(3)} s from loading to the end\n`);
   status = await page.$eval('body', (b) => Number(b.dataset.exitStatus));
   if (shotDir) {
     const shots = await page.$$eval('img.screenshot', (imgs) => imgs.map((i) => [i.dataset.time, i.src]));

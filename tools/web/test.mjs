@@ -126,6 +126,7 @@ function readRaw(file) {
 // --- The checks ---
 
 // The dialog filled in and Run pressed; frames drawn; Escape fades and ends with 0.
+// Quit ends with 0 too.
 async function dialogRunEscape(browser, base) {
   const {page, log} = await openShow(browser, base, '');
   await page.waitForSelector('#dialog:not(.hidden)', {timeout: 120000});
@@ -163,7 +164,14 @@ async function dialogRunEscape(browser, base) {
   check(status === 0, `Escape fades and ends the show with status 0 (got ${status})`);
   const shown = await page.$eval('#exit', (e) => e.textContent);
   check(/status 0/.test(shown), 'the page shows the exit status');
-  return log;
+  // Quit ends the program with 0 before any window exists.
+  const quit = await openShow(browser, base, '');
+  await quit.page.waitForSelector('#dialog:not(.hidden)', {timeout: 120000});
+  await quit.page.click('#quit');
+  const quitStatus = await exitStatus(quit.page, 60000);
+  const canvasShown = await quit.page.$eval('#canvas', (c) => c.style.display === 'block');
+  check(quitStatus === 0 && !canvasShown, `Quit ends with status 0 and no canvas (got ${quitStatus})`);
+  return [...log, ...quit.log];
 }
 
 // Screenshots at fixed steps against the Linux build's.
