@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,13 +17,14 @@
 #include "app/display_modes.h"
 #include "app/frame_report.h"
 #include "app/gl_window.h"
-#include "platform/process.h"
 #include "app/run_plan.h"
+#include "app/show_folder.h"
 #include "app/window_proc.h"
 #include "engine/clock.h"
 #include "engine/demo_context.h"
 #include "engine/frame_driver.h"
 #include "platform/platform.h"
+#include "platform/process.h"
 #include "audio/sound.h"
 #include "engine/startup.h"
 #include "scene/part_start.h"
@@ -180,17 +182,42 @@ int loopTurn()
     return -1;
 }
 
+// Changes into the folder that holds the show's files (see show_folder.h), with
+// the output files anchored where the program was called from. False, after a
+// message naming the file and the folders tried, when there is none.
+bool enterShowFolder(CommandLine& line, const std::string& caller)
+{
+    std::error_code error;
+    const std::u8string here = std::filesystem::current_path(error).u8string();
+    const std::string working = error ? std::string(".") : std::string(here.begin(), here.end());
+    const ShowFolderSearch search = findShowFolder(working, platform::programFolder());
+    if (search.found.empty()) {
+        platform::messageBox(showFolderMissingText(search), "ERROR", platform::kMbOk | platform::kMbIconStop);
+        return false;
+    }
+    if (search.found != working) {
+        anchorOutputFiles(line, caller);
+        std::filesystem::current_path(std::u8string(search.found.begin(), search.found.end()), error);
+    }
+    return !error;
+}
+
 } // namespace
 
-int runShow(const CommandLine& line)
+int runShow(const CommandLine& given)
 {
     RuntimeState& rs = runtimeState;
     DemoContext& ctx = demoContext;
 
+    CommandLine line = given;
+    const std::string caller = callerFolder();
+    if (!enterShowFolder(line, caller))
+        return kExitCameraKeys; // as a show folder without its camera keys ends
+
     applyCommandLineSwitches(line, runConfig);
     RunPlan plan;
     std::string planError;
-    if (!planRun(line, displayAvailable(), showEndSeconds(), callerFolder(), plan, planError)) {
+    if (!planRun(line, displayAvailable(), showEndSeconds(), caller, plan, planError)) {
         std::fprintf(stderr, "zoduv: %s\n", planError.c_str());
         return kUsageExitStatus;
     }

@@ -168,6 +168,26 @@ void sound_mixer::mix(int16_t* out, int frames) {
         for (int i = 0; i < block * 2; ++i) dst[i] = scaleDown(acc[i]);
         done += block;
     }
+    publish();
+}
+
+void sound_mixer::skip(uint64_t frames) {
+    if (held_.load(std::memory_order_acquire)) return;
+    applyPending();
+    for (Channel& c : channels_) {
+        if (!c.playing || c.frameCount == 0) continue;
+        const uint64_t to = uint64_t(c.position) + frames;
+        if (to < c.frameCount) c.position = uint32_t(to);
+        else if (c.loop) c.position = uint32_t(to % c.frameCount);
+        else {
+            c.position = c.frameCount;
+            c.playing = false;
+        }
+    }
+    publish();
+}
+
+void sound_mixer::publish() {
     for (int ch = 0; ch < kMaxChannels; ++ch) {
         publishedPosition_[ch].store(channels_[ch].position, std::memory_order_relaxed);
         publishedPlaying_[ch].store(channels_[ch].playing, std::memory_order_relaxed);

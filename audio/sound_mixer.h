@@ -41,6 +41,10 @@ public:
     // --- audio thread ---
     // Applies pending commands, then writes `frames` stereo frames to `out`.
     void mix(int16_t* out, int frames);
+    // Applies pending commands, then moves every channel on by `frames` as mix()
+    // would, writing nothing: a starved output catching up with the clock. Does
+    // nothing while held.
+    void skip(uint64_t frames);
 
 private:
     struct Channel {
@@ -64,6 +68,7 @@ private:
 
     void applyPending();
     void mixChannel(Channel& c, int32_t* acc, int frames);
+    void publish();
     Pending& pendingFor(int channel); // caller holds lock_
 
     // Audio-thread state.

@@ -1,9 +1,10 @@
 // Sound outputs: SDL2's audio device (the callback runs the mixer on SDL's audio
-// thread), or the silent output when there is no device.
+// thread, paced by the wall clock), or the silent output when there is no device.
 #include "audio/sound_output.h"
 
 #include "audio/sound_decode.h"
 #include "audio/sound_mixer.h"
+#include "audio/sound_pacer.h"
 #include "audio/sound_silent.h"
 
 #include <SDL.h>
@@ -20,9 +21,15 @@ namespace {
 
 constexpr int kDeviceBufferFrames = 1024;  // about 23 ms at 44 100 Hz
 
+struct DeviceFeed {
+    sound_mixer* mixer = nullptr;
+    stream_pacer pacer;
+};
+
 void deviceCallback(void* userdata, Uint8* stream, int bytes) {
-    auto* mixer = static_cast<sound_mixer*>(userdata);
-    mixer->mix(reinterpret_cast<int16_t*>(stream), bytes / int(2 * sizeof(int16_t)));
+    auto* feed = static_cast<DeviceFeed*>(userdata);
+    mixInStep(*feed->mixer, feed->pacer, reinterpret_cast<int16_t*>(stream), bytes / int(2 * sizeof(int16_t)),
+              steadySeconds());
 }
 
 // libasound reports a machine without a sound card on stderr by itself, eight lines
@@ -60,6 +67,7 @@ private:
 
 struct SoundOutput {
     sound_mixer* mixer = nullptr;
+    DeviceFeed feed;
     SDL_AudioDeviceID device = 0;
     std::string driver;
     silent_output silent;
@@ -79,7 +87,8 @@ bool openDevice(SoundOutput& out, std::string& reason) {
     want.channels = 2;
     want.samples = kDeviceBufferFrames;
     want.callback = deviceCallback;
-    want.userdata = out.mixer;
+    out.feed.mixer = out.mixer;
+    want.userdata = &out.feed;
     // No allowed changes: SDL converts to whatever the device takes, so the
     // callback always sees 44 100 Hz stereo int16.
     out.device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);

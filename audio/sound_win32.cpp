@@ -14,6 +14,7 @@
 
 #include "audio/sound_decode.h"
 #include "audio/sound_mixer.h"
+#include "audio/sound_pacer.h"
 #include "audio/sound_silent.h"
 
 namespace {
@@ -33,11 +34,12 @@ struct SoundOutput {
     std::vector<int16_t> memory;
     std::thread feeder;
     std::atomic<bool> stopping{false};
+    stream_pacer pacer; // the feeder's: a starved feeder catches up with the clock
     silent_output silent;
 
     void queue(WAVEHDR& header)
     {
-        mixer->mix(reinterpret_cast<int16_t*>(header.lpData), kBufferFrames);
+        mixInStep(*mixer, pacer, reinterpret_cast<int16_t*>(header.lpData), kBufferFrames, steadySeconds());
         waveOutWrite(device, &header, sizeof(header));
     }
 

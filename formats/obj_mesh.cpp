@@ -4,8 +4,8 @@
 // their first one or two characters, the "o" name token, a third "vt" number read
 // as a keyword).
 #include "formats/obj_mesh.h"
+#include "formats/float_text.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -90,16 +90,10 @@ struct Cursor {
         const char* start = p;
         if (*start == '+')
             ++start;
-        float v = 0.0f;
-        auto result = std::from_chars(start, end, v);
-        if (result.ptr == start)
+        const char* after = readFloatText(start, end, value);
+        if (after == start)
             return false;
-        if (result.ec == std::errc::result_out_of_range) {
-            std::string copy(start, result.ptr);
-            v = std::strtof(copy.c_str(), nullptr);
-        }
-        p = result.ptr;
-        value = v;
+        p = after;
         return true;
     }
 

@@ -4,7 +4,10 @@
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb_image_write.h>
 
+#include <windows.h>
+
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -24,7 +27,12 @@ void writeToFile(void* context, void* data, int size)
 
 bool writeRgbPng(const std::string& path, int width, int height, const unsigned char* rgb, bool bottomUp)
 {
-    PngFile out{std::fopen(path.c_str(), "wb"), false};
+    // File names are UTF-8 inside the program; the narrow fopen would read them in
+    // the ANSI code page.
+    std::wstring wide(size_t(MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, nullptr, 0)), L'\0');
+    if (wide.empty() || MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, wide.data(), int(wide.size())) == 0)
+        return false;
+    PngFile out{_wfopen(wide.c_str(), L"wb"), false};
     if (!out.file)
         return false;
     stbi_flip_vertically_on_write(bottomUp ? 1 : 0);

@@ -122,6 +122,10 @@ uint64_t counterFrequency();
 bool setClipboardText(const std::string& text);
 std::string getClipboardText();
 
+// The folder the program's executable lies in (UTF-8, no trailing separator), or
+// empty when the platform cannot tell.
+std::string programFolder();
+
 // Developer console: standard streams unbuffered and synchronised.
 void openConsole();
 

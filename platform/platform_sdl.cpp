@@ -385,6 +385,18 @@ std::string getClipboardText()
     return result;
 }
 
+std::string programFolder()
+{
+    char* base = SDL_GetBasePath();
+    if (!base)
+        return {};
+    std::string folder = base;
+    SDL_free(base);
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    return folder;
+}
+
 void openConsole()
 {
     // A terminal is already attached on this platform: make the standard streams

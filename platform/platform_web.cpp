@@ -338,6 +338,10 @@ bool setClipboardText(const std::string& text)
 
 std::string getClipboardText() { return std::string(); }
 
+// The page's files lie in the program's working folder (/show), which the page
+// sets up; there is no program file to look beside.
+std::string programFolder() { return std::string(); }
+
 void openConsole() {}
 
 } // namespace platform

@@ -305,6 +305,28 @@ std::string getClipboardText()
     return text;
 }
 
+std::string programFolder()
+{
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
+        if (length == 0)
+            return {};
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    const size_t slash = path.find_last_of(L"\\/");
+    path.resize(slash == std::wstring::npos ? 0 : slash);
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, path.data(), int(path.size()), nullptr, 0, nullptr, nullptr);
+    std::string folder(size_t(bytes > 0 ? bytes : 0), '\0');
+    if (bytes > 0)
+        WideCharToMultiByte(CP_UTF8, 0, path.data(), int(path.size()), folder.data(), bytes, nullptr, nullptr);
+    return folder;
+}
+
 void openConsole()
 {
     if (consoleOpen)
@@ -328,6 +350,8 @@ void openConsole()
         std::freopen("CONOUT$", "w", stderr);
         std::freopen("CONIN$", "r", stdin);
     }
+    // The program's text, file names included, is UTF-8.
+    SetConsoleOutputCP(CP_UTF8);
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     std::setvbuf(stderr, nullptr, _IONBF, 0);
     std::setvbuf(stdin, nullptr, _IONBF, 0);

@@ -1,5 +1,5 @@
-// Win32 backend of the recording services: helper programs found with SearchPathA
-// and started with CreateProcessA in a process group of their own (a Ctrl+C at the
+// Win32 backend of the recording services: helper programs found with SearchPathW
+// and started with CreateProcessW (arguments UTF-8 inside the program) in a process group of their own (a Ctrl+C at the
 // console then reaches only this program, which ends the child's input itself),
 // stop requests recorded by a console control handler, and a display that is always
 // there.
@@ -62,12 +62,26 @@ std::string commandLineOf(const std::vector<std::string>& argv)
     return line;
 }
 
+std::wstring wideOf(const std::string& text)
+{
+    const int count = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+    std::wstring out(size_t(count > 0 ? count : 1), L'\0');
+    if (count > 0)
+        MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, out.data(), count);
+    out.resize(out.size() - 1);
+    return out;
+}
+
 std::string programPath(const std::string& program)
 {
-    char found[MAX_PATH];
-    if (SearchPathA(nullptr, program.c_str(), ".exe", MAX_PATH, found, nullptr) == 0)
+    wchar_t found[MAX_PATH];
+    if (SearchPathW(nullptr, wideOf(program).c_str(), L".exe", MAX_PATH, found, nullptr) == 0)
         return {};
-    return found;
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, found, -1, nullptr, 0, nullptr, nullptr);
+    std::string out(size_t(bytes > 1 ? bytes - 1 : 0), '\0');
+    if (bytes > 1)
+        WideCharToMultiByte(CP_UTF8, 0, found, -1, out.data(), bytes, nullptr, nullptr);
+    return out;
 }
 
 // Starts argv with standard input from `input` (the null device when null); the
@@ -86,15 +100,16 @@ HANDLE spawn(const std::vector<std::string>& argv, HANDLE input)
                                 nullptr);
         input = nullInput;
     }
-    STARTUPINFOA startup = {};
+    STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = input;
     startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION info = {};
-    std::string line = commandLineOf(argv);
-    const BOOL started = CreateProcessA(path.c_str(), line.data(), nullptr, nullptr, TRUE,
+    // Arguments are UTF-8 (file names in any script): the wide call keeps them whole.
+    std::wstring widePath = wideOf(path), line = wideOf(commandLineOf(argv));
+    const BOOL started = CreateProcessW(widePath.c_str(), line.data(), nullptr, nullptr, TRUE,
                                         CREATE_NEW_PROCESS_GROUP | CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info);
     if (nullInput)
         CloseHandle(nullInput);

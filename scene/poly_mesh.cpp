@@ -3,7 +3,6 @@
 #include "scene/poly_mesh.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -11,6 +10,7 @@
 #include <string_view>
 
 #include "base/random.h"
+#include "formats/float_text.h"
 
 // ---------------------------------------------------------------------------
 // Formatted extraction over a text buffer. It behaves like a C++ input stream in
@@ -117,17 +117,11 @@ public:
         const char* numberStart = (*start == '+') ? start + 1 : start;
         if (q == numberStart)
             return fail();
+        // Underflow is a usable (tiny) value; overflow fails like a stream does (the
+        // scan above takes no "inf", so an infinity can only be an overflow).
         float v = 0.0f;
-        auto result = std::from_chars(numberStart, q, v);
-        if (result.ptr != q)
+        if (readFloatText(numberStart, q, v) != q || std::isinf(v))
             return fail();
-        if (result.ec == std::errc::result_out_of_range) {
-            // Underflow is a usable (tiny) value; overflow fails like a stream does.
-            std::string copy(numberStart, q);
-            v = std::strtof(copy.c_str(), nullptr);
-            if (std::isinf(v))
-                return fail();
-        }
         value = v;
         return true;
     }

@@ -36,7 +36,8 @@ struct RunResult {
 // Runs the show in `folder` with extra arguments and environment assignments.
 // `shell` runs first in the same shell (a resource limit, say).
 RunResult runShow(const fs::path& folder, const std::vector<std::string>& args,
-                  const std::vector<std::string>& env = {}, const std::string& shell = "")
+                  const std::vector<std::string>& env = {}, const std::string& shell = "",
+                  const fs::path& binary = kShowBinary)
 {
     static int counter = 0;
     fs::path outFile = fs::temp_directory_path() / ("zoduv_e2e_out_" + std::to_string(getpid()) + "_" + std::to_string(counter));
@@ -44,7 +45,7 @@ RunResult runShow(const fs::path& folder, const std::vector<std::string>& args,
     std::string command = "cd '" + folder.string() + "' && " + shell + "env SDL_AUDIODRIVER=dummy ZUR_MESSAGEBOX_ANSWER=no";
     for (const std::string& e : env)
         command += " '" + e + "'";
-    command += " timeout 300 '" + kShowBinary.string() + "'";
+    command += " timeout 300 '" + binary.string() + "'";
     for (const std::string& a : args)
         command += " '" + a + "'";
     command += " >'" + outFile.string() + "' 2>'" + errFile.string() + "'";
@@ -185,7 +186,7 @@ TEST_F(ShowEndToEnd, StartupFailuresEndWithTheirStatus)
         int status;
         const char* message;
     } cases[] = {
-        {"keys", "newobjects/paths.pt", true, 2, nullptr},
+        {"keys", "newobjects/paths.pt", true, 2, "newobjects/paths.pt was looked for in"},
         {"texture", "textures/paper.jpg", false, 3, "[Jpg !] textures/paper.jpg"},
         {"pair", "textures/stroke_D_1_ALPHA.jpg", true, 3, "[Jpg !] textures/stroke_D_1.jpg"},
         {"ambient", "music/pencil_bassy.mp3", true, 4, "No sound file."},
@@ -210,6 +211,34 @@ TEST_F(ShowEndToEnd, StartupFailuresEndWithTheirStatus)
     }
 }
 
+
+// Started from a folder without the show's files (a shortcut, a file manager), the
+// show finds them beside its binary (build/show for a build) and writes its output
+// files where it was called from; with no files anywhere it says which file it
+// missed and where it looked.
+TEST_F(ShowEndToEnd, StartedFromAnotherFolderFindsItsFilesOrSaysWhereItLooked)
+{
+    // The program in a folder of its own with the asset tree as its show/ folder,
+    // as a build lays them out, called from a folder without the show's files.
+    const fs::path elsewhere = fs::temp_directory_path() / ("zoduv_e2e_elsewhere_" + std::to_string(getpid()));
+    const fs::path bin = elsewhere / "bin";
+    fs::remove_all(elsewhere);
+    fs::create_directories(bin);
+    fs::copy_file(kShowBinary, bin / "zoduv");
+    fs::create_directory_symlink(kShowDir, bin / "show");
+    RunResult r = runShow(elsewhere, {"--no-dialog", "--fixed-step", "10", "--show-end", "1", "--screenshot",
+                                      "0.5:shot.png"},
+                          {}, "", bin / "zoduv");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::is_regular_file(elsewhere / "shot.png")) << r.err;
+
+    fs::remove(bin / "show");
+    r = runShow(elsewhere, {"--no-dialog"}, {}, "", bin / "zoduv");
+    EXPECT_EQ(r.status, 2) << r.err;
+    for (const fs::path& named : {fs::path("newobjects/paths.pt"), elsewhere, bin, bin / "show"})
+        EXPECT_NE(r.err.find(named.string()), std::string::npos) << named << "\n" << r.err;
+    fs::remove_all(elsewhere);
+}
 
 // Mean grey level (0 to 255) of a picture file, as ffmpeg reads it.
 int meanGrey(const fs::path& picture)

@@ -13,6 +13,7 @@
 #include "scene/part_start.h"
 #include "scene/poly_mesh.h"
 #include "tests/support/gl_test_context.h"
+#include "tests/support/test_files.h"
 #include "tools/assetgen/glyphs.h"
 #include "tools/assetgen/image_kit.h"
 #include "tools/assetgen/mesh_kit.h"
@@ -23,7 +24,9 @@
 #include <tiny_obj_loader.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -594,6 +597,47 @@ TEST(AssetKit, EveryLetterOfBothTextsIsInTheHand)
             EXPECT_FALSE(lines.empty()) << "no strokes for '" << c << "'";
             EXPECT_GT(width, 0.3) << c;
         }
+}
+
+// The two texts drawn flat with a round pen of the ribbons' width, black on white,
+// and read back by an OCR engine: every letter must read as itself (a 'd' whose
+// bowl stops short of its stem reads as "cl").
+TEST(AssetKit, BothTextsReadBackAsTheirWordsThroughOcr)
+{
+    if (std::system("command -v tesseract >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "tesseract is not installed";
+    const fs::path dir = fs::temp_directory_path() / ("zur_lettering_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    for (const std::string text : {"Zoduv Aziridiru", "the end"}) {
+        double width = 0;
+        const auto lines = letterStrokes(text, 0.14, &width);
+        const double em = 100, margin = 40, radius = 0.06 * em;
+        const int w = int((width + 0.3) * em + 2 * margin), h = int(em + 2 * margin);
+        std::vector<unsigned char> image(size_t(w) * h, 255);
+        for (const auto& line : lines)
+            for (size_t i = 0; i + 1 < line.size(); ++i) {
+                const double x0 = margin + line[i].x * em, y0 = margin + (1 - line[i].y) * em;
+                const double x1 = margin + line[i + 1].x * em, y1 = margin + (1 - line[i + 1].y) * em;
+                const int steps = int(std::hypot(x1 - x0, y1 - y0)) + 1;
+                for (int k = 0; k <= steps; ++k) {
+                    const double cx = x0 + (x1 - x0) * k / steps, cy = y0 + (y1 - y0) * k / steps;
+                    for (int y = std::max(0, int(cy - radius)); y <= std::min(h - 1, int(cy + radius)); ++y)
+                        for (int x = std::max(0, int(cx - radius)); x <= std::min(w - 1, int(cx + radius)); ++x)
+                            if (std::hypot(x - cx, y - cy) <= radius)
+                                image[size_t(y) * w + x] = 0;
+                }
+            }
+        const fs::path file = dir / "text.pgm";
+        std::ofstream out(file, std::ios::binary);
+        out << "P5\n" << w << " " << h << "\n255\n";
+        out.write(reinterpret_cast<const char*>(image.data()), std::streamsize(image.size()));
+        out.close();
+        std::string read = commandOutput("tesseract " + file.string() + " stdout --psm 7 2>/dev/null");
+        while (!read.empty() && std::isspace(static_cast<unsigned char>(read.back())))
+            read.pop_back();
+        EXPECT_EQ(read, text);
+    }
+    fs::remove_all(dir);
 }
 
 TEST_F(VisualAssets, TheSolidIsARhombicosidodecahedron)

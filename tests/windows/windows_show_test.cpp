@@ -142,6 +142,16 @@ private:
 
 int run(const std::string& command) { return std::system(command.c_str()); }
 
+// What a shell command writes to standard output.
+std::string commandText(const std::string& command)
+{
+    const fs::path file = scratch("command.txt");
+    run(command + " >'" + file.string() + "'");
+    const std::string text = readFile(file);
+    fs::remove(file);
+    return text;
+}
+
 // Keys as a person presses them, to whichever window has the focus.
 void pressKey(const std::string& key) { run("xdotool key " + key + " >/dev/null 2>&1"); }
 
@@ -303,7 +313,8 @@ TEST_F(WindowsShow, FramesMatchTheLinuxBuild)
         linuxArgs.push_back("--screenshot");
         linuxArgs.push_back(name + ":" + scratch("linux_" + name + ".png").string());
         windowsArgs.push_back("--screenshot");
-        windowsArgs.push_back(name + ":Z:" + scratch("windows_" + name + ".png").string());
+        // A name outside the ANSI code page: file names are Unicode on Windows.
+        windowsArgs.push_back(name + ":Z:" + scratch("windows_\u5199\u771f_" + name + ".png").string());
     }
     linuxArgs.insert(linuxArgs.begin(), kLinuxShow.string());
     Process linuxShow(kShowDir, linuxArgs, {"SDL_AUDIODRIVER=dummy", "ZUR_MESSAGEBOX_ANSWER=no"});
@@ -314,7 +325,7 @@ TEST_F(WindowsShow, FramesMatchTheLinuxBuild)
     for (double t : times) {
         const std::string name = std::to_string(static_cast<int>(t));
         const Image linuxFrame = readPng(scratch("linux_" + name + ".png"));
-        const Image windowsFrame = readPng(scratch("windows_" + name + ".png"));
+        const Image windowsFrame = readPng(scratch("windows_\u5199\u771f_" + name + ".png"));
         ASSERT_EQ(linuxFrame.width, 320) << name;
         ASSERT_EQ(windowsFrame.width, linuxFrame.width) << name;
         ASSERT_EQ(windowsFrame.height, linuxFrame.height) << name;
@@ -328,7 +339,7 @@ TEST_F(WindowsShow, FramesMatchTheLinuxBuild)
         // Rasterisers agree to the bit here; a little room stays for another CPU.
         EXPECT_LE(differing, linuxFrame.rgb.size() / 1000) << "at " << name << " s, worst " << worst;
         fs::remove(scratch("linux_" + name + ".png"));
-        fs::remove(scratch("windows_" + name + ".png"));
+        fs::remove(scratch("windows_\u5199\u771f_" + name + ".png"));
     }
 }
 
@@ -393,6 +404,10 @@ TEST_F(WindowsShow, ThePackageRunsUnpackedAnywhereWithNoDllOfItsOwn)
         ++count;
     }
     EXPECT_GT(count, 3);
+    // A GUI program: Windows opens no console for it.
+    EXPECT_NE(commandText("x86_64-w64-mingw32-objdump -p '" + (folder / "zoduv.exe").string() + "' | grep Subsystem")
+                  .find("Windows GUI"),
+              std::string::npos);
 
     Process show(folder, {"wine", (folder / "zoduv.exe").string(), "--no-dialog", "--no-sound", "--fixed-step", "10",
                           "--show-end", "1"});
@@ -400,6 +415,36 @@ TEST_F(WindowsShow, ThePackageRunsUnpackedAnywhereWithNoDllOfItsOwn)
     EXPECT_NE(show.out().find("111"), std::string::npos) << show.out();
     EXPECT_EQ(show.err().find("Outline font"), std::string::npos) << "the shipped face is found: " << show.err();
     fs::remove_all(folder);
+}
+
+TEST_F(WindowsShow, ADoubleClickOpensNoConsoleAndTheShowFindsItsFilesFromAnyFolder)
+{
+    // Started as Explorer starts a program: through the shell, with no console
+    // attached, from a folder that is not the program's (a shortcut's "Start in").
+    const fs::path zip = kWindowsBuild / "package" / "zoduv-windows-x64.zip";
+    const fs::path folder = scratch("clicked"), elsewhere = scratch("elsewhere");
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    fs::create_directories(elsewhere);
+    ASSERT_EQ(run("cd '" + folder.string() + "' && cmake -E tar xf '" + zip.string() + "'"), 0);
+    Process show(elsewhere, {"wine", "start", "/wait", "/unix", (folder / "zoduv.exe").string()}, {kRealBoxes});
+    ASSERT_TRUE(windowShown("Zoduv aziridiru ZUR - 2014", 90s)) << show.err();
+    std::this_thread::sleep_for(1s);
+    // Wine shows a console as a window of its console host, named after the program.
+    EXPECT_EQ(commandText("for w in $(xdotool search --class conhost 2>/dev/null); do xdotool getwindowname $w; done")
+                  .find("zoduv"),
+              std::string::npos);
+    pressKey("Return");
+    // The show's window comes only once its files are found; after the opening
+    // tiles the paper is drawn in it.
+    ASSERT_TRUE(windowShown(" =  Zoduv Aziridiru by ZUR - 2014 = ", 60s)) << show.err();
+    std::this_thread::sleep_for(10s);
+    EXPECT_EQ(show.wait(0s), -1) << "the show is still running";
+    EXPECT_GT(screenBrightness(1280, 720), 120.0) << "the paper is drawn";
+    pressKey("Escape");
+    EXPECT_EQ(show.wait(60s), 0) << show.err();
+    fs::remove_all(folder);
+    fs::remove_all(elsewhere);
 }
 
 TEST_F(WindowsShow, SoundPlaysThroughWaveOutInStepWithTheMusic)

@@ -48,7 +48,11 @@ Letter letter(char c)
         return {{o}, 0.66};
     }
     case 'd':
-        return {{arc(0.30, xh / 2, 0.27, xh / 2, 70, 290, 8), pts({{0.58, 1.0}, {0.58, 0.0}})}, 0.72};
+        // The bowl starts and ends on the stem: a bowl that stops short of it
+        // reads as "cl".
+        return {{join(pts({{0.58, 0.50}}), join(arc(0.30, xh / 2, 0.27, xh / 2, 50, 310, 6), pts({{0.58, 0.10}}))),
+                 pts({{0.58, 1.0}, {0.58, 0.0}})},
+                0.72};
     case 'u':
         return {{join(pts({{0.05, xh}}), arc(0.30, 0.25, 0.25, 0.25, 180, 360, 6)),
                  pts({{0.55, xh}, {0.55, 0.0}})},
