@@ -3,7 +3,7 @@
 //   node test.mjs SITEDIR REFDIR
 // SITEDIR: the page as tools/web/build.sh lays it out. REFDIR: what the Linux build
 // wrote for comparison (tools/web/test.sh): shot-T.png for each show time T of
-// kShotTimes, lanternsong.raw and pencil_bassy.raw (the tracks as libmpg123
+// kShotRuns, lanternsong.raw and pencil_bassy.raw (the tracks as libmpg123
 // decodes them, raw stereo int16). Prints one line per check; exit status 1 when
 // any failed.
 import {spawn} from 'node:child_process';
@@ -13,7 +13,6 @@ import path from 'node:path';
 import puppeteer from 'puppeteer-core';
 
 const [siteDir, refDir] = process.argv.slice(2);
-const kShotTimes = ['2', '11', '33', '120'];
 // A pixel counts as lost when it differs by more than this from every pixel of the
 // other picture's 3 x 3 neighbourhood; a missing stroke, hole or pencil loses
 // hundreds of them at 320 x 180.
@@ -174,15 +173,22 @@ async function dialogRunEscape(browser, base) {
   return [...log, ...quit.log];
 }
 
-// Screenshots at fixed steps against the Linux build's.
-async function screenshots(browser, base) {
-  const query = '?no-dialog&no-sound&size=320x180&fixed-step=30&show-end=121' +
-                kShotTimes.map((t) => '&screenshot=' + t).join('');
+// Screenshots at fixed steps against the Linux build's (a plain run to 121 s). The
+// late one comes from a run that starts shortly before it (--start: the frames
+// before run masked, cheaply, to the same state), side by side with the others.
+const kShotRuns = [
+  {times: ['2', '11', '33'], extra: '&show-end=34'},
+  {times: ['120'], extra: '&start=118&show-end=121'},
+];
+
+async function screenshotRun(browser, base, run) {
+  const query = '?no-dialog&no-sound&size=320x180&fixed-step=30' + run.extra +
+                run.times.map((t) => '&screenshot=' + t).join('');
   const {page, log} = await openShow(browser, base, query);
   const status = await exitStatus(page, 900000);
-  check(status === 0, `screenshot run ends with status 0 (got ${status})`);
+  check(status === 0, `screenshot run (${query}) ends with status 0 (got ${status})`);
   const shots = await page.$$eval('img.screenshot', (imgs) => imgs.map((i) => [i.dataset.time, i.src]));
-  check(shots.length === kShotTimes.length, `${shots.length} screenshots held by the page`);
+  check(shots.length === run.times.length, `${shots.length} of ${run.times.length} screenshots held by the page`);
   for (const [time, src] of shots) {
     const ref = 'data:image/png;base64,' + fs.readFileSync(path.join(refDir, `shot-${time}.png`)).toString('base64');
     const r = await comparePictures(page, src, ref);
@@ -293,7 +299,7 @@ try {
     }
   };
   const logs = await Promise.all([
-    guarded('screenshots', screenshots),
+    ...kShotRuns.map((run) => guarded('screenshots', (b, u) => screenshotRun(b, u, run))),
     (async () => [...await guarded('dialog', dialogRunEscape), ...await guarded('damaged assets', damagedAssets),
                   ...await guarded('sound', sound)])(),
   ]);
