@@ -2,7 +2,8 @@
 # Sets everything up on a fresh Debian 12 machine, builds the show, its assets,
 # tools and tests for Linux and, cross-built, for Windows, and runs every test:
 # the Linux ones under a virtual X display, the Windows ones under Wine on a
-# display of their own; then builds the developer configuration and runs the
+# display of their own; the browser build in headless Chromium; then builds the
+# developer configuration and runs the
 # tests that exercise its developer aids. Arguments go to every ctest run.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -21,6 +22,8 @@ export ZUR_MESSAGEBOX_ANSWER="${ZUR_MESSAGEBOX_ANSWER:-no}"
 export SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}"
 (cd build && xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" ctest --output-on-failure -j2 --timeout 1200 -LE wine "$@")
 tools/windows/test.sh build-win build "$@"
+# The show in a browser: built once with Emscripten, its pages run in headless Chromium.
+tools/web/test.sh build
 
 # Developer configuration: caption, frame-rate log, state recording, asset report.
 # It runs from the release build's asset folder.

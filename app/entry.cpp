@@ -1,5 +1,6 @@
 // Entry and message loop. A frame runs on every idle turn while the window is
-// active; the buffers are swapped on every idle turn, active or not.
+// active; the buffers are swapped on every idle turn, active or not. The platform
+// drives the loop turn by turn (a browser page cannot block in a loop of its own).
 #include "app/entry.h"
 
 #include <cstdio>
@@ -155,6 +156,42 @@ struct ScriptedInput {
     }
 };
 
+struct LoopState {
+    WindowProcHooks hooks;
+    ScriptedInput scripted;
+};
+LoopState* loop = nullptr;
+
+// Closing the window skips the fade and the clipboard, but the mixer still stops
+// before the process tears down its statics under the audio thread.
+int closeAfterQuit(int quitCode)
+{
+    closeWindow();
+    if (runConfig.soundEnabled)
+        FSOUND_Close();
+    return finishOutputs(quitCode);
+}
+
+// One turn of the message loop: every waiting message through the window
+// procedure, then the idle part. The scripted input is polled before each
+// message, as the loop always has.
+int loopTurn()
+{
+    RuntimeState& rs = runtimeState;
+    platform::Message message;
+    for (;;) {
+        loop->scripted.poll(rs.showTime);
+        if (!platform::peekMessage(message))
+            break;
+        if (message.id == platform::kMsgQuit)
+            return closeAfterQuit(static_cast<int>(message.wParam));
+    }
+    idleTurn(rs, loop->hooks);
+    if (!rs.active)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1)); // minimised: don't spin a core
+    return -1;
+}
+
 // Changes into the folder that holds the show's files (see show_folder.h), with
 // the output files anchored where the program was called from. False, after a
 // message naming the file and the folders tried, when there is none.
@@ -244,29 +281,9 @@ int runShow(const CommandLine& given)
     // Real time: wait for the display; fixed steps: as fast as frames can be drawn.
     platform::setSwapInterval(plan.waitForDisplay ? 1 : 0);
 
-    const WindowProcHooks hooks = windowHooks();
-    ScriptedInput scripted;
-    platform::Message message;
-    int quitCode = 0;
-    for (;;) {
-        scripted.poll(rs.showTime);
-        if (platform::peekMessage(message)) {
-            if (message.id == platform::kMsgQuit) {
-                quitCode = static_cast<int>(message.wParam);
-                break;
-            }
-            continue; // the window procedure has had it
-        }
-        idleTurn(rs, hooks);
-        if (!rs.active)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1)); // minimised: don't spin a core
-    }
-    closeWindow();
-    // Closing the window skips the fade and the clipboard, but the mixer still
-    // stops before the process tears down its statics under the audio thread.
-    if (runConfig.soundEnabled)
-        FSOUND_Close();
-    return finishOutputs(quitCode);
+    static LoopState state{windowHooks(), ScriptedInput()};
+    loop = &state;
+    return platform::runLoop(loopTurn);
 }
 
 int programMain(int argc, char** argv)

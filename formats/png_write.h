@@ -1,5 +1,5 @@
 // PNG files of 8-bit RGB pictures: screenshots and the tools' plots.
-// Backends: png_write_libpng.cpp, png_write_win32.cpp.
+// Backends: png_write_libpng.cpp, png_write_stb.cpp (Windows, browser).
 #pragma once
 #include <string>
 

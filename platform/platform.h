@@ -1,7 +1,7 @@
 // Thin wall around the operating system: window and GL context, events turned
 // into window messages, message boxes, display modes, cursor, counter, clipboard,
 // caption and console. One backend file per platform (platform_sdl.cpp,
-// platform_win32.cpp). The window procedure and message loop that consume the
+// platform_win32.cpp, platform_web.cpp). The window procedure and message loop that consume the
 // messages are portable.
 #pragma once
 #include <cstdint>
@@ -104,6 +104,13 @@ void setWindowProcedure(WindowProcedure procedure);
 bool peekMessage(Message& out);
 void postQuitMessage(int code);
 void postMessage(const Message& message); // also used by tests to inject input
+
+// The message loop's driver. `turn` runs one loop turn and returns -1 while the
+// program goes on, else its exit status. Native backends call it in a plain loop
+// and return that status. A browser page cannot block: its animation frames (or,
+// with a swap interval of 0, turns as fast as the page allows) call it, the call
+// never returns, and the status ends the process (std::exit).
+int runLoop(int (*turn)());
 
 // Cursor position in screen pixels.
 void getCursorPos(double& x, double& y);

@@ -347,6 +347,13 @@ void postQuitMessage(int code) { push(kMsgQuit, static_cast<uint64_t>(code)); }
 
 void postMessage(const Message& message) { pendingMessages.push_back(message); }
 
+int runLoop(int (*turn)())
+{
+    for (;;)
+        if (const int status = turn(); status >= 0)
+            return status;
+}
+
 void getCursorPos(double& x, double& y)
 {
     int ix = 0, iy = 0;

@@ -233,6 +233,13 @@ void postMessage(const Message& message)
         PostThreadMessageA(GetCurrentThreadId(), message.id, wParam, lParam);
 }
 
+int runLoop(int (*turn)())
+{
+    for (;;)
+        if (const int status = turn(); status >= 0)
+            return status;
+}
+
 void getCursorPos(double& x, double& y)
 {
     POINT point{0, 0};

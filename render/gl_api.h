@@ -2,7 +2,8 @@
 // (framebuffer objects, multisampled renderbuffers, blits, draw buffers, GLSL
 // programs, multitexture) that are loaded once a context is current. Render and
 // scene code include this header and nothing else of GL. The build picks the
-// loader: GLEW (gl_api_glew.h) or the WGL loader of our own (gl_api_win32.h).
+// loader: GLEW (gl_api_glew.h), the WGL loader of our own (gl_api_win32.h), or in
+// the browser a translation layer onto WebGL 2 (gl_api_web.h).
 #pragma once
 #include ZUR_GL_API_HEADER
 

@@ -1,0 +1,481 @@
+// Fixed-function GL arithmetic. The matrix operations repeat Mesa's float order of
+// operations (and GLU's double-then-float builders) so that matrices read back
+// from the web layer equal those a desktop driver reports, give or take rounding.
+#include "render/fixed_pipeline.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+#include <cstring>
+
+namespace fixedgl {
+
+namespace {
+constexpr double kPi = 3.14159265358979323846;
+}
+
+// ---------------------------------------------------------------- matrices
+
+Matrix identityMatrix() { return Matrix{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}; }
+
+Matrix multiply(const Matrix& a, const Matrix& b)
+{
+    Matrix p;
+    for (int i = 0; i < 4; ++i) {
+        const float ai0 = a[i], ai1 = a[4 + i], ai2 = a[8 + i], ai3 = a[12 + i];
+        for (int j = 0; j < 4; ++j)
+            p[4 * j + i] = ai0 * b[4 * j] + ai1 * b[4 * j + 1] + ai2 * b[4 * j + 2] + ai3 * b[4 * j + 3];
+    }
+    return p;
+}
+
+void translate(Matrix& m, float x, float y, float z)
+{
+    for (int r = 0; r < 4; ++r)
+        m[12 + r] = m[r] * x + m[4 + r] * y + m[8 + r] * z + m[12 + r];
+}
+
+void scale(Matrix& m, float x, float y, float z)
+{
+    for (int r = 0; r < 4; ++r) {
+        m[r] *= x;
+        m[4 + r] *= y;
+        m[8 + r] *= z;
+    }
+}
+
+void rotate(Matrix& m, float angleDegrees, float x, float y, float z)
+{
+    const float s = static_cast<float>(std::sin(angleDegrees * kPi / 180.0));
+    const float c = static_cast<float>(std::cos(angleDegrees * kPi / 180.0));
+    Matrix r = identityMatrix();
+    auto at = [&r](int row, int col) -> float& { return r[4 * col + row]; };
+    // Rotations about one axis are built directly, as Mesa does; they are most of
+    // the show's and avoid the rounding of the general formula.
+    if (x == 0 && y == 0 && z != 0) {
+        at(0, 0) = c, at(1, 1) = c;
+        at(0, 1) = z < 0 ? s : -s;
+        at(1, 0) = z < 0 ? -s : s;
+    } else if (x == 0 && z == 0 && y != 0) {
+        at(0, 0) = c, at(2, 2) = c;
+        at(0, 2) = y < 0 ? -s : s;
+        at(2, 0) = y < 0 ? s : -s;
+    } else if (y == 0 && z == 0 && x != 0) {
+        at(1, 1) = c, at(2, 2) = c;
+        at(1, 2) = x < 0 ? s : -s;
+        at(2, 1) = x < 0 ? -s : s;
+    } else {
+        const float mag = std::sqrt(x * x + y * y + z * z);
+        if (mag <= 1.0e-4f)
+            return;
+        x /= mag, y /= mag, z /= mag;
+        const float xx = x * x, yy = y * y, zz = z * z, xy = x * y, yz = y * z, zx = z * x;
+        const float xs = x * s, ys = y * s, zs = z * s, one_c = 1.0f - c;
+        at(0, 0) = (one_c * xx) + c, at(0, 1) = (one_c * xy) - zs, at(0, 2) = (one_c * zx) + ys;
+        at(1, 0) = (one_c * xy) + zs, at(1, 1) = (one_c * yy) + c, at(1, 2) = (one_c * yz) - xs;
+        at(2, 0) = (one_c * zx) - ys, at(2, 1) = (one_c * yz) + xs, at(2, 2) = (one_c * zz) + c;
+    }
+    m = multiply(m, r);
+}
+
+void perspective(Matrix& m, double fovyDegrees, double aspect, double zNear, double zFar)
+{
+    const double radians = fovyDegrees / 2 * kPi / 180;
+    const double deltaZ = zFar - zNear;
+    const double sine = std::sin(radians);
+    if (deltaZ == 0 || sine == 0 || aspect == 0)
+        return;
+    const double cotangent = std::cos(radians) / sine;
+    Matrix p{};
+    p[0] = static_cast<float>(cotangent / aspect);
+    p[5] = static_cast<float>(cotangent);
+    p[10] = static_cast<float>(-(zFar + zNear) / deltaZ);
+    p[11] = -1;
+    p[14] = static_cast<float>(-2 * zNear * zFar / deltaZ);
+    m = multiply(m, p);
+}
+
+namespace {
+
+void normalise(float v[3])
+{
+    const float r = static_cast<float>(std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]));
+    if (r == 0.0f)
+        return;
+    v[0] /= r, v[1] /= r, v[2] /= r;
+}
+
+void cross(const float a[3], const float b[3], float out[3])
+{
+    out[0] = a[1] * b[2] - a[2] * b[1];
+    out[1] = a[2] * b[0] - a[0] * b[2];
+    out[2] = a[0] * b[1] - a[1] * b[0];
+}
+
+} // namespace
+
+void lookAt(Matrix& m, double ex, double ey, double ez, double cx, double cy, double cz, double ux, double uy,
+            double uz)
+{
+    float forward[3] = {static_cast<float>(cx - ex), static_cast<float>(cy - ey), static_cast<float>(cz - ez)};
+    float up[3] = {static_cast<float>(ux), static_cast<float>(uy), static_cast<float>(uz)};
+    float side[3];
+    normalise(forward);
+    cross(forward, up, side);
+    normalise(side);
+    cross(side, forward, up);
+    Matrix v = identityMatrix();
+    v[0] = side[0], v[4] = side[1], v[8] = side[2];
+    v[1] = up[0], v[5] = up[1], v[9] = up[2];
+    v[2] = -forward[0], v[6] = -forward[1], v[10] = -forward[2];
+    m = multiply(m, v);
+    translate(m, static_cast<float>(-ex), static_cast<float>(-ey), static_cast<float>(-ez));
+}
+
+std::array<float, 9> normalMatrix(const Matrix& m)
+{
+    // Cofactors of the 3 x 3 block over its determinant: the inverse transposed.
+    const double a = m[0], b = m[4], c = m[8], d = m[1], e = m[5], f = m[9], g = m[2], h = m[6], i = m[10];
+    const double A = e * i - f * h, B = -(d * i - f * g), C = d * h - e * g;
+    const double D = -(b * i - c * h), E = a * i - c * g, F = -(a * h - b * g);
+    const double G = b * f - c * e, H = -(a * f - c * d), I = a * e - b * d;
+    const double det = a * A + b * B + c * C;
+    const double k = det != 0 ? 1 / det : 0;
+    // The cofactor matrix itself (rows A B C, D E F, G H I), stored column-major.
+    return {static_cast<float>(A * k), static_cast<float>(D * k), static_cast<float>(G * k),
+            static_cast<float>(B * k), static_cast<float>(E * k), static_cast<float>(H * k),
+            static_cast<float>(C * k), static_cast<float>(F * k), static_cast<float>(I * k)};
+}
+
+void transform(const Matrix& m, const float in[4], float out[4])
+{
+    for (int r = 0; r < 4; ++r)
+        out[r] = m[r] * in[0] + m[4 + r] * in[1] + m[8 + r] * in[2] + m[12 + r] * in[3];
+}
+
+bool MatrixStack::push()
+{
+    if (entries_.size() >= maxDepth_)
+        return false;
+    entries_.push_back(entries_.back());
+    return true;
+}
+
+bool MatrixStack::pop()
+{
+    if (entries_.size() <= 1)
+        return false;
+    entries_.pop_back();
+    return true;
+}
+
+// ---------------------------------------------------------------- primitive assembly
+
+bool isPointMode(uint32_t mode) { return mode == points; }
+bool isLineMode(uint32_t mode) { return mode == lines || mode == lineLoop || mode == lineStrip; }
+bool isValidMode(uint32_t mode) { return mode <= polygon; }
+
+void quadCornerIndices(size_t quadCount, std::vector<uint32_t>& out)
+{
+    out.clear();
+    out.reserve(quadCount * 6);
+    for (uint32_t q = 0; q < quadCount; ++q) {
+        const uint32_t base = 4 * q;
+        for (uint32_t corner : {0u, 1u, 2u, 0u, 2u, 3u})
+            out.push_back(base + corner);
+    }
+}
+
+void triangleIndices(uint32_t mode, uint32_t count, std::vector<uint32_t>& out)
+{
+    auto tri = [&out](uint32_t a, uint32_t b, uint32_t c) {
+        out.push_back(a);
+        out.push_back(b);
+        out.push_back(c);
+    };
+    // Mesa splits a quad a b c d along a c: colours interpolate across that diagonal.
+    auto quad = [&tri](uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
+        tri(a, b, c);
+        tri(a, c, d);
+    };
+    switch (mode) {
+    case triangles:
+        for (uint32_t i = 0; i + 3 <= count; i += 3)
+            tri(i, i + 1, i + 2);
+        break;
+    case triangleStrip:
+        for (uint32_t i = 0; i + 3 <= count; ++i) {
+            if (i % 2 == 0)
+                tri(i, i + 1, i + 2);
+            else
+                tri(i + 1, i, i + 2);
+        }
+        break;
+    case triangleFan:
+    case polygon:
+        for (uint32_t i = 1; i + 2 <= count; ++i)
+            tri(0, i, i + 1);
+        break;
+    case quads:
+        for (uint32_t i = 0; i + 4 <= count; i += 4)
+            quad(i, i + 1, i + 2, i + 3);
+        break;
+    case quadStrip:
+        for (uint32_t i = 0; i + 4 <= count; i += 2)
+            quad(i, i + 1, i + 3, i + 2);
+        break;
+    default:
+        break;
+    }
+}
+
+void segmentIndices(uint32_t mode, uint32_t count, std::vector<uint32_t>& out)
+{
+    auto segment = [&out](uint32_t a, uint32_t b) {
+        out.push_back(a);
+        out.push_back(b);
+    };
+    if (mode == lines) {
+        for (uint32_t i = 0; i + 2 <= count; i += 2)
+            segment(i, i + 1);
+    } else if (mode == lineStrip || mode == lineLoop) {
+        for (uint32_t i = 0; i + 2 <= count; ++i)
+            segment(i, i + 1);
+        if (mode == lineLoop && count >= 2)
+            segment(count - 1, 0);
+    }
+}
+
+// ---------------------------------------------------------------- wide lines and points
+
+namespace {
+
+void lerpVertex(const Vertex& a, const Vertex& b, float t, Vertex& out)
+{
+    const float* pa = &a.position[0];
+    const float* pb = &b.position[0];
+    float* po = &out.position[0];
+    for (size_t k = 0; k < sizeof(Vertex) / sizeof(float); ++k)
+        po[k] = pa[k] + (pb[k] - pa[k]) * t;
+}
+
+// A corner at window offset (ox, oy) pixels from a clip-space vertex.
+void pushCorner(const Vertex& v, float ox, float oy, float cornerX, float cornerY, const Viewport& viewport,
+                std::vector<Vertex>& out)
+{
+    Vertex c = v;
+    const float w = v.position[3];
+    c.position[0] += ox * 2.0f / static_cast<float>(viewport.width) * w;
+    c.position[1] += oy * 2.0f / static_cast<float>(viewport.height) * w;
+    c.corner[0] = cornerX;
+    c.corner[1] = cornerY;
+    out.push_back(c);
+}
+
+void windowPosition(const Vertex& v, const Viewport& viewport, float& x, float& y)
+{
+    const float w = v.position[3];
+    x = (v.position[0] / w + 1.0f) * 0.5f * static_cast<float>(viewport.width) + static_cast<float>(viewport.x);
+    y = (v.position[1] / w + 1.0f) * 0.5f * static_cast<float>(viewport.height) + static_cast<float>(viewport.y);
+}
+
+} // namespace
+
+void expandLines(const Vertex* vertices, size_t vertexCount, const uint32_t* pairs, size_t pairCount,
+                 const Matrix& mvp, const Viewport& viewport, float width, bool multisample,
+                 std::vector<Vertex>& out)
+{
+    if (viewport.width <= 0 || viewport.height <= 0)
+        return;
+    // Clip-space copies of the vertices, transformed once however many segments share them.
+    thread_local std::vector<Vertex> clip;
+    clip.resize(vertexCount);
+    for (size_t i = 0; i < vertexCount; ++i) {
+        clip[i] = vertices[i];
+        transform(mvp, vertices[i].position, clip[i].position);
+    }
+    const float half = std::max(width, 1.0f) * 0.5f;
+    for (size_t s = 0; s < pairCount; ++s) {
+        assert(pairs[2 * s] < vertexCount && pairs[2 * s + 1] < vertexCount && "segment index past the vertices");
+        Vertex a = clip[pairs[2 * s]];
+        Vertex b = clip[pairs[2 * s + 1]];
+        // Near plane (z >= -w); the side and far planes are left to the rasteriser,
+        // which clips the triangles exactly where it would have clipped the line.
+        const float da = a.position[2] + a.position[3];
+        const float db = b.position[2] + b.position[3];
+        if (da < 0 && db < 0)
+            continue;
+        if (da < 0)
+            lerpVertex(a, b, da / (da - db), a);
+        else if (db < 0)
+            lerpVertex(b, a, db / (db - da), b);
+        if (a.position[3] <= 0 || b.position[3] <= 0)
+            continue;
+        float ax, ay, bx, by;
+        windowPosition(a, viewport, ax, ay);
+        windowPosition(b, viewport, bx, by);
+        const float dx = bx - ax, dy = by - ay;
+        if (dx == 0 && dy == 0)
+            continue;
+        // GL widens an aliased line along its minor axis, not perpendicular to it;
+        // a multisampled one is a true rectangle.
+        float ox, oy;
+        if (multisample) {
+            const float length = std::sqrt(dx * dx + dy * dy);
+            ox = -dy / length * half, oy = dx / length * half;
+        } else {
+            const bool xMajor = std::fabs(dx) >= std::fabs(dy);
+            ox = xMajor ? 0 : half, oy = xMajor ? half : 0;
+        }
+        pushCorner(a, -ox, -oy, 0, 0, viewport, out);
+        pushCorner(b, -ox, -oy, 0, 0, viewport, out);
+        pushCorner(b, ox, oy, 0, 0, viewport, out);
+        pushCorner(a, ox, oy, 0, 0, viewport, out);
+    }
+}
+
+void expandPoints(const Vertex* vertices, size_t count, const Matrix& mvp, const Viewport& viewport, float size,
+                  bool smooth, bool multisample, std::vector<Vertex>& out)
+{
+    if (viewport.width <= 0 || viewport.height <= 0)
+        return;
+    size = std::max(size, 1.0f);
+    // A multisampled buffer takes a square's sample coverage, smooth or not.
+    smooth = smooth && !multisample;
+    for (size_t i = 0; i < count; ++i) {
+        Vertex v = vertices[i];
+        transform(mvp, vertices[i].position, v.position);
+        const float w = v.position[3];
+        if (!(w > 0) || std::fabs(v.position[0]) > w || std::fabs(v.position[1]) > w || std::fabs(v.position[2]) > w)
+            continue;
+        float half = size * 0.5f;
+        float cx = 0, cy = 0; // window shift of the centre
+        if (!smooth && !multisample) {
+            // An aliased point of odd size centres on the pixel it falls in, one of
+            // even size on the nearest pixel corner; a whole number of pixels is lit.
+            float x, y;
+            windowPosition(v, viewport, x, y);
+            const float n = std::floor(size + 0.5f);
+            half = n * 0.5f;
+            const bool odd = static_cast<int>(n) % 2 == 1;
+            cx = (odd ? std::floor(x) + 0.5f : std::floor(x + 0.5f)) - x;
+            cy = (odd ? std::floor(y) + 0.5f : std::floor(y + 0.5f)) - y;
+        } else if (smooth) {
+            half += 0.5f;
+        }
+        const float k = smooth ? half : 0;
+        pushCorner(v, cx - half, cy - half, -k, -k, viewport, out);
+        pushCorner(v, cx + half, cy - half, k, -k, viewport, out);
+        pushCorner(v, cx + half, cy + half, k, k, viewport, out);
+        pushCorner(v, cx - half, cy + half, -k, k, viewport, out);
+    }
+}
+
+// ---------------------------------------------------------------- client arrays
+
+namespace {
+
+const float* element(const ArrayPointer& array, uint32_t index, int components)
+{
+    const size_t stride = array.stride != 0 ? static_cast<size_t>(array.stride)
+                                            : static_cast<size_t>(components) * sizeof(float);
+    return reinterpret_cast<const float*>(static_cast<const char*>(array.pointer) + stride * index);
+}
+
+void readInto(const ArrayPointer& array, uint32_t index, float* out, int maxComponents)
+{
+    const int n = std::min(array.size, maxComponents);
+    const float* p = element(array, index, array.size);
+    std::memcpy(out, p, sizeof(float) * static_cast<size_t>(n));
+}
+
+} // namespace
+
+void fetchVertices(const ClientArrays& arrays, const Vertex& current, uint32_t first, uint32_t count,
+                   std::vector<Vertex>& out)
+{
+    const size_t base = out.size();
+    out.resize(base + count);
+    const bool usePosition = arrays.position.enabled && arrays.position.pointer;
+    const bool useColour = arrays.colour.enabled && arrays.colour.pointer;
+    const bool useNormal = arrays.normal.enabled && arrays.normal.pointer;
+    const bool useTexCoord = arrays.texCoord.enabled && arrays.texCoord.pointer;
+    for (uint32_t i = 0; i < count; ++i) {
+        Vertex& v = out[base + i];
+        v = current;
+        const uint32_t index = first + i;
+        if (usePosition) {
+            v.position[2] = 0, v.position[3] = 1;
+            readInto(arrays.position, index, v.position, 4);
+        }
+        if (useColour) {
+            v.colour[3] = 1;
+            readInto(arrays.colour, index, v.colour, 4);
+        }
+        if (useNormal)
+            readInto(arrays.normal, index, v.normal, 3);
+        if (useTexCoord) {
+            v.texCoord[1] = 0, v.texCoord[2] = 0, v.texCoord[3] = 1;
+            readInto(arrays.texCoord, index, v.texCoord, 4);
+        }
+    }
+}
+
+// ---------------------------------------------------------------- attribute groups
+
+void restoreAttribs(AttribState& s, const AttribState& saved, uint32_t mask)
+{
+    auto copy4 = [](float* to, const float* from) { std::memcpy(to, from, 4 * sizeof(float)); };
+    if (mask & currentBit) {
+        copy4(s.colour, saved.colour);
+        std::memcpy(s.normal, saved.normal, sizeof s.normal);
+        copy4(s.texCoord, saved.texCoord);
+    }
+    if (mask & pointBit) {
+        s.pointSize = saved.pointSize;
+        s.pointSmooth = saved.pointSmooth;
+    }
+    if (mask & lineBit)
+        s.lineWidth = saved.lineWidth;
+    if (mask & polygonBit)
+        s.cullFace = saved.cullFace;
+    if (mask & lightingBit) {
+        s.lighting = saved.lighting, s.light0 = saved.light0, s.colourMaterial = saved.colourMaterial;
+        s.shadeModel = saved.shadeModel;
+        copy4(s.lightAmbient, saved.lightAmbient), copy4(s.lightDiffuse, saved.lightDiffuse);
+        copy4(s.lightSpecular, saved.lightSpecular), copy4(s.lightPosition, saved.lightPosition);
+        copy4(s.materialAmbient, saved.materialAmbient), copy4(s.materialDiffuse, saved.materialDiffuse);
+        copy4(s.materialSpecular, saved.materialSpecular), copy4(s.materialEmission, saved.materialEmission);
+        s.materialShininess = saved.materialShininess;
+        copy4(s.lightModelAmbient, saved.lightModelAmbient);
+    }
+    if (mask & fogBit)
+        s.fog = saved.fog;
+    if (mask & depthBufferBit) {
+        s.depthTest = saved.depthTest, s.depthFunc = saved.depthFunc, s.clearDepth = saved.clearDepth;
+    }
+    if (mask & viewportBit)
+        s.viewport = saved.viewport;
+    if (mask & transformBit)
+        s.matrixMode = saved.matrixMode;
+    if (mask & enableBit) {
+        s.lighting = saved.lighting, s.light0 = saved.light0, s.colourMaterial = saved.colourMaterial;
+        s.fog = saved.fog, s.pointSmooth = saved.pointSmooth, s.blend = saved.blend;
+        s.depthTest = saved.depthTest, s.cullFace = saved.cullFace, s.scissorTest = saved.scissorTest;
+        s.texture2dUnits = saved.texture2dUnits, s.texture1dUnits = saved.texture1dUnits;
+    }
+    if (mask & colorBufferBit) {
+        s.blend = saved.blend, s.blendSource = saved.blendSource, s.blendDestination = saved.blendDestination;
+        copy4(s.clearColour, saved.clearColour);
+    }
+    if (mask & scissorBit) {
+        s.scissorTest = saved.scissorTest;
+        std::memcpy(s.scissor, saved.scissor, sizeof s.scissor);
+    }
+    if (mask & textureBit) {
+        s.activeTexture = saved.activeTexture;
+        std::memcpy(s.boundTextures, saved.boundTextures, sizeof s.boundTextures);
+    }
+}
+
+} // namespace fixedgl

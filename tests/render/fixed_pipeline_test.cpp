@@ -1,0 +1,493 @@
+// The web layer's fixed-function core against Mesa's own fixed-function GL (under
+// Xvfb): matrices read back, the triangles every primitive type is split into,
+// wide lines and points expanded to triangles, and what glPopAttrib restores.
+#include "render/fixed_pipeline.h"
+
+#include "render/gl_api.h"
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tests/support/gl_test_context.h"
+
+namespace {
+
+constexpr int kSize = 128;
+
+class FixedPipelineTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { gl = new GlTestContext(kSize, kSize); }
+    static void TearDownTestSuite() { delete gl; }
+    void SetUp() override
+    {
+        ASSERT_TRUE(gl->ok()) << gl->error();
+        target = std::make_unique<TestFramebuffer>(kSize, kSize);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glDisable(GL_BLEND);
+        glDisable(GL_DEPTH_TEST);
+        glDisable(GL_CULL_FACE);
+        glDisable(GL_LIGHTING);
+        glDisable(GL_TEXTURE_2D);
+    }
+    void TearDown() override
+    {
+        target.reset();
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    }
+    static void clear()
+    {
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+    // Pre-transformed quads (four corners each): clip-space positions with identity matrices.
+    static void drawTriangles(const std::vector<fixedgl::Vertex>& vertices)
+    {
+        std::vector<uint32_t> indices;
+        fixedgl::quadCornerIndices(vertices.size() / 4, indices);
+        glBegin(GL_TRIANGLES);
+        for (uint32_t i : indices) {
+            glColor4fv(vertices[i].colour);
+            glVertex4fv(vertices[i].position);
+        }
+        glEnd();
+    }
+    // Pixels lit (red above half) in exactly one of two pictures, and in either.
+    static void compareCoverage(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int& differ, int& lit)
+    {
+        differ = lit = 0;
+        for (size_t p = 0; p < a.size(); p += 4) {
+            const bool inA = a[p] > 127, inB = b[p] > 127;
+            differ += inA != inB;
+            lit += inA || inB;
+        }
+    }
+
+    static GlTestContext* gl;
+    std::unique_ptr<TestFramebuffer> target;
+};
+
+GlTestContext* FixedPipelineTest::gl = nullptr;
+
+// One matrix operation of a table row; p holds its arguments.
+struct MatrixOp {
+    char kind; // T translate, R rotate, S scale, P perspective, L look-at, < push, > pop, I identity
+    double p[9];
+};
+
+TEST_F(FixedPipelineTest, MatricesMatchGlReadBack)
+{
+    const std::vector<std::vector<MatrixOp>> table = {
+        {{'R', {30, 1, 1, 0}}},
+        {{'R', {-45, 0, 0, 1}}, {'R', {90, 0, -1, 0}}, {'R', {12.5, -3, 0, 0}}},
+        {{'R', {17, 0.2, -0.5, 3}}},
+        {{'R', {40, 0, 0, 0}}}, // no axis: GL leaves the matrix alone
+        {{'T', {1, 2, 3}}, {'S', {2, -1, 0.5}}, {'R', {33, 1, 0, 0}}, {'T', {-0.25, 4, 9}}},
+        {{'P', {45, 1280.0 / 720.0, 0.1, 100}}},
+        {{'P', {85, 1, 0.1, 800}}, {'L', {0, 3, 10, 0, 0, 0, 0, 1, 0}}},
+        {{'L', {0, 3, 0, 0, 0, 0, 0, 0, 1}}},
+        {{'L', {1.5, -2, 7, 0.3, 0.2, -1, 0.1, 1, 0.05}}, {'R', {-70, 0, 1, 0}}},
+        {{'L', {0, 0, 5, 0, 0, 0, 0, 0, 1}}}, // up along the view: GLU keeps a zero side
+        {{'T', {1, 1, 1}}, {'<', {}}, {'R', {60, 0, 0, 1}}, {'>', {}}, {'S', {3, 3, 3}}},
+        {{'<', {}}, {'<', {}}, {'T', {5, 0, 0}}, {'>', {}}, {'R', {10, 1, 0, 0}}, {'>', {}}},
+    };
+    for (size_t row = 0; row < table.size(); ++row) {
+        fixedgl::MatrixStack stack;
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        for (const MatrixOp& op : table[row]) {
+            const double* p = op.p;
+            const float f[4] = {float(p[0]), float(p[1]), float(p[2]), float(p[3])};
+            switch (op.kind) {
+            case 'T':
+                glTranslatef(f[0], f[1], f[2]);
+                fixedgl::translate(stack.top(), f[0], f[1], f[2]);
+                break;
+            case 'R':
+                glRotatef(f[0], f[1], f[2], f[3]);
+                fixedgl::rotate(stack.top(), f[0], f[1], f[2], f[3]);
+                break;
+            case 'S':
+                glScalef(f[0], f[1], f[2]);
+                fixedgl::scale(stack.top(), f[0], f[1], f[2]);
+                break;
+            case 'P':
+                gluPerspective(p[0], p[1], p[2], p[3]);
+                fixedgl::perspective(stack.top(), p[0], p[1], p[2], p[3]);
+                break;
+            case 'L':
+                gluLookAt(p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7], p[8]);
+                fixedgl::lookAt(stack.top(), p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7], p[8]);
+                break;
+            case '<':
+                glPushMatrix();
+                stack.push();
+                break;
+            case '>':
+                glPopMatrix();
+                stack.pop();
+                break;
+            }
+        }
+        float expected[16];
+        glGetFloatv(GL_MODELVIEW_MATRIX, expected);
+        for (int k = 0; k < 16; ++k)
+            EXPECT_NEAR(stack.top()[k], expected[k], 2e-6f * std::max(1.0f, std::fabs(expected[k])))
+                << "row " << row << ", element " << k;
+    }
+    // The stack refuses to pop its last matrix or grow past its depth, as GL does.
+    fixedgl::MatrixStack small(2);
+    EXPECT_FALSE(small.pop());
+    EXPECT_TRUE(small.push());
+    EXPECT_FALSE(small.push());
+    EXPECT_EQ(small.depth(), 2u);
+}
+
+TEST_F(FixedPipelineTest, PrimitivesSplitIntoMesasTriangles)
+{
+    const float palette[8][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 1},
+                                 {1, 1, 0}, {0, 1, 1}, {1, 0, 1}, {0.3f, 0.6f, 0.9f}};
+    struct Row {
+        GLenum mode;
+        std::vector<std::array<float, 2>> points;
+    };
+    const std::vector<Row> table = {
+        {GL_TRIANGLES, {{-0.9f, -0.9f}, {0.1f, -0.8f}, {-0.4f, 0.2f}, {0.2f, 0.1f}, {0.9f, 0.2f}, {0.5f, 0.9f}}},
+        {GL_TRIANGLE_STRIP, {{-0.9f, -0.6f}, {-0.8f, 0.5f}, {-0.3f, -0.7f}, {-0.2f, 0.6f}, {0.4f, -0.5f}, {0.7f, 0.8f}, {0.9f, -0.9f}}},
+        {GL_TRIANGLE_FAN, {{0, 0}, {0.9f, 0}, {0.6f, 0.7f}, {-0.2f, 0.9f}, {-0.8f, 0.3f}, {-0.7f, -0.6f}, {0.3f, -0.9f}}},
+        {GL_POLYGON, {{0.9f, 0}, {0.6f, 0.7f}, {-0.2f, 0.9f}, {-0.8f, 0.3f}, {-0.7f, -0.6f}, {0.3f, -0.9f}}},
+        {GL_QUADS, {{-0.9f, -0.9f}, {-0.1f, -0.8f}, {-0.2f, 0.1f}, {-0.8f, 0}, {0.1f, 0.1f}, {0.9f, 0.2f}, {0.8f, 0.9f}, {0.2f, 0.7f}}},
+        {GL_QUAD_STRIP, {{-0.9f, -0.8f}, {-0.8f, 0.7f}, {-0.2f, -0.6f}, {-0.1f, 0.9f}, {0.5f, -0.9f}, {0.4f, 0.6f}, {0.9f, -0.3f}, {0.8f, 0.9f}}},
+    };
+    for (const Row& row : table) {
+        const uint32_t count = static_cast<uint32_t>(row.points.size());
+        clear();
+        glBegin(row.mode);
+        for (uint32_t i = 0; i < count; ++i) {
+            glColor3fv(palette[i % 8]);
+            glVertex2f(row.points[i][0], row.points[i][1]);
+        }
+        glEnd();
+        const std::vector<uint8_t> expected = readPixelsRgba(0, 0, kSize, kSize);
+
+        std::vector<uint32_t> indices;
+        fixedgl::triangleIndices(row.mode, count, indices);
+        clear();
+        glBegin(GL_TRIANGLES);
+        for (uint32_t i : indices) {
+            glColor3fv(palette[i % 8]);
+            glVertex2f(row.points[i][0], row.points[i][1]);
+        }
+        glEnd();
+        const std::vector<uint8_t> got = readPixelsRgba(0, 0, kSize, kSize);
+        int worst = 0, differing = 0;
+        for (size_t p = 0; p < got.size(); ++p) {
+            const int d = std::abs(int(got[p]) - int(expected[p]));
+            worst = std::max(worst, d);
+            differing += d > 1;
+        }
+        EXPECT_EQ(differing, 0) << "mode " << row.mode << ": worst difference " << worst;
+    }
+}
+
+TEST_F(FixedPipelineTest, WideLinesCoverMesasPixels)
+{
+    // Strips in window pixels (identity matrices) and one in perspective that runs
+    // through the near plane.
+    struct Row {
+        const char* what;
+        bool perspective;
+        std::vector<std::array<float, 3>> points;
+        int allowed; // pixels that may differ: the ends of segments, where GL's exit rule decides
+    };
+    const std::vector<Row> table = {
+        {"horizontal", false, {{10, 20.5f, 0}, {110, 20.5f, 0}}, 4},
+        {"vertical", false, {{30.5f, 8, 0}, {30.5f, 120, 0}}, 4},
+        {"diagonal", false, {{5, 5, 0}, {120, 120, 0}}, 4},
+        {"shallow", false, {{3.3f, 40.7f, 0}, {124.1f, 58.2f, 0}}, 4},
+        {"steep", false, {{60.2f, 2.4f, 0}, {75.9f, 125.6f, 0}}, 4},
+        {"zigzag", false, {{5, 60, 0}, {30, 100, 0}, {55, 62, 0}, {80, 110, 0}, {120, 70, 0}, {20, 12, 0}}, 16},
+        {"behind the eye", true, {{-2, -1, -3}, {0.5f, 0.5f, -1}, {1, 0.2f, 2}}, 10},
+    };
+    for (const Row& row : table) {
+        fixedgl::Matrix mvp = fixedgl::identityMatrix();
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        if (row.perspective) {
+            gluPerspective(60, 1, 0.5, 50);
+            fixedgl::perspective(mvp, 60, 1, 0.5, 50);
+        }
+        glMatrixMode(GL_MODELVIEW);
+        std::vector<fixedgl::Vertex> vertices;
+        for (const auto& p : row.points) {
+            fixedgl::Vertex v{};
+            v.position[0] = row.perspective ? p[0] : p[0] / kSize * 2 - 1;
+            v.position[1] = row.perspective ? p[1] : p[1] / kSize * 2 - 1;
+            v.position[2] = p[2];
+            v.position[3] = 1;
+            v.colour[0] = v.colour[1] = v.colour[2] = v.colour[3] = 1;
+            vertices.push_back(v);
+        }
+        clear();
+        glLineWidth(2);
+        glBegin(GL_LINE_STRIP);
+        for (const fixedgl::Vertex& v : vertices)
+            glVertex3fv(v.position);
+        glEnd();
+        glLineWidth(1);
+        const std::vector<uint8_t> expected = readPixelsRgba(0, 0, kSize, kSize);
+
+        std::vector<uint32_t> pairs;
+        fixedgl::segmentIndices(GL_LINE_STRIP, static_cast<uint32_t>(vertices.size()), pairs);
+        std::vector<fixedgl::Vertex> triangles;
+        fixedgl::expandLines(vertices.data(), vertices.size(), pairs.data(), pairs.size() / 2, mvp,
+                             fixedgl::Viewport{0, 0, kSize, kSize}, 2, false, triangles);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glMatrixMode(GL_MODELVIEW);
+        clear();
+        drawTriangles(triangles);
+        int differ = 0, lit = 0;
+        compareCoverage(expected, readPixelsRgba(0, 0, kSize, kSize), differ, lit);
+        EXPECT_GT(lit, 50) << row.what;
+        EXPECT_LE(differ, row.allowed) << row.what << ": " << differ << " of " << lit << " pixels differ";
+    }
+}
+
+TEST_F(FixedPipelineTest, PointsCoverMesasPixels)
+{
+    struct Row {
+        float size;
+        bool smooth;
+    };
+    const Row table[] = {{1, false}, {2, false}, {3, false}, {4, false}, {3, true}, {5, true}};
+    for (const Row& row : table) {
+        std::vector<fixedgl::Vertex> vertices;
+        for (int i = 0; i < 60; ++i) {
+            fixedgl::Vertex v{};
+            // Positions all over the pixel: centres, edges and corners.
+            const float x = 8 + (i % 10) * 11.0f + (i * 0.173f - std::floor(i * 0.173f));
+            const float y = 10 + (i / 10) * 18.0f + (i * 0.311f - std::floor(i * 0.311f));
+            v.position[0] = x / kSize * 2 - 1, v.position[1] = y / kSize * 2 - 1, v.position[3] = 1;
+            v.colour[0] = v.colour[1] = v.colour[2] = v.colour[3] = 1;
+            vertices.push_back(v);
+        }
+        clear();
+        glPointSize(row.size);
+        row.smooth ? glEnable(GL_POINT_SMOOTH) : glDisable(GL_POINT_SMOOTH);
+        glBegin(GL_POINTS);
+        for (const fixedgl::Vertex& v : vertices)
+            glVertex3fv(v.position);
+        glEnd();
+        glDisable(GL_POINT_SMOOTH);
+        glPointSize(1);
+        const std::vector<uint8_t> expected = readPixelsRgba(0, 0, kSize, kSize);
+
+        std::vector<fixedgl::Vertex> triangles;
+        fixedgl::expandPoints(vertices.data(), vertices.size(), fixedgl::identityMatrix(),
+                              fixedgl::Viewport{0, 0, kSize, kSize}, row.size, row.smooth, false, triangles);
+        // The disc of a smooth point is cut where the fragment stage finds a corner
+        // offset past the radius; here the same test on the triangles' centres.
+        clear();
+        if (row.smooth) {
+            std::vector<uint8_t> picture(kSize * kSize * 4, 0);
+            for (size_t t = 0; t < triangles.size(); t += 4) {
+                const float radius = row.size / 2;
+                const fixedgl::Vertex& low = triangles[t];
+                const fixedgl::Vertex& high = triangles[t + 2];
+                const float x0 = (low.position[0] + 1) * kSize / 2, y0 = (low.position[1] + 1) * kSize / 2;
+                const float x1 = (high.position[0] + 1) * kSize / 2, y1 = (high.position[1] + 1) * kSize / 2;
+                for (int y = 0; y < kSize; ++y)
+                    for (int x = 0; x < kSize; ++x) {
+                        const float cx = x + 0.5f, cy = y + 0.5f;
+                        if (cx < x0 || cx > x1 || cy < y0 || cy > y1)
+                            continue;
+                        const float u = low.corner[0] + (cx - x0) / (x1 - x0) * (high.corner[0] - low.corner[0]);
+                        const float v = low.corner[1] + (cy - y0) / (y1 - y0) * (high.corner[1] - low.corner[1]);
+                        if (std::sqrt(u * u + v * v) <= radius)
+                            picture[(y * kSize + x) * 4] = 255;
+                    }
+            }
+            int differ = 0, lit = 0;
+            compareCoverage(expected, picture, differ, lit);
+            EXPECT_LE(differ, 6) << "smooth size " << row.size << ": " << differ << " of " << lit;
+            continue;
+        }
+        drawTriangles(triangles);
+        int differ = 0, lit = 0;
+        compareCoverage(expected, readPixelsRgba(0, 0, kSize, kSize), differ, lit);
+        EXPECT_EQ(differ, 0) << "size " << row.size << ": " << differ << " of " << lit << " pixels differ";
+        EXPECT_GE(lit, 60);
+    }
+}
+
+// Mesa derives its line rule from the bound framebuffer when it validates its
+// rasteriser state, and after drawing into a single-sampled buffer it can keep
+// the aliased rule for a multisampled one; a context of its own that draws into
+// nothing else gives the rule GL defines (and Mesa shows in the show's order).
+class MultisampleTest : public FixedPipelineTest {
+protected:
+    static void SetUpTestSuite() { gl = new GlTestContext(kSize, kSize); }
+    static void TearDownTestSuite() { delete gl; }
+};
+
+TEST_F(MultisampleTest, LinesAndPointsMatchMesas)
+{
+    // Into a 4-sample buffer GL draws lines as rectangles and points off the pixel
+    // grid, smooth ones as squares too; the resolved pictures of Mesa's primitives
+    // and of the expansions must agree.
+    GLuint buffers[2], framebuffer = 0;
+    glGenRenderbuffersEXT(2, buffers);
+    glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, buffers[0]);
+    glRenderbufferStorageMultisampleEXT(GL_RENDERBUFFER_EXT, 4, GL_RGBA8, kSize, kSize);
+    glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, buffers[1]);
+    glRenderbufferStorageMultisampleEXT(GL_RENDERBUFFER_EXT, 4, GL_DEPTH_COMPONENT24, kSize, kSize);
+    glGenFramebuffersEXT(1, &framebuffer);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer);
+    glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_RENDERBUFFER_EXT, buffers[0]);
+    glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT, buffers[1]);
+    ASSERT_EQ(glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT), GLenum(GL_FRAMEBUFFER_COMPLETE_EXT));
+    auto resolved = [&]() {
+        glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, framebuffer);
+        target->bind();
+        glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, framebuffer);
+        glBlitFramebufferEXT(0, 0, kSize, kSize, 0, 0, kSize, kSize, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+        target->bind();
+        std::vector<uint8_t> pixels = readPixelsRgba(0, 0, kSize, kSize);
+        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer);
+        return pixels;
+    };
+    std::vector<fixedgl::Vertex> strip, points;
+    for (int i = 0; i < 9; ++i) {
+        fixedgl::Vertex v{};
+        const float x = 8 + i * 14.1f, y = 64 + ((i % 2) ? 40.3f : -37.7f) * (i % 3 == 0 ? 0.3f : 1.0f);
+        v.position[0] = x / kSize * 2 - 1, v.position[1] = y / kSize * 2 - 1, v.position[3] = 1;
+        v.colour[0] = v.colour[1] = v.colour[2] = v.colour[3] = 1;
+        strip.push_back(v);
+        v.position[1] = -v.position[1] * 0.5f + 0.013f * i;
+        points.push_back(v);
+    }
+    const fixedgl::Viewport viewport{0, 0, kSize, kSize};
+    for (const int pass : {0, 1, 2}) {
+        const bool lines = pass == 0, smooth = pass == 2;
+        const std::vector<fixedgl::Vertex>& vertices = lines ? strip : points;
+        clear();
+        glLineWidth(2);
+        glPointSize(3);
+        smooth ? glEnable(GL_POINT_SMOOTH) : glDisable(GL_POINT_SMOOTH);
+        glBegin(lines ? GL_LINE_STRIP : GL_POINTS);
+        for (const fixedgl::Vertex& v : vertices)
+            glVertex3fv(v.position);
+        glEnd();
+        glLineWidth(1);
+        glPointSize(1);
+        const std::vector<uint8_t> expected = resolved();
+
+        std::vector<fixedgl::Vertex> triangles;
+        if (lines) {
+            std::vector<uint32_t> pairs;
+            fixedgl::segmentIndices(GL_LINE_STRIP, static_cast<uint32_t>(vertices.size()), pairs);
+            fixedgl::expandLines(vertices.data(), vertices.size(), pairs.data(), pairs.size() / 2,
+                                 fixedgl::identityMatrix(), viewport, 2, true, triangles);
+        } else {
+            fixedgl::expandPoints(vertices.data(), vertices.size(), fixedgl::identityMatrix(), viewport, 3, smooth,
+                                  true, triangles);
+        }
+        clear();
+        drawTriangles(triangles);
+        const std::vector<uint8_t> got = resolved();
+        double sum = 0;
+        int far = 0;
+        for (size_t p = 0; p < got.size(); p += 4) {
+            const int d = std::abs(int(got[p]) - int(expected[p]));
+            sum += d;
+            far += d > 96;
+        }
+        EXPECT_LE(sum / (kSize * kSize), 0.2) << "pass " << pass;
+        EXPECT_LE(far, 4) << "pass " << pass;
+    }
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    glDeleteFramebuffersEXT(1, &framebuffer);
+    glDeleteRenderbuffersEXT(2, buffers);
+}
+
+TEST_F(FixedPipelineTest, PopAttribRestoresGlsGroups)
+{
+    // For each group: change everything after the push, pop, and see what GL gives
+    // back; the core must restore exactly the same fields.
+    const GLbitfield groups[] = {GL_CURRENT_BIT,    GL_POINT_BIT,    GL_LINE_BIT,      GL_POLYGON_BIT,
+                                 GL_LIGHTING_BIT,   GL_DEPTH_BUFFER_BIT, GL_VIEWPORT_BIT, GL_TRANSFORM_BIT,
+                                 GL_ENABLE_BIT,     GL_COLOR_BUFFER_BIT, GL_SCISSOR_BIT, GL_ALL_ATTRIB_BITS};
+    auto apply = [](const fixedgl::AttribState& s) {
+        auto enable = [](GLenum cap, bool on) { on ? glEnable(cap) : glDisable(cap); };
+        enable(GL_BLEND, s.blend), enable(GL_DEPTH_TEST, s.depthTest), enable(GL_CULL_FACE, s.cullFace);
+        enable(GL_SCISSOR_TEST, s.scissorTest), enable(GL_LIGHTING, s.lighting), enable(GL_POINT_SMOOTH, s.pointSmooth);
+        glColor4fv(s.colour);
+        glLineWidth(s.lineWidth);
+        glPointSize(s.pointSize);
+        glBlendFunc(s.blendSource, s.blendDestination);
+        glDepthFunc(s.depthFunc);
+        glViewport(s.viewport.x, s.viewport.y, s.viewport.width, s.viewport.height);
+        glScissor(s.scissor[0], s.scissor[1], s.scissor[2], s.scissor[3]);
+        glClearColor(s.clearColour[0], s.clearColour[1], s.clearColour[2], s.clearColour[3]);
+        glMatrixMode(s.matrixMode);
+    };
+    auto read = [](fixedgl::AttribState& s) {
+        s.blend = glIsEnabled(GL_BLEND), s.depthTest = glIsEnabled(GL_DEPTH_TEST);
+        s.cullFace = glIsEnabled(GL_CULL_FACE), s.scissorTest = glIsEnabled(GL_SCISSOR_TEST);
+        s.lighting = glIsEnabled(GL_LIGHTING), s.pointSmooth = glIsEnabled(GL_POINT_SMOOTH);
+        glGetFloatv(GL_CURRENT_COLOR, s.colour);
+        glGetFloatv(GL_LINE_WIDTH, &s.lineWidth);
+        glGetFloatv(GL_POINT_SIZE, &s.pointSize);
+        GLint v[4];
+        glGetIntegerv(GL_BLEND_SRC, v), s.blendSource = GLuint(v[0]);
+        glGetIntegerv(GL_BLEND_DST, v), s.blendDestination = GLuint(v[0]);
+        glGetIntegerv(GL_DEPTH_FUNC, v), s.depthFunc = GLuint(v[0]);
+        glGetIntegerv(GL_VIEWPORT, v), s.viewport = {v[0], v[1], v[2], v[3]};
+        glGetIntegerv(GL_SCISSOR_BOX, s.scissor);
+        glGetFloatv(GL_COLOR_CLEAR_VALUE, s.clearColour);
+        glGetIntegerv(GL_MATRIX_MODE, v), s.matrixMode = GLuint(v[0]);
+    };
+    fixedgl::AttribState before;
+    before.viewport = {0, 0, kSize, kSize};
+    before.scissor[2] = before.scissor[3] = kSize;
+    fixedgl::AttribState after = before;
+    after.blend = after.depthTest = after.cullFace = after.scissorTest = after.lighting = after.pointSmooth = true;
+    after.colour[0] = 0.25f, after.colour[3] = 0.5f;
+    after.lineWidth = 2, after.pointSize = 3;
+    after.blendSource = GL_SRC_ALPHA, after.blendDestination = GL_ONE_MINUS_SRC_ALPHA, after.depthFunc = GL_LEQUAL;
+    after.viewport = {1, 2, 30, 40};
+    after.scissor[0] = 5, after.scissor[2] = 7;
+    after.clearColour[1] = 1;
+    after.matrixMode = GL_PROJECTION;
+    auto same = [](const fixedgl::AttribState& a, const fixedgl::AttribState& b) {
+        return a.blend == b.blend && a.depthTest == b.depthTest && a.cullFace == b.cullFace &&
+               a.scissorTest == b.scissorTest && a.lighting == b.lighting && a.pointSmooth == b.pointSmooth &&
+               std::equal(a.colour, a.colour + 4, b.colour) && a.lineWidth == b.lineWidth &&
+               a.pointSize == b.pointSize && a.blendSource == b.blendSource &&
+               a.blendDestination == b.blendDestination && a.depthFunc == b.depthFunc &&
+               a.viewport.x == b.viewport.x && a.viewport.y == b.viewport.y && a.viewport.width == b.viewport.width &&
+               a.viewport.height == b.viewport.height && std::equal(a.scissor, a.scissor + 4, b.scissor) &&
+               std::equal(a.clearColour, a.clearColour + 4, b.clearColour) && a.matrixMode == b.matrixMode;
+    };
+    for (GLbitfield mask : groups) {
+        apply(before);
+        glPushAttrib(mask);
+        apply(after);
+        glPopAttrib();
+        fixedgl::AttribState gl = before;
+        read(gl);
+        fixedgl::AttribState core = after;
+        fixedgl::restoreAttribs(core, before, mask);
+        EXPECT_TRUE(same(core, gl)) << "group 0x" << std::hex << mask;
+    }
+    apply(before);
+    glMatrixMode(GL_MODELVIEW);
+}
+
+} // namespace

@@ -1,0 +1,315 @@
+// End-to-end tests of the show's page in headless Chromium (software WebGL 2 and a
+// running AudioContext). One static server, one browser, the pages side by side:
+//   node test.mjs SITEDIR REFDIR
+// SITEDIR: the page as tools/web/build.sh lays it out. REFDIR: what the Linux build
+// wrote for comparison (tools/web/test.sh): shot-T.png for each show time T of
+// kShotRuns, lanternsong.raw and pencil_bassy.raw (the tracks as libmpg123
+// decodes them, raw stereo int16). Prints one line per check; exit status 1 when
+// any failed.
+import {spawn} from 'node:child_process';
+import fs from 'node:fs';
+import net from 'node:net';
+import path from 'node:path';
+import puppeteer from 'puppeteer-core';
+
+const [siteDir, refDir] = process.argv.slice(2);
+// A pixel counts as lost when it differs by more than this from every pixel of the
+// other picture's 3 x 3 neighbourhood; a missing stroke, hole or pencil loses
+// hundreds of them at 320 x 180.
+const kLostLevel = 24;
+const kMaxLostShare = 0.004;
+const kMaxMeanLevels = 3;
+
+let failures = 0;
+function check(ok, what) {
+  console.log((ok ? 'ok    ' : 'FAIL  ') + what);
+  if (!ok) failures++;
+}
+
+async function freePort() {
+  return new Promise((resolve) => {
+    const server = net.createServer();
+    server.listen(0, '127.0.0.1', () => {
+      const {port} = server.address();
+      server.close(() => resolve(port));
+    });
+  });
+}
+
+async function startServer(dir) {
+  const port = await freePort();
+  const server = spawn('python3', ['-m', 'http.server', '--bind', '127.0.0.1', String(port)],
+                       {cwd: dir, stdio: 'ignore'});
+  for (let i = 0; i < 100; i++) {
+    const up = await new Promise((resolve) => {
+      const socket = net.connect(port, '127.0.0.1', () => { socket.end(); resolve(true); });
+      socket.on('error', () => resolve(false));
+    });
+    if (up) return {server, url: `http://127.0.0.1:${port}/`};
+    await new Promise((r) => setTimeout(r, 100));
+  }
+  throw new Error('the file server did not start');
+}
+
+// A page of the show with its console kept: errors fail the run.
+async function openShow(browser, base, query, {intercept} = {}) {
+  // A window of its own: a page that is not shown gets no animation frames,
+  // and the real-time runs draw on them.
+  const context = await browser.createBrowserContext();
+  const page = await context.newPage();
+  const log = [];
+  page.on('console', (m) => log.push({type: m.type(), text: m.text()}));
+  page.on('pageerror', (e) => log.push({type: 'error', text: String(e.message)}));
+  if (intercept) {
+    await page.setRequestInterception(true);
+    page.on('request', intercept);
+  }
+  await page.goto(base + 'index.html' + query);
+  return {page, log};
+}
+
+async function exitStatus(page, timeoutMs) {
+  await page.waitForSelector('body[data-exit-status]', {timeout: timeoutMs});
+  return page.$eval('body', (b) => Number(b.dataset.exitStatus));
+}
+
+function consoleErrors(log) {
+  return log.filter((l) => l.type === 'error').map((l) => l.text);
+}
+
+// Mean difference and lost pixels (either way) between two pictures of the same
+// size, computed in a page from their PNG data.
+async function comparePictures(page, pngA, pngB) {
+  return page.evaluate(async (a, b, lostLevel) => {
+    async function pixels(src) {
+      const img = new Image();
+      img.src = src;
+      await img.decode();
+      const canvas = new OffscreenCanvas(img.width, img.height);
+      const context = canvas.getContext('2d');
+      context.drawImage(img, 0, 0);
+      return {w: img.width, h: img.height, data: context.getImageData(0, 0, img.width, img.height).data};
+    }
+    const p = await pixels(a), q = await pixels(b);
+    if (p.w !== q.w || p.h !== q.h) return {sizeMismatch: true};
+    let sum = 0;
+    for (let i = 0; i < p.data.length; i += 4)
+      for (let c = 0; c < 3; c++) sum += Math.abs(p.data[i + c] - q.data[i + c]);
+    const lostIn = (x, y) => {
+      let lost = 0;
+      for (let j = 0; j < x.h; j++)
+        for (let i = 0; i < x.w; i++) {
+          let matched = false;
+          for (let dj = -1; dj <= 1 && !matched; dj++)
+            for (let di = -1; di <= 1 && !matched; di++) {
+              const u = i + di, v = j + dj;
+              if (u < 0 || v < 0 || u >= x.w || v >= x.h) continue;
+              let far = false;
+              for (let c = 0; c < 3; c++)
+                if (Math.abs(x.data[(j * x.w + i) * 4 + c] - y.data[(v * x.w + u) * 4 + c]) > lostLevel) far = true;
+              matched = !far;
+            }
+          if (!matched) lost++;
+        }
+      return lost;
+    };
+    return {mean: sum / (p.w * p.h * 3), lost: Math.max(lostIn(p, q), lostIn(q, p)), count: p.w * p.h};
+  }, pngA, pngB, kLostLevel);
+}
+
+function readRaw(file) {
+  const bytes = fs.readFileSync(file);
+  return new Int16Array(bytes.buffer, bytes.byteOffset, bytes.length / 2);
+}
+
+// --- The checks ---
+
+// The dialog filled in and Run pressed; frames drawn; Escape fades and ends with 0.
+// Quit ends with 0 too.
+async function dialogRunEscape(browser, base) {
+  const {page, log} = await openShow(browser, base, '');
+  await page.waitForSelector('#dialog:not(.hidden)', {timeout: 120000});
+  const labels = await page.$$eval('#modes option', (o) => o.map((x) => x.textContent));
+  check(labels.length > 0 && labels.every((l) => /^ \d+ x \d+ /.test(l)),
+        `dialog lists the display's modes (${labels.map((l) => l.trim()).join(', ')})`);
+  await page.select('#modes', '0');
+  await page.click('#windowed');
+  await page.click('#antialiased');
+  await page.click('#run');
+  await page.waitForSelector('#canvas', {visible: true, timeout: 120000});
+  // Frames are drawn once the canvas shows more than one colour.
+  let drawn = false;
+  for (let i = 0; i < 120 && !drawn; i++) {
+    await new Promise((r) => setTimeout(r, 500));
+    const shot = await page.screenshot({clip: await (await page.$('#canvas')).boundingBox(), encoding: 'base64'});
+    drawn = await page.evaluate(async (src) => {
+      const img = new Image();
+      img.src = src;
+      await img.decode();
+      const canvas = new OffscreenCanvas(img.width, img.height);
+      const context = canvas.getContext('2d');
+      context.drawImage(img, 0, 0);
+      const d = context.getImageData(0, 0, img.width, img.height).data;
+      const colours = new Set();
+      for (let k = 0; k < d.length; k += 4 * 97) colours.add(d[k] << 16 | d[k + 1] << 8 | d[k + 2]);
+      return colours.size > 8;
+    }, 'data:image/png;base64,' + shot);
+  }
+  check(drawn, 'Run: frames are drawn on the canvas');
+  const size = await page.$eval('#canvas', (c) => [c.width, c.height]);
+  check(labels.length > 0 && labels[0].includes(` ${size[0]} x `), `the canvas has the chosen size (${size.join(' x ')})`);
+  await page.keyboard.press('Escape');
+  const status = await exitStatus(page, 120000);
+  check(status === 0, `Escape fades and ends the show with status 0 (got ${status})`);
+  const shown = await page.$eval('#exit', (e) => e.textContent);
+  check(/status 0/.test(shown), 'the page shows the exit status');
+  // Quit ends the program with 0 before any window exists.
+  const quit = await openShow(browser, base, '');
+  await quit.page.waitForSelector('#dialog:not(.hidden)', {timeout: 120000});
+  await quit.page.click('#quit');
+  const quitStatus = await exitStatus(quit.page, 60000);
+  const canvasShown = await quit.page.$eval('#canvas', (c) => c.style.display === 'block');
+  check(quitStatus === 0 && !canvasShown, `Quit ends with status 0 and no canvas (got ${quitStatus})`);
+  return [...log, ...quit.log];
+}
+
+// Screenshots at fixed steps against the Linux build's (a plain run to 121 s). The
+// late one comes from a run that starts shortly before it (--start: the frames
+// before run masked, cheaply, to the same state), side by side with the others.
+const kShotRuns = [
+  {times: ['2', '11', '33'], extra: '&show-end=34'},
+  {times: ['120'], extra: '&start=118&show-end=121'},
+];
+
+async function screenshotRun(browser, base, run) {
+  const query = '?no-dialog&no-sound&size=320x180&fixed-step=30' + run.extra +
+                run.times.map((t) => '&screenshot=' + t).join('');
+  const {page, log} = await openShow(browser, base, query);
+  const status = await exitStatus(page, 900000);
+  check(status === 0, `screenshot run (${query}) ends with status 0 (got ${status})`);
+  const shots = await page.$$eval('img.screenshot', (imgs) => imgs.map((i) => [i.dataset.time, i.src]));
+  check(shots.length === run.times.length, `${shots.length} of ${run.times.length} screenshots held by the page`);
+  for (const [time, src] of shots) {
+    const ref = 'data:image/png;base64,' + fs.readFileSync(path.join(refDir, `shot-${time}.png`)).toString('base64');
+    const r = await comparePictures(page, src, ref);
+    if (r.sizeMismatch) {
+      check(false, `screenshot at ${time} s has the Linux picture's size`);
+      continue;
+    }
+    check(r.mean <= kMaxMeanLevels && r.lost <= r.count * kMaxLostShare,
+          `screenshot at ${time} s against Linux: mean difference ${r.mean.toFixed(2)} levels, ` +
+          `${r.lost} of ${r.count} pixels lost`);
+    fs.writeFileSync(path.join(refDir, `web-${time}.png`), Buffer.from(src.split(',')[1], 'base64'));
+  }
+  return log;
+}
+
+// Files that cannot be fetched or are broken end the show as elsewhere: their
+// message box and exit status.
+const kDamagedAssets = [
+  // file, what the server answers, box title, status
+  {file: 'textures/hand.jpg', body: null, title: 'Jpg !', status: 3},
+  {file: 'textures/paper.jpg', body: 'not a JPEG file', title: 'Jpg !', status: 3},
+  {file: 'newobjects/paths.pt', body: null, title: null, status: 2},
+  {file: 'music/pencil_bassy.mp3', body: null, title: null, status: 4},
+];
+
+async function damagedAssets(browser, base) {
+  const logs = [];
+  for (const damage of kDamagedAssets) {
+    const {page, log} = await openShow(browser, base, '?no-dialog&size=320x180', {
+      intercept: (request) => !request.url().endsWith('/' + damage.file) ? request.continue()
+        : damage.body === null ? request.respond({status: 404, body: ''})
+        : request.respond({status: 200, contentType: 'application/octet-stream', body: damage.body}),
+    });
+    const status = await exitStatus(page, 120000);
+    const what = `${damage.file} ${damage.body === null ? 'missing' : 'broken'}`;
+    check(status === damage.status, `${what}: status ${damage.status} (got ${status})`);
+    if (damage.title) {
+      const box = await page.$eval('#message h1', (h) => h.textContent).catch(() => '');
+      const text = await page.$eval('#message pre', (p) => p.textContent).catch(() => '');
+      check(box === damage.title && text.includes(damage.file.split('/').pop()),
+            `${what}: message box "${box}" naming the file (${text.trim().slice(0, 60)})`);
+    }
+    // The refused request itself is the one error the browser reports.
+    logs.push(...log.filter((l) => !/404|Not Found/i.test(l.text)));
+    await page.close();
+  }
+  return logs;
+}
+
+// What the page hands to Web Audio is the music at its position, plus the pencil
+// loop at its volume, which falls to nothing while the pencil stands still.
+async function sound(browser, base) {
+  const music = readRaw(path.join(refDir, 'lanternsong.raw'));
+  const pencil = readRaw(path.join(refDir, 'pencil_bassy.raw'));
+  const {page, log} = await openShow(browser, base, '?no-dialog&size=320x180&show-end=9&sound-blocks');
+  const status = await exitStatus(page, 300000);
+  check(status === 0, `sound run ends with status 0 (got ${status})`);
+  const blocks = await page.evaluate(() => Module.zurSoundBlocks.map((b) => ({
+    music: b.music, ambient: b.ambient, pcm: Array.from(b.pcm)})));
+  check(blocks.length * 2048 >= 44100 * 4, `${blocks.length} blocks of sound reached Web Audio`);
+  let worstMusic = 1, moving = 0, still = 0, other = 0;
+  for (const b of blocks) {
+    const n = b.pcm.length / 2;
+    if (b.music + n > music.length / 2) continue;
+    // The music at full volume; what is left is the pencil loop at its volume.
+    let mm = 0, rr = 0, rp = 0, pp = 0;
+    for (let i = 0; i < b.pcm.length; i++) {
+      const m = music[b.music * 2 + i];
+      const r = b.pcm[i] - m;
+      const p = pencil[(b.ambient * 2 + i) % pencil.length];
+      mm += m * m;
+      rr += r * r;
+      rp += r * p;
+      pp += p * p;
+    }
+    const gain = pp > 0 ? rp / pp : 0;
+    const unexplained = rr - (pp > 0 ? rp * rp / pp : 0);
+    if (mm > 0) worstMusic = Math.min(worstMusic, 1 - unexplained / mm);
+    // Before 2 s of show time the loop is muted anyway: only later silence is the
+    // pencil standing still.
+    if (Math.abs(gain - 10 / 255) < 0.004) moving++;
+    else if (Math.abs(gain) < 0.004) still += b.music > 2.1 * 44100 ? 1 : 0;
+    else other++;
+  }
+  check(worstMusic > 0.999, `every block is the music at its position plus the pencil loop ` +
+        `(worst block explains ${(worstMusic * 100).toFixed(3)} % of the music's energy)`);
+  check(moving > 0 && still > 0 && other === 0,
+        `the pencil loop plays at volume 10 in ${moving} blocks and is silent after 2 s in ${still} (${other} other)`);
+  return log;
+}
+
+const {server, url} = await startServer(siteDir);
+const browser = await puppeteer.launch({
+  executablePath: process.env.ZUR_CHROMIUM || '/usr/bin/chromium',
+  headless: true,
+  protocolTimeout: 900000,
+  args: ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
+         '--autoplay-policy=no-user-gesture-required'],
+});
+try {
+  // One check failing to finish must not stop the others.
+  const guarded = async (name, run) => {
+    try {
+      return await run(browser, url);
+    } catch (e) {
+      check(false, `${name} ran to its end: ${e.message}`);
+      return [];
+    }
+  };
+  const logs = await Promise.all([
+    ...kShotRuns.map((run) => guarded('screenshots', (b, u) => screenshotRun(b, u, run))),
+    (async () => [...await guarded('dialog', dialogRunEscape), ...await guarded('damaged assets', damagedAssets),
+                  ...await guarded('sound', sound)])(),
+  ]);
+  const errors = consoleErrors(logs.flat());
+  check(errors.length === 0, `no console errors${errors.length ? ': ' + errors.slice(0, 3).join(' | ') : ''}`);
+} catch (e) {
+  check(false, 'the pages ran: ' + e.message);
+} finally {
+  await browser.close();
+  server.kill();
+}
+console.log(failures ? `${failures} check(s) failed` : 'all web checks passed');
+process.exit(failures ? 1 : 0);

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Builds the show for the browser once and runs its end-to-end tests in headless
+# Chromium (tools/web/test.mjs): the dialog, Run and Escape; screenshots against
+# the Linux build's; a missing texture; the sound handed to Web Audio.
+#   tools/web/test.sh NATIVEBUILD
+# NATIVEBUILD: a built Linux tree (zoduv, mp3pcm and the asset tree in show/).
+set -euo pipefail
+native="$(realpath "${1:?usage: tools/web/test.sh NATIVEBUILD}")"
+cd "$(dirname "$0")/../.."
+root="$PWD"
+tools/web/build.sh build-web "$native/show"
+
+# Debian's node comes without npm, which is a package of its own there.
+command -v npm >/dev/null || { [ "$(id -u)" -eq 0 ] && apt-get install -y -qq npm || sudo apt-get install -y -qq npm; }
+(cd tools/web && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+
+ref="$root/build-web/reference"
+rm -rf "$ref"
+mkdir -p "$ref"
+shots=()
+for t in 2 11 33 120; do shots+=(--screenshot "$t:$ref/shot-$t.png"); done
+(cd "$native/show" && xvfb-run -a -s "-screen 0 1280x720x24" ../zoduv --no-dialog --no-sound --size 320x180 \
+  --fixed-step 30 --show-end 121 "${shots[@]}" >/dev/null)
+"$native/mp3pcm" "$native/show/music/lanternsong.mp3" "$ref/lanternsong.raw" >/dev/null
+"$native/mp3pcm" "$native/show/music/pencil_bassy.mp3" "$ref/pencil_bassy.raw" >/dev/null
+
+node tools/web/test.mjs build-web/site "$ref"
