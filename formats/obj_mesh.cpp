@@ -6,6 +6,7 @@
 #include "formats/obj_mesh.h"
 #include "formats/float_text.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -435,9 +436,8 @@ bool isObjNumber(std::string_view token)
     // from_chars takes no plus sign; text written by printf may have one.
     if (token.size() > 1 && token[0] == '+' && token[1] != '-' && token[1] != '+')
         token.remove_prefix(1);
-    double value = 0;
-    const auto [end, error] = std::from_chars(token.data(), token.data() + token.size(), value);
-    return error == std::errc() && end == token.data() + token.size();
+    float value = 0;
+    return !token.empty() && readFloatText(token.data(), token.data() + token.size(), value) == token.data() + token.size();
 }
 
 // v, v/vt, v//vn or v/vt/vn, each an integer (negative ones count from the end).
