@@ -1,10 +1,12 @@
 // The sound output of a page: Web Audio. A ScriptProcessorNode asks the page's
 // one thread for blocks, and each is mixed right then by our own mixer (no
 // SharedArrayBuffer: a plain static server gives no cross-origin isolation, and
-// the mixer lives on the thread that draws). The audio clock is the master: when
-// a slow frame kept the page from answering and the device went on without us,
-// the mixer is skipped ahead by the frames it missed, so music and picture stay
-// together. Without Web Audio a timer pulls the blocks in real time instead.
+// the mixer lives on the thread that draws). The clock stays the master: when a
+// slow frame kept the page from answering and the device went on without us, the
+// mixer is skipped ahead by the frames it missed (stream_pacer, as for the other
+// devices), so music and picture stay together. Each block is paced by the time
+// the device will play it, which the browser reports without the jitter of when
+// the page gets to answer. Without Web Audio a timer pulls the blocks instead.
 #include "audio/sound_output.h"
 
 #include <emscripten.h>
@@ -17,13 +19,12 @@
 
 #include "audio/sound_decode.h"
 #include "audio/sound_mixer.h"
+#include "audio/sound_pacer.h"
 
 struct SoundOutput {
     sound_mixer* mixer = nullptr;
     std::vector<int16_t> block;
-    std::vector<int16_t> skipped;
-    double firstClock = -1;  // audio clock at the first block, seconds
-    uint64_t mixedFrames = 0; // frames handed out or skipped since then
+    stream_pacer pacer;
     bool device = false;
 };
 
@@ -60,7 +61,7 @@ EM_JS(int, openWebAudio, (SoundOutput* output, int blockFrames, int muted), {
     node.onaudioprocess = function(event) {
         var out = event.outputBuffer;
         var frames = out.length;
-        var pcm = pull(frames, audio.currentTime);
+        var pcm = pull(frames, event.playbackTime);
         var left = out.getChannelData(0), right = out.getChannelData(1);
         for (var i = 0, j = 0; i < frames; i++, j += 2) {
             left[i] = pcm[j] / 32768;
@@ -106,29 +107,20 @@ EM_JS(void, noteBlockPositions, (unsigned music, unsigned ambient), {
 
 } // namespace
 
-// One block for the page: first the frames the device played while nobody
-// answered (mixed and dropped), then `frames` frames, whose address it returns.
+// One block for the page, to be played at `clock` seconds: the frames the device
+// played while nobody answered are skipped first; returns the block's address.
 extern "C" EMSCRIPTEN_KEEPALIVE const int16_t* zur_sound_fill(SoundOutput* output, int frames, double clock)
 {
-    if (output->firstClock < 0)
-        output->firstClock = clock;
-    const double due = (clock - output->firstClock) * kSoundRate;
-    if (due > double(output->mixedFrames) + kBlockFrames) {
-        const uint64_t missing = uint64_t(due) - output->mixedFrames;
-        output->skipped.resize(size_t(kBlockFrames) * 2);
-        for (uint64_t done = 0; done < missing;) {
-            const int n = int(std::min<uint64_t>(missing - done, kBlockFrames));
-            output->mixer->mix(output->skipped.data(), n);
-            done += uint64_t(n);
-        }
-        output->mixedFrames += missing;
-    }
     output->block.resize(size_t(frames) * 2);
     // Where the music (1) and the pencil loop (0) stand as this block begins: the
     // tests compare the block with the tracks at those places.
+    if (const uint64_t late = output->pacer.behind(clock)) {
+        output->mixer->skip(late);
+        output->pacer.delivered(late);
+    }
     noteBlockPositions(output->mixer->position(1), output->mixer->position(0));
     output->mixer->mix(output->block.data(), frames);
-    output->mixedFrames += uint64_t(frames);
+    output->pacer.delivered(uint64_t(frames));
     return output->block.data();
 }
 

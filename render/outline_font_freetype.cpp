@@ -4,6 +4,7 @@
 // into a display list with a front face at z = 0, a back face at -kOutlineExtrusion
 // and side walls, ending with a move to the next character's origin.
 #include "render/outline_font.h"
+#include "render/outline_glyphs.h"
 
 #include "render/gl_api.h"
 #include <ft2build.h>
@@ -22,9 +23,7 @@ namespace {
 
 constexpr int kFontLists = 256;
 
-struct Point {
-    double x, y;
-};
+using Point = OutlinePoint;
 
 // Flattened outline of one glyph, in em units.
 struct GlyphOutline {
@@ -176,17 +175,18 @@ void tessellate(const GlyphOutline& glyph, Tessellation& tess)
 
 // With the tessellator's normal at +z its triangles turn counter-clockwise seen
 // from the front; the back face repeats them in reverse order so it faces -z.
-void compileGlyph(const GlyphOutline& glyph, const Tessellation& tess, bool materialOnLeft, float advanceX,
-                  float advanceY)
+void compileGlyph(const OutlineGlyph& glyph)
 {
     const float depth = -kOutlineExtrusion;
-    if (!tess.triangles.empty()) {
+    const bool materialOnLeft = glyph.materialOnLeft;
+    const float advanceX = glyph.metrics.advanceX, advanceY = glyph.metrics.advanceY;
+    if (!glyph.triangles.empty()) {
         glBegin(GL_TRIANGLES);
         glNormal3f(0, 0, 1);
-        for (const Point& p : tess.triangles)
+        for (const Point& p : glyph.triangles)
             glVertex3f(float(p.x), float(p.y), 0.0f);
         glNormal3f(0, 0, -1);
-        for (auto p = tess.triangles.rbegin(); p != tess.triangles.rend(); ++p)
+        for (auto p = glyph.triangles.rbegin(); p != glyph.triangles.rend(); ++p)
             glVertex3f(float(p->x), float(p->y), depth);
         glEnd();
     }
@@ -209,9 +209,9 @@ void compileGlyph(const GlyphOutline& glyph, const Tessellation& tess, bool mate
     glTranslatef(advanceX, advanceY, 0.0f);
 }
 
-// Builds the list and metrics of one character code; false when the face has no
-// outline for it (the list then stays empty).
-bool buildGlyph(FT_Face face, unsigned code, GLuint list, GlyphMetrics& metrics)
+// The outline, triangles and metrics of one character code; false when the face
+// has no outline for it.
+bool makeGlyph(FT_Face face, unsigned code, OutlineGlyph& out)
 {
     if (FT_Load_Char(face, code, FT_LOAD_NO_SCALE | FT_LOAD_NO_BITMAP) != 0)
         return false;
@@ -237,17 +237,16 @@ bool buildGlyph(FT_Face face, unsigned code, GLuint list, GlyphMetrics& metrics)
         tess.triangles.clear();
 
     const double em = glyph.emScale;
-    metrics.blackBoxX = float(slot->metrics.width * em);
-    metrics.blackBoxY = float(slot->metrics.height * em);
-    metrics.originX = float(slot->metrics.horiBearingX * em);
-    metrics.originY = float(slot->metrics.horiBearingY * em);
-    metrics.advanceX = float(slot->metrics.horiAdvance * em);
-    metrics.advanceY = 0.0f;
-
-    const bool materialOnLeft = (slot->outline.flags & FT_OUTLINE_REVERSE_FILL) != 0;
-    glNewList(list, GL_COMPILE);
-    compileGlyph(glyph, tess, materialOnLeft, metrics.advanceX, metrics.advanceY);
-    glEndList();
+    out.metrics.blackBoxX = float(slot->metrics.width * em);
+    out.metrics.blackBoxY = float(slot->metrics.height * em);
+    out.metrics.originX = float(slot->metrics.horiBearingX * em);
+    out.metrics.originY = float(slot->metrics.horiBearingY * em);
+    out.metrics.advanceX = float(slot->metrics.horiAdvance * em);
+    out.metrics.advanceY = 0.0f;
+    out.materialOnLeft = (slot->outline.flags & FT_OUTLINE_REVERSE_FILL) != 0;
+    out.contours = std::move(glyph.contours);
+    out.triangles = std::move(tess.triangles);
+    out.present = true;
     return true;
 }
 
@@ -265,10 +264,9 @@ const std::vector<std::string>& outlineFontFiles()
     return files;
 }
 
-bool createOutlineFontFrom(RenderResources& context, const std::vector<std::string>& fontFiles)
+bool buildOutlineGlyphs(const std::vector<std::string>& fontFiles, std::vector<OutlineGlyph>& glyphs)
 {
-    context.fontBase = glGenLists(kFontLists);
-
+    glyphs.assign(kOutlineGlyphCount, OutlineGlyph{});
     FT_Library library = nullptr;
     if (FT_Init_FreeType(&library) != 0) {
         std::fprintf(stderr, "Outline font: FreeType did not start; the font lists stay empty.\n");
@@ -292,9 +290,26 @@ bool createOutlineFontFrom(RenderResources& context, const std::vector<std::stri
         return false;
     }
     for (int code = 0; code < kOutlineGlyphCount; ++code)
-        buildGlyph(face, unsigned(code), context.fontBase + code, context.glyphMetrics[code]);
+        makeGlyph(face, unsigned(code), glyphs[code]);
     FT_Done_Face(face);
     FT_Done_FreeType(library);
+    return true;
+}
+
+bool createOutlineFontFrom(RenderResources& context, const std::vector<std::string>& fontFiles)
+{
+    context.fontBase = glGenLists(kFontLists);
+    std::vector<OutlineGlyph> glyphs;
+    if (!buildOutlineGlyphs(fontFiles, glyphs))
+        return false;
+    for (int code = 0; code < kOutlineGlyphCount; ++code) {
+        if (!glyphs[code].present)
+            continue;
+        context.glyphMetrics[code] = glyphs[code].metrics;
+        glNewList(context.fontBase + code, GL_COMPILE);
+        compileGlyph(glyphs[code]);
+        glEndList();
+    }
     return true;
 }
 
