@@ -13,7 +13,19 @@ int finishChild(ChildProcess*) { return -1; }
 
 int runProgram(const std::vector<std::string>&) { return -1; }
 
+ChildProcess* startChild(const std::vector<std::string>&) { return nullptr; }
+
+bool waitChild(ChildProcess*, double, int& status)
+{
+    status = -1;
+    return true;
+}
+
+void endChild(ChildProcess*) {}
+
 void catchStopRequests() {}
+
+void setHardStopCleanup(const std::string&, const std::string&) {}
 
 int stopRequestStatus() { return 0; }
 

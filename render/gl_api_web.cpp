@@ -1379,6 +1379,30 @@ void zw_glGetShaderInfoLog(GLuint shader, GLsizei size, GLsizei* length, GLchar*
         *length = static_cast<GLsizei>(n);
 }
 
+void zw_glGetShaderiv(GLuint shader, GLenum name, GLint* value)
+{
+    auto found = gl.shaders.find(shader);
+    if (found == gl.shaders.end() || name != GL_COMPILE_STATUS)
+        return setError(found == gl.shaders.end() ? GL_INVALID_VALUE : GL_INVALID_ENUM);
+    *value = found->second.shader != 0 ? GL_TRUE : GL_FALSE;
+}
+
+void zw_glGetProgramiv(GLuint program, GLenum name, GLint* value)
+{
+    auto found = gl.programs.find(program);
+    if (found == gl.programs.end() || name != GL_LINK_STATUS)
+        return setError(found == gl.programs.end() ? GL_INVALID_VALUE : GL_INVALID_ENUM);
+    *value = found->second.linked ? GL_TRUE : GL_FALSE;
+}
+
+// The layer links its own vertex stage to the fragment shader: a failure shows in
+// the fragment shader's log, which stands in for the program's.
+void zw_glGetProgramInfoLog(GLuint program, GLsizei size, GLsizei* length, GLchar* log)
+{
+    auto found = gl.programs.find(program);
+    zw_glGetShaderInfoLog(found != gl.programs.end() ? found->second.fragment : 0, size, length, log);
+}
+
 GLuint zw_glCreateProgram()
 {
     const GLuint name = gl.nextProgramName++;

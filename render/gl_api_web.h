@@ -73,6 +73,8 @@ typedef unsigned long long GLuint64;
 #define GL_STREAM_READ 0x88E1
 #define GL_PIXEL_PACK_BUFFER 0x88EB
 #define GL_FRAGMENT_SHADER 0x8B30
+#define GL_COMPILE_STATUS 0x8B81
+#define GL_LINK_STATUS 0x8B82
 #endif
 
 // Constants only desktop GL has; the layer gives them their desktop meaning.
@@ -214,6 +216,9 @@ GLuint zw_glCreateShader(GLenum type);
 void zw_glShaderSource(GLuint shader, GLsizei count, const GLchar* const* text, const GLint* lengths);
 void zw_glCompileShader(GLuint shader);
 void zw_glGetShaderInfoLog(GLuint shader, GLsizei size, GLsizei* length, GLchar* log);
+void zw_glGetShaderiv(GLuint shader, GLenum name, GLint* value);   // GL_COMPILE_STATUS
+void zw_glGetProgramiv(GLuint program, GLenum name, GLint* value); // GL_LINK_STATUS
+void zw_glGetProgramInfoLog(GLuint program, GLsizei size, GLsizei* length, GLchar* log);
 GLuint zw_glCreateProgram();
 void zw_glAttachShader(GLuint program, GLuint shader);
 void zw_glLinkProgram(GLuint program);

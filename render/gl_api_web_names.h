@@ -45,6 +45,9 @@
 #define glGetIntegerv zw_glGetIntegerv
 #define glGetQueryObjectui64v zw_glGetQueryObjectui64v
 #define glGetShaderInfoLog zw_glGetShaderInfoLog
+#define glGetShaderiv zw_glGetShaderiv
+#define glGetProgramiv zw_glGetProgramiv
+#define glGetProgramInfoLog zw_glGetProgramInfoLog
 #define glGetString zw_glGetString
 #define glGetTexImage zw_glGetTexImage
 #define glGetTexLevelParameteriv zw_glGetTexLevelParameteriv
