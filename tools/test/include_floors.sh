@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Checks that every #include "folder/..." of the show's sources stays in its own
 # folder or points down the floors, bottom first:
-#   base, platform, audio, formats, render, engine, scene, app
+#   base, platform, audio, formats, gl, render, engine, scene, app
 # (tools/, tests/, bench/ and fuzz/ stand above them all). Prints each include
 # that climbs and exits 1 when there is one. Argument: the source tree.
 set -euo pipefail
 root="${1:-$(cd "$(dirname "$0")/../.." && pwd)}"
-floors=(base platform audio formats render engine scene app)
+floors=(base platform audio formats gl render engine scene app)
 declare -A rank
 for i in "${!floors[@]}"; do rank[${floors[$i]}]=$i; done
 for top in tools tests bench fuzz; do rank[$top]=${#floors[@]}; done

@@ -235,5 +235,5 @@ extern void (*zw_glQueryCounter)(GLuint query, GLenum target);
 extern void (*zw_glGetQueryObjectui64v)(GLuint query, GLenum name, GLuint64* value);
 
 #ifndef ZUR_GL_WEB_IMPLEMENTATION
-#include "render/gl_api_web_names.h"
+#include "gl/web/gl_api_web_names.h"
 #endif

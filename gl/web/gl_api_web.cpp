@@ -5,7 +5,7 @@
 #ifdef __EMSCRIPTEN__ // the native build still globs this folder until it lists the web backend
 #include <GLES3/gl3.h>
 #define ZUR_GL_WEB_IMPLEMENTATION
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 
 #include <algorithm>
 #include <cassert>
@@ -16,8 +16,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "render/fixed_pipeline.h"
-#include "render/glsl_es.h"
+#include "gl/web/fixed_pipeline.h"
+#include "gl/web/glsl_es.h"
 
 // Emscripten implements it for WebGL 2; GLES 3.0 has no such entry point.
 extern "C" void glGetBufferSubData(GLenum target, GLintptr offset, GLsizeiptr size, void* data);
