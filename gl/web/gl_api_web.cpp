@@ -2,7 +2,6 @@
 // one light, wide lines and points, 1D textures, EXT framebuffers and fragment-only
 // programs, emulated with generated shaders (fixed_pipeline, glsl_es) and one
 // streaming vertex buffer. Needs a current WebGL 2 context before loadGlEntryPoints().
-#ifdef __EMSCRIPTEN__ // the native build still globs this folder until it lists the web backend
 #include <GLES3/gl3.h>
 #define ZUR_GL_WEB_IMPLEMENTATION
 #include "gl/gl_api.h"
@@ -1492,5 +1491,3 @@ void zw_glUniform3f(GLint location, GLfloat x, GLfloat y, GLfloat z)
     if (UserUniform* u = uniformAt(location))
         u->kind = 4, u->f[0] = x, u->f[1] = y, u->f[2] = z;
 }
-
-#endif
