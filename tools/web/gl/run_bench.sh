@@ -13,7 +13,7 @@ export NODE_PATH=${NODE_PATH:-/usr/share/nodejs}
 em++ -std=c++20 -O2 -Wall -Wextra -I"$root" -DZUR_GL_API_HEADER='"gl/web/gl_api_web.h"' \
     -sMAX_WEBGL_VERSION=2 -sMIN_WEBGL_VERSION=2 -sALLOW_MEMORY_GROWTH=1 -o "$out/gl_bench.js" \
     "$here/gl_bench.cpp" "$here/gl_bench_main_web.cpp" "$here/gl_bench_peer_web.cpp" \
-    "$root/gl/web/gl_api_web.cpp" "$root/gl/web/fixed_pipeline.cpp" "$root/gl/web/glsl_es.cpp"
+    "$root"/gl/web/*.cpp
 cp "$here/gl_bench.html" "$out/"
 python3 -m http.server --bind 127.0.0.1 "$port" --directory "$out" >/dev/null 2>&1 &
 server=$!

@@ -11,7 +11,7 @@ mkdir -p "$out"
 port=${ZUR_CHECK_PORT:-8731}
 export NODE_PATH=${NODE_PATH:-/usr/share/nodejs}
 
-layer="$root/gl/web/gl_api_web.cpp $root/gl/web/fixed_pipeline.cpp $root/gl/web/glsl_es.cpp"
+layer=$(echo "$root"/gl/web/*.cpp) # the layer's files and its pure cores
 scenes="$here/gl_scenes.cpp $root/tools/assetgen/shaders.cpp $root/render/draw_helpers.cpp $root/render/vertex_run.cpp"
 
 g++ -std=c++20 -O2 -Wall -Wextra -I"$root" -DZUR_GL_API_HEADER='"gl/gl_api_glew.h"' \
