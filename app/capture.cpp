@@ -7,7 +7,7 @@
 // frame by frame, so every volume change lands in the frame that made it.
 #include "app/capture.h"
 
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 
 #include <algorithm>
 #include <atomic>

@@ -6,7 +6,7 @@
 // turn that the summary line counts.
 #include "app/frame_report.h"
 
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 
 #include <algorithm>
 #include <chrono>

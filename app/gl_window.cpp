@@ -3,7 +3,7 @@
 // messages stay, so a native backend can fill them in one for one.
 #include "app/gl_window.h"
 
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 
 #include "render/outline_font.h"
 #include "engine/demo_context.h"

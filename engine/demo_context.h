@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "render/render_resources.h"
-#include "render/vecmath.h"
+#include "engine/vecmath.h"
 
 struct FrameInput;
 

@@ -3,7 +3,7 @@
 // minimised period the show continues where the clock says it should be.
 #include "engine/frame_driver.h"
 
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 
 #include <algorithm>
 #include <cmath>

@@ -3,7 +3,7 @@
 // falls into the first frame's delta.
 #include "engine/startup.h"
 
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // Allocation failures of render targets and textures: message box, then exit.
 #include "render/allocation_failure.h"
 
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -3,7 +3,7 @@
 // then scaled, and the scene's pictures depend on both.
 #include "render/draw_helpers.h"
 
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 
 #include <cmath>
 

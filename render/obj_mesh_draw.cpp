@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 
 void drawMesh(const ObjMesh& mesh, int objectIndex)
 {

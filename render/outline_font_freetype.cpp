@@ -6,7 +6,7 @@
 #include "render/outline_font.h"
 #include "render/outline_glyphs.h"
 
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H

@@ -8,7 +8,7 @@
 
 #include <cstdio>
 
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 
 namespace {
 

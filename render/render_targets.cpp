@@ -3,7 +3,7 @@
 // contract (the scene attaches, binds, draws and resolves relying on them).
 #include "render/render_targets.h"
 
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 
 #include <algorithm>
 

@@ -4,7 +4,7 @@
 // named on standard error. Either way the show goes on with what the driver made.
 #include "render/shader_bank.h"
 
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 
 #include <cstdio>
 #include <cstring>

@@ -3,7 +3,7 @@
 // rows arrive top row first and are stored bottom row first, as GL expects.
 #include "render/textures.h"
 
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 
 #include <algorithm>
 #include <cstdio>

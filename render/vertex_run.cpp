@@ -1,7 +1,7 @@
 // Client-side arrays of a vertex run.
 #include "render/vertex_run.h"
 
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 
 void VertexRun::draw(uint32_t mode) const
 {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "render/vecmath.h"
+#include "engine/vecmath.h"
 
 struct CameraKey {
     double time;       // seconds on the scene clock

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "render/vecmath.h"
+#include "engine/vecmath.h"
 
 // Fewer records than this cannot be looped and smoothed; such a recording is unused.
 constexpr size_t kHandheldMinSamples = 40;

@@ -2,7 +2,7 @@
 // paper sheet whose holes let them through, tendrils with walking ants, the
 // revealed part of the stroke path and the pencil that follows its newest point.
 // Every random pattern is redrawn from a fixed seed each frame.
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 
 #include <algorithm>
 #include <cassert>

@@ -2,7 +2,7 @@
 // a fixed order, with its progress marks on standard output.
 #include "scene/part_start.h"
 
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 
 #include <algorithm>
 #include <array>

@@ -8,7 +8,7 @@
 #include "formats/obj_mesh.h"
 #include "render/screen_rect.h"
 #include "render/shader_bank.h"
-#include "render/vecmath.h"
+#include "engine/vecmath.h"
 #include "engine/demo_context.h"
 #include "scene/camera_keys.h"
 #include "scene/handheld.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "render/vecmath.h"
+#include "engine/vecmath.h"
 
 struct PathSpline {
     std::vector<Vec3> points;    // first channel

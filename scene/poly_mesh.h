@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "render/vecmath.h"
+#include "engine/vecmath.h"
 #include "scene/path_spline.h"
 
 // The points wanted from a run of generateStrokes calls whose paths are joined

@@ -1,6 +1,6 @@
 // The GL side of stroke generation: reads the current modelview matrix and hands
 // it to the pure generator, so the caller positions meshes with the matrix stack.
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 
 #include "scene/poly_mesh.h"
 

@@ -2,7 +2,7 @@
 // the pen, the holes layer and the main pass into their targets, and the final
 // composition with the opening tiles and the closing fade. Every effect is a
 // function of the scene time.
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,7 +2,7 @@
 // placed, and how fast the reveal window runs along the joined stroke path. Each
 // drawing is a mesh slot (or a tube swept along a procedural path) turned into
 // pencil strokes under the fixed-function matrix stack.
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 
 #include <algorithm>
 #include <cmath>

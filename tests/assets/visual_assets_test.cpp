@@ -18,7 +18,7 @@
 #include "tools/assetgen/image_kit.h"
 #include "tools/assetgen/mesh_kit.h"
 
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 #include <gtest/gtest.h>
 #include <jpeglib.h>
 #include <tiny_obj_loader.h>

@@ -2,7 +2,7 @@
 // centred on the framebuffer, and the covered area read back.
 #include "render/draw_helpers.h"
 
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 #include <gtest/gtest.h>
 
 #include <algorithm>

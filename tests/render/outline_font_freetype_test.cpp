@@ -2,7 +2,7 @@
 // rasterisation of the same face, plus the metrics and the no-font fallback.
 #include "render/outline_font.h"
 
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 #include <gtest/gtest.h>
 
 #include <algorithm>

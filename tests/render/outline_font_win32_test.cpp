@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 #include "tests/support/gl_test_context.h"
 
 namespace {

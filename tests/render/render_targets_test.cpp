@@ -3,7 +3,7 @@
 // multisampling, and the clamping and binding rules hold.
 #include "render/render_targets.h"
 
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 #include <gtest/gtest.h>
 
 #include <memory>

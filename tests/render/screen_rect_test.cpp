@@ -2,7 +2,7 @@
 // and the region test the scene leaves draws out with.
 #include <gtest/gtest.h>
 
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,7 +2,7 @@
 // the console report of paths and driver logs, uniforms and samplers by name.
 #include "render/shader_bank.h"
 
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 #include <gtest/gtest.h>
 
 #include <filesystem>

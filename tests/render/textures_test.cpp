@@ -3,7 +3,7 @@
 // textures are checked against the generator's published recurrence.
 #include "render/textures.h"
 
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 // The GL side of the geometry code on a real context (Mesa under Xvfb): drawMesh
 // draws whole meshes or single objects from client-side arrays, and the stroke
 // generator's wrapper reads the modelview matrix that the caller set up.
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -3,7 +3,7 @@
 // defaults, which the scene tolerates by design).
 #include <gtest/gtest.h>
 
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 
 #include <algorithm>
 #include <cmath>

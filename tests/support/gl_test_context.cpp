@@ -1,7 +1,7 @@
 // Framebuffer and read-back helpers of the rendering tests.
 #include "tests/support/gl_test_context.h"
 
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 
 void GlTestContext::takeCurrentContext()
 {

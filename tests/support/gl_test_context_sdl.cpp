@@ -1,7 +1,7 @@
 // Hidden-window GL context for rendering tests, through SDL2.
 #include "tests/support/gl_test_context.h"
 
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 #include <SDL.h>
 
 GlTestContext::GlTestContext(int width, int height)

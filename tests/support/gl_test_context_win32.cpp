@@ -3,7 +3,7 @@
 
 #include "tests/support/gl_test_context.h"
 
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 
 namespace {
 

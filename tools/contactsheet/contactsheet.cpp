@@ -8,7 +8,7 @@
 #include "formats/jpeg_decoder.h"
 #include "formats/png_write.h"
 #include "formats/obj_mesh.h"
-#include "render/vecmath.h"
+#include "engine/vecmath.h"
 #include "scene/part_start.h"
 #include "scene/poly_mesh.h"
 

@@ -1,7 +1,7 @@
 // The benchmark frame, in the show's GL calls only.
 #include "tools/web/gl/gl_bench.h"
 
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 
 #include <cmath>
 #include <vector>

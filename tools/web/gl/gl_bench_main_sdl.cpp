@@ -1,6 +1,6 @@
 // The benchmark frame on the desktop GL of Mesa, for the Linux side of the
 // browser's numbers: the same frame, timed the same way.
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 #include <SDL.h>
 
 #include <chrono>

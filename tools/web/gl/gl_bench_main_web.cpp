@@ -1,7 +1,7 @@
 // The benchmark in the browser: the frame through the layer, then the peer (the
 // same expanded triangles computed in the same way, one upload and one draw a
 // frame), timed over the same frames; prints the ratio.
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 #include <emscripten.h>
 #include <emscripten/html5.h>
 

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "render/fixed_pipeline.h"
+#include "gl/web/fixed_pipeline.h"
 #include "tools/web/gl/gl_bench.h"
 
 namespace {

@@ -4,7 +4,7 @@
 // glPushAttrib. Only GL names the show itself uses appear here.
 #include "tools/web/gl/gl_scenes.h"
 
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,6 +1,6 @@
 // The check scenes on the desktop GL of Mesa: writes every scene's RGBA bytes, one
 // after the other, to the file named on the command line.
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 #include <SDL.h>
 
 #include <cstdio>

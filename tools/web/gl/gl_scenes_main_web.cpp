@@ -1,6 +1,6 @@
 // The check scenes on the web GL layer: draws them on a WebGL 2 context of the
 // page's canvas and leaves every scene's RGBA bytes in window.zwScenes.
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 #include <emscripten.h>
 #include <emscripten/html5.h>
 

@@ -11,13 +11,13 @@ mkdir -p "$out"
 port=${ZUR_CHECK_PORT:-8731}
 export NODE_PATH=${NODE_PATH:-/usr/share/nodejs}
 
-layer="$root/render/gl_api_web.cpp $root/render/fixed_pipeline.cpp $root/render/glsl_es.cpp"
+layer=$(echo "$root"/gl/web/*.cpp) # the layer's files and its pure cores
 scenes="$here/gl_scenes.cpp $root/tools/assetgen/shaders.cpp $root/render/draw_helpers.cpp $root/render/vertex_run.cpp"
 
-g++ -std=c++20 -O2 -Wall -Wextra -I"$root" -DZUR_GL_API_HEADER='"render/gl_api_glew.h"' \
+g++ -std=c++20 -O2 -Wall -Wextra -I"$root" -DZUR_GL_API_HEADER='"gl/gl_api_glew.h"' \
     $(pkg-config --cflags sdl2) -o "$out/gl_scenes" $scenes "$here/gl_scenes_main_sdl.cpp" \
-    "$root/render/gl_api_glew.cpp" $(pkg-config --libs sdl2 glew glu) -lGL
-em++ -std=c++20 -O2 -Wall -Wextra -I"$root" -DZUR_GL_API_HEADER='"render/gl_api_web.h"' \
+    "$root/gl/gl_api_glew.cpp" $(pkg-config --libs sdl2 glew glu) -lGL
+em++ -std=c++20 -O2 -Wall -Wextra -I"$root" -DZUR_GL_API_HEADER='"gl/web/gl_api_web.h"' \
     -sMAX_WEBGL_VERSION=2 -sMIN_WEBGL_VERSION=2 -sALLOW_MEMORY_GROWTH=1 \
     -o "$out/gl_scenes.js" $scenes "$here/gl_scenes_main_web.cpp" $layer
 cp "$here/gl_scenes.html" "$out/"

@@ -3,7 +3,7 @@
 // programs, multitexture) that are loaded once a context is current. Render and
 // scene code include this header and nothing else of GL. The build picks the
 // loader: GLEW (gl_api_glew.h), the WGL loader of our own (gl_api_win32.h), or in
-// the browser a translation layer onto WebGL 2 (gl_api_web.h).
+// the browser a translation layer onto WebGL 2 (web/gl_api_web.h).
 #pragma once
 #include ZUR_GL_API_HEADER
 

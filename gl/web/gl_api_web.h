@@ -1,6 +1,7 @@
 // GL for the browser: the desktop GL 1.x/2.x and GLU names the show calls, mapped
-// by macro onto a translation layer over WebGL 2 (gl_api_web.cpp). Only the names
-// the show uses exist; anything else fails to compile, on purpose.
+// by macro onto a translation layer over WebGL 2 (the *_web.cpp files beside this
+// header). Only the names the show uses exist; anything else fails to compile, on
+// purpose.
 //
 // Why macros onto zw_* functions rather than functions called gl*: Emscripten's
 // own gl* symbols (its C declarations and its JavaScript library) stay reachable
@@ -235,5 +236,5 @@ extern void (*zw_glQueryCounter)(GLuint query, GLenum target);
 extern void (*zw_glGetQueryObjectui64v)(GLuint query, GLenum name, GLuint64* value);
 
 #ifndef ZUR_GL_WEB_IMPLEMENTATION
-#include "render/gl_api_web_names.h"
+#include "gl/web/gl_api_web_names.h"
 #endif

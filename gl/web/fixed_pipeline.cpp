@@ -1,7 +1,7 @@
 // Fixed-function GL arithmetic. The matrix operations repeat Mesa's float order of
 // operations (and GLU's double-then-float builders) so that matrices read back
 // from the web layer equal those a desktop driver reports, give or take rounding.
-#include "render/fixed_pipeline.h"
+#include "gl/web/fixed_pipeline.h"
 
 #include <algorithm>
 #include <cassert>

@@ -1,7 +1,7 @@
 // GLSL ES 3.00 text for the web layer. The rewriter works on tokens, not on a
 // syntax tree: it renames the desktop built-ins and functions, drops the version
 // line and turns texture1D calls into 2D lookups on the middle row of the texture.
-#include "render/glsl_es.h"
+#include "gl/web/glsl_es.h"
 
 #include <cctype>
 #include <cstring>

@@ -3,7 +3,7 @@
 // itself, so those are taken from opengl32 directly.
 #include <windows.h>
 
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 
 #define ZUR_GL_DEFINE_ENTRY_POINT(type, name) type name = nullptr;
 ZUR_GL_ENTRY_POINTS(ZUR_GL_DEFINE_ENTRY_POINT)

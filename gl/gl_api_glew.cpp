@@ -1,5 +1,5 @@
 // Entry points through GLEW.
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 
 bool loadGlEntryPoints()
 {

@@ -2,9 +2,9 @@
 // takes GLSL ES 3.00 in a desktop context) and, when installed, the Khronos
 // reference validator. The rewritten show programs must compile and link with
 // every generated vertex stage, and draw what the desktop originals draw.
-#include "render/glsl_es.h"
+#include "gl/web/glsl_es.h"
 
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 #include <gtest/gtest.h>
 
 #include <cstdio>

@@ -1,9 +1,9 @@
 // The web layer's fixed-function core against Mesa's own fixed-function GL (under
 // Xvfb): matrices read back, the triangles every primitive type is split into,
 // wide lines and points expanded to triangles, and what glPopAttrib restores.
-#include "render/fixed_pipeline.h"
+#include "gl/web/fixed_pipeline.h"
 
-#include "render/gl_api.h"
+#include "gl/gl_api.h"
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "render/vecmath.h"
+#include "engine/vecmath.h"
 #include "base/random.h"
 
 namespace {

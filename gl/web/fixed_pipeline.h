@@ -1,7 +1,8 @@
 // The fixed-function GL the show draws with, as plain data and arithmetic: matrix
 // stacks, the state glPushAttrib saves, assembly of every primitive type into
 // triangles or segments, and wide lines and points as triangles in window space.
-// No GL here; the web layer (gl_api_web.cpp) feeds its results to WebGL 2.
+// No GL here; the web layer (the *_web.cpp files beside it) feeds its results to
+// WebGL 2.
 #pragma once
 #include <array>
 #include <cstddef>

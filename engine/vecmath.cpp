@@ -1,6 +1,6 @@
 // Tagged vector helpers and easing curves. Single precision for vectors (sums in
 // float, square roots and trigonometry in double then narrowed), double for easing.
-#include "render/vecmath.h"
+#include "engine/vecmath.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 // Shader text for the web layer: the show's desktop GLSL 1.x fragment programs
 // rewritten to GLSL ES 3.00, and the generated vertex and fragment stages that
-// stand in for fixed-function GL. Text only; gl_api_web.cpp compiles it.
+// stand in for fixed-function GL. Text only; programs_web.cpp compiles it.
 #pragma once
 #include <string>
 

@@ -1,0 +1,274 @@
+// Drawing in the web GL layer: immediate mode and client arrays gathered into
+// vertices, primitives assembled into triangles, wide lines and points batched as
+// quads until the state changes, all streamed through one vertex buffer.
+#include "gl/web/layer_web.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstring>
+#include <vector>
+
+using namespace zw;
+
+namespace {
+
+void uploadVertices(const std::vector<Vertex>& vertices)
+{
+    glBindBuffer(GL_ARRAY_BUFFER, gl.vbo);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(Vertex)), vertices.data(),
+                 GL_STREAM_DRAW);
+}
+
+void drawIndexed(GLenum primitive, const std::vector<Vertex>& vertices, const std::vector<uint32_t>& indices)
+{
+    assert(gl.ready && "loadGlEntryPoints() before drawing");
+    if (indices.empty() || bindProgram(false, false) == nullptr)
+        return;
+    uploadVertices(vertices);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, gl.ibo);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * sizeof(uint32_t)),
+                 indices.data(), GL_STREAM_DRAW);
+    glDrawElements(primitive, static_cast<GLsizei>(indices.size()), GL_UNSIGNED_INT, nullptr);
+}
+
+} // namespace
+
+namespace zw {
+
+// Expanded lines and points wait in `expanded` until something changes the state
+// they would be drawn with; the stroke pass's many strips become a few draws.
+void flush()
+{
+    if (gl.pending == Pending::none)
+        return;
+    const Pending kind = gl.pending;
+    gl.pending = Pending::none;
+    if (gl.expanded.empty())
+        return;
+    assert(gl.ready && "loadGlEntryPoints() before drawing");
+    if (bindProgram(true, kind == Pending::smoothPoints) != nullptr) {
+        // Culling is for polygons; GL never culls lines or points.
+        if (gl.state.cullFace)
+            glDisable(GL_CULL_FACE);
+        uploadVertices(gl.expanded);
+        // Every batch uses the same corner pattern: it is uploaded only as it grows.
+        const size_t quads = gl.expanded.size() / 4;
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, gl.quadIbo);
+        if (quads > gl.quadIboQuads) {
+            gl.quadIboQuads = std::max(quads, 2 * gl.quadIboQuads);
+            fixedgl::quadCornerIndices(gl.quadIboQuads, gl.indices);
+            glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(gl.indices.size() * sizeof(uint32_t)),
+                         gl.indices.data(), GL_STATIC_DRAW);
+        }
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(quads * 6), GL_UNSIGNED_INT, nullptr);
+        if (gl.state.cullFace)
+            glEnable(GL_CULL_FACE);
+    }
+    gl.expanded.clear();
+}
+
+} // namespace zw
+
+namespace {
+
+bool drawingMultisampled()
+{
+    if (gl.drawFramebuffer == 0)
+        return gl.canvasSamples > 0;
+    auto found = gl.framebufferSamples.find(gl.drawFramebuffer);
+    return found != gl.framebufferSamples.end() && found->second > 0;
+}
+
+void drawVertices(GLenum mode, std::vector<Vertex>& vertices)
+{
+    const uint32_t count = static_cast<uint32_t>(vertices.size());
+    if (count == 0)
+        return;
+    if (!fixedgl::isValidMode(mode)) {
+        setError(GL_INVALID_ENUM);
+        return;
+    }
+    const fixedgl::AttribState& s = gl.state;
+    const bool point = fixedgl::isPointMode(mode);
+    const bool wideLine = fixedgl::isLineMode(mode) && s.lineWidth > 1.0f;
+    if (point || wideLine) {
+        const bool multisample = drawingMultisampled();
+        const bool smooth = point && s.pointSmooth && !multisample;
+        const Pending kind = !point ? Pending::lines : smooth ? Pending::smoothPoints : Pending::squarePoints;
+        if (gl.pending != kind)
+            flush();
+        gl.pending = kind;
+        const Matrix mvp = fixedgl::multiply(gl.projection.top(), gl.modelview.top());
+        if (point) {
+            fixedgl::expandPoints(vertices.data(), count, mvp, s.viewport, s.pointSize, s.pointSmooth, multisample,
+                                  gl.expanded);
+        } else {
+            gl.segments.clear();
+            fixedgl::segmentIndices(mode, count, gl.segments);
+            fixedgl::expandLines(vertices.data(), count, gl.segments.data(), gl.segments.size() / 2, mvp, s.viewport,
+                                 s.lineWidth, multisample, gl.expanded);
+        }
+        return;
+    }
+    flush();
+    gl.indices.clear();
+    if (fixedgl::isLineMode(mode)) {
+        fixedgl::segmentIndices(mode, count, gl.indices);
+        drawIndexed(GL_LINES, vertices, gl.indices);
+    } else {
+        fixedgl::triangleIndices(mode, count, gl.indices);
+        drawIndexed(GL_TRIANGLES, vertices, gl.indices);
+    }
+}
+
+Vertex currentVertex()
+{
+    Vertex v{};
+    v.position[3] = 1;
+    std::memcpy(v.colour, gl.state.colour, sizeof v.colour);
+    std::memcpy(v.normal, gl.state.normal, sizeof v.normal);
+    std::memcpy(v.texCoord, gl.state.texCoord, sizeof v.texCoord);
+    return v;
+}
+
+} // namespace
+
+void zw_glBegin(GLenum mode)
+{
+    if (gl.inBegin || !fixedgl::isValidMode(mode))
+        return setError(GL_INVALID_OPERATION);
+    gl.inBegin = true;
+    gl.beginMode = mode;
+    gl.immediate.clear();
+}
+
+void zw_glEnd()
+{
+    if (!gl.inBegin)
+        return setError(GL_INVALID_OPERATION);
+    gl.inBegin = false;
+    drawVertices(gl.beginMode, gl.immediate);
+}
+
+void zw_glVertex3f(GLfloat x, GLfloat y, GLfloat z)
+{
+    Vertex v = currentVertex();
+    v.position[0] = x, v.position[1] = y, v.position[2] = z;
+    gl.immediate.push_back(v);
+}
+
+void zw_glColor3f(GLfloat r, GLfloat g, GLfloat b) { zw_glColor4f(r, g, b, 1.0f); }
+
+void zw_glColor4f(GLfloat r, GLfloat g, GLfloat b, GLfloat a)
+{
+    float* c = gl.state.colour;
+    c[0] = r, c[1] = g, c[2] = b, c[3] = a;
+}
+
+void zw_glTexCoord2f(GLfloat s, GLfloat t)
+{
+    float* c = gl.state.texCoord;
+    c[0] = s, c[1] = t, c[2] = 0, c[3] = 1;
+}
+
+namespace {
+
+fixedgl::ArrayPointer* clientArray(GLenum array)
+{
+    switch (array) {
+    case GL_VERTEX_ARRAY:
+        return &gl.arrays.position;
+    case GL_COLOR_ARRAY:
+        return &gl.arrays.colour;
+    case GL_NORMAL_ARRAY:
+        return &gl.arrays.normal;
+    case GL_TEXTURE_COORD_ARRAY:
+        return &gl.arrays.texCoord;
+    default:
+        return nullptr;
+    }
+}
+
+void setPointer(fixedgl::ArrayPointer& array, GLint size, GLenum type, GLsizei stride, const void* pointer)
+{
+    if (type != GL_FLOAT)
+        return setError(GL_INVALID_ENUM); // the show sends floats only
+    array.size = size, array.stride = stride, array.pointer = pointer;
+}
+
+} // namespace
+
+void zw_glEnableClientState(GLenum array)
+{
+    if (fixedgl::ArrayPointer* a = clientArray(array))
+        a->enabled = true;
+}
+
+void zw_glDisableClientState(GLenum array)
+{
+    if (fixedgl::ArrayPointer* a = clientArray(array))
+        a->enabled = false;
+}
+
+void zw_glVertexPointer(GLint size, GLenum type, GLsizei stride, const void* pointer)
+{
+    setPointer(gl.arrays.position, size, type, stride, pointer);
+}
+
+void zw_glColorPointer(GLint size, GLenum type, GLsizei stride, const void* pointer)
+{
+    setPointer(gl.arrays.colour, size, type, stride, pointer);
+}
+
+void zw_glNormalPointer(GLenum type, GLsizei stride, const void* pointer)
+{
+    setPointer(gl.arrays.normal, 3, type, stride, pointer);
+}
+
+void zw_glTexCoordPointer(GLint size, GLenum type, GLsizei stride, const void* pointer)
+{
+    setPointer(gl.arrays.texCoord, size, type, stride, pointer);
+}
+
+void zw_glDrawArrays(GLenum mode, GLint first, GLsizei count)
+{
+    if (first < 0 || count < 0)
+        return setError(GL_INVALID_VALUE);
+    gl.vertices.clear();
+    fixedgl::fetchVertices(gl.arrays, currentVertex(), static_cast<uint32_t>(first), static_cast<uint32_t>(count),
+                           gl.vertices);
+    drawVertices(mode, gl.vertices);
+}
+
+void zw_glDrawElements(GLenum mode, GLsizei count, GLenum type, const void* indices)
+{
+    if (count <= 0 || indices == nullptr)
+        return;
+    auto indexAt = [type, indices](GLsizei k) -> uint32_t {
+        if (type == GL_UNSIGNED_INT)
+            return static_cast<const uint32_t*>(indices)[k];
+        if (type == GL_UNSIGNED_SHORT)
+            return static_cast<const uint16_t*>(indices)[k];
+        return static_cast<const uint8_t*>(indices)[k];
+    };
+    gl.vertices.clear();
+    if (mode == GL_TRIANGLES) {
+        // Meshes: fetch the range the indices span once, draw with rebased indices.
+        uint32_t low = ~0u, high = 0;
+        for (GLsizei k = 0; k < count; ++k) {
+            low = std::min(low, indexAt(k));
+            high = std::max(high, indexAt(k));
+        }
+        fixedgl::fetchVertices(gl.arrays, currentVertex(), low, high - low + 1, gl.vertices);
+        flush();
+        gl.indices.clear();
+        const GLsizei whole = count - count % 3;
+        for (GLsizei k = 0; k < whole; ++k)
+            gl.indices.push_back(indexAt(k) - low);
+        drawIndexed(GL_TRIANGLES, gl.vertices, gl.indices);
+        return;
+    }
+    for (GLsizei k = 0; k < count; ++k)
+        fixedgl::fetchVertices(gl.arrays, currentVertex(), indexAt(k), 1, gl.vertices);
+    drawVertices(mode, gl.vertices);
+}

@@ -1,0 +1,121 @@
+// The web GL layer's state record and its set-up (loadGlEntryPoints: the vertex
+// array, the streaming buffers, the canvas's viewport and samples), the error it
+// keeps, and the matrix stacks with the GL and GLU calls that change them.
+#include "gl/web/layer_web.h"
+
+#include <cstddef>
+#include <cstring>
+
+void (*zw_glGenQueries)(GLsizei, GLuint*) = nullptr;
+void (*zw_glQueryCounter)(GLuint, GLenum) = nullptr;
+void (*zw_glGetQueryObjectui64v)(GLuint, GLenum, GLuint64*) = nullptr;
+
+namespace zw {
+
+WebGl gl;
+
+void setError(GLenum error)
+{
+    if (gl.error == GL_NO_ERROR)
+        gl.error = error;
+}
+
+} // namespace zw
+
+using namespace zw;
+
+namespace {
+
+fixedgl::MatrixStack& currentStack()
+{
+    switch (gl.state.matrixMode) {
+    case GL_PROJECTION:
+        return gl.projection;
+    case GL_TEXTURE:
+        return gl.textureStacks[gl.state.activeTexture];
+    default:
+        return gl.modelview;
+    }
+}
+
+// The matrix an operation changes. Waiting lines and points are in clip space
+// already, but they still read the texture matrix when drawn.
+Matrix& currentMatrix()
+{
+    if (gl.state.matrixMode == GL_TEXTURE) {
+        flush();
+        ++gl.textureSerial;
+    } else {
+        ++gl.matrixSerial;
+    }
+    return currentStack().top();
+}
+
+} // namespace
+
+bool loadGlEntryPoints()
+{
+    if (gl.ready)
+        return true;
+    glGenVertexArrays(1, &gl.vao);
+    glBindVertexArray(gl.vao);
+    glGenBuffers(1, &gl.vbo);
+    glGenBuffers(1, &gl.ibo);
+    glGenBuffers(1, &gl.quadIbo);
+    glBindBuffer(GL_ARRAY_BUFFER, gl.vbo);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, gl.ibo);
+    const GLsizei stride = sizeof(Vertex);
+    auto attribute = [](int index, int size, size_t offset) {
+        glEnableVertexAttribArray(index);
+        glVertexAttribPointer(index, size, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offset));
+    };
+    attribute(glsles::position, 4, offsetof(Vertex, position));
+    attribute(glsles::colour, 4, offsetof(Vertex, colour));
+    attribute(glsles::normal, 3, offsetof(Vertex, normal));
+    attribute(glsles::texCoord, 4, offsetof(Vertex, texCoord));
+    attribute(glsles::corner, 2, offsetof(Vertex, corner));
+    GLint viewport[4] = {0, 0, 1, 1};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    gl.state.viewport = {viewport[0], viewport[1], viewport[2], viewport[3]};
+    std::memcpy(gl.state.scissor, viewport, sizeof viewport);
+    glGetIntegerv(GL_SAMPLES, &gl.canvasSamples);
+    gl.immediate.reserve(64);
+    gl.ready = true;
+    return true;
+}
+
+void zw_glMatrixMode(GLenum mode)
+{
+    if (mode != GL_MODELVIEW && mode != GL_PROJECTION && mode != GL_TEXTURE)
+        return setError(GL_INVALID_ENUM);
+    gl.state.matrixMode = mode;
+}
+
+void zw_glLoadIdentity() { currentMatrix() = fixedgl::identityMatrix(); }
+void zw_glLoadMatrixf(const GLfloat* m) { std::memcpy(currentMatrix().data(), m, 16 * sizeof(float)); }
+void zw_glTranslatef(GLfloat x, GLfloat y, GLfloat z) { fixedgl::translate(currentMatrix(), x, y, z); }
+void zw_glRotatef(GLfloat a, GLfloat x, GLfloat y, GLfloat z) { fixedgl::rotate(currentMatrix(), a, x, y, z); }
+void zw_glScalef(GLfloat x, GLfloat y, GLfloat z) { fixedgl::scale(currentMatrix(), x, y, z); }
+
+void zw_glPushMatrix()
+{
+    if (!currentStack().push())
+        setError(kStackOverflow);
+}
+
+void zw_glPopMatrix()
+{
+    currentMatrix();
+    if (!currentStack().pop())
+        setError(kStackUnderflow);
+}
+
+void zw_gluPerspective(double fovy, double aspect, double zNear, double zFar)
+{
+    fixedgl::perspective(currentMatrix(), fovy, aspect, zNear, zFar);
+}
+
+void zw_gluLookAt(double ex, double ey, double ez, double cx, double cy, double cz, double ux, double uy, double uz)
+{
+    fixedgl::lookAt(currentMatrix(), ex, ey, ez, cx, cy, cz, ux, uy, uz);
+}

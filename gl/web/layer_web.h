@@ -1,0 +1,125 @@
+// The web GL layer's one state record and what its files share. Each *_web.cpp
+// beside it implements one concern of gl_api_web.h on this record; the layer is
+// the only includer (it brings WebGL 2's own <GLES3/gl3.h> with it).
+#pragma once
+#include <GLES3/gl3.h>
+#define ZUR_GL_WEB_IMPLEMENTATION
+#include "gl/gl_api.h"
+
+#include <cstdint>
+#include <string>
+#include <type_traits>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "gl/web/fixed_pipeline.h"
+#include "gl/web/glsl_es.h"
+
+static_assert(std::is_same_v<GLsizeiptr, long> && std::is_same_v<GLuint64, unsigned long long>,
+              "gl_api_web.h declares the layer with the same types as <GLES3/gl3.h>");
+
+namespace zw {
+
+using fixedgl::Matrix;
+using fixedgl::Vertex;
+
+// GL's errors for a full or an empty stack, matrix or attribute.
+constexpr GLenum kStackOverflow = 0x0503, kStackUnderflow = 0x0504;
+
+// One compiled and linked program with the locations of the layer's own uniforms,
+// and the serial numbers of the values last given to it.
+struct ProgramRecord {
+    GLuint program = 0;
+    bool lit = false;
+    GLint modelview = -1, projection = -1, textureMatrix = -1, normalMatrix = -1;
+    GLint lightPosition = -1, lightAmbient = -1, lightDiffuse = -1, lightSpecular = -1, lightEnabled = -1;
+    GLint materialAmbient = -1, materialDiffuse = -1, materialSpecular = -1, materialEmission = -1;
+    GLint materialShininess = -1, lightModelAmbient = -1, pointRadius = -1;
+    uint64_t matrixSerial = ~0ull, textureSerial = ~0ull, lightSerial = ~0ull, uniformSerial = ~0ull;
+    std::vector<GLint> userLocations; // by the show's location (an index into UserProgram::uniforms)
+};
+
+struct UserShader {
+    GLenum type = 0;
+    std::string source;
+    GLuint shader = 0; // the rewritten ES shader
+    std::string log;
+};
+
+struct UserUniform {
+    std::string name;
+    int kind = 0; // 0 unset, 1 int, 2 to 4: one to three floats
+    GLint i = 0;
+    GLfloat f[3] = {};
+};
+
+// A show program: its fragment shader, linked with an unlit and (on demand) a lit
+// vertex stage; uniforms are kept here and given to whichever variant draws.
+struct UserProgram {
+    GLuint fragment = 0; // UserShader name
+    bool linked = false;
+    ProgramRecord variants[2];
+    std::vector<UserUniform> uniforms;
+    uint64_t uniformSerial = 1;
+};
+
+enum class Pending { none, lines, squarePoints, smoothPoints };
+
+// The layer's whole state: GL is one state machine per context, and the show has one.
+struct WebGl {
+    bool ready = false;
+    fixedgl::AttribState state;
+    std::vector<std::pair<uint32_t, fixedgl::AttribState>> attribStack;
+    fixedgl::MatrixStack modelview{32}, projection{32};
+    fixedgl::MatrixStack textureStacks[fixedgl::kTextureUnits];
+    uint64_t matrixSerial = 1, textureSerial = 1, lightSerial = 1;
+    GLenum error = GL_NO_ERROR;
+
+    bool inBegin = false;
+    GLenum beginMode = 0;
+    std::vector<Vertex> immediate;
+    fixedgl::ClientArrays arrays;
+
+    GLuint vao = 0, vbo = 0, ibo = 0, quadIbo = 0;
+    size_t quadIboQuads = 0; // quads the corner pattern in quadIbo covers
+    std::vector<Vertex> vertices, expanded; // expanded: four corners per quad
+    std::vector<uint32_t> indices, segments;
+    Pending pending = Pending::none;
+
+    std::unordered_map<int, GLuint> vertexShaders; // by VertexKey bits
+    ProgramRecord fixedPrograms[16];
+    GLuint userProgram = 0;
+    GLuint realProgram = 0; // the WebGL program in use
+    std::unordered_map<GLuint, UserShader> shaders;
+    std::unordered_map<GLuint, UserProgram> programs;
+    GLuint nextShaderName = 1, nextProgramName = 1;
+
+    GLuint bound1d[fixedgl::kTextureUnits] = {};
+    GLuint realBound[fixedgl::kTextureUnits] = {};
+    std::unordered_map<GLuint, std::pair<int, int>> textureSizes;
+    GLuint scratchFbo = 0;
+
+    GLuint drawFramebuffer = 0, readFramebuffer = 0, boundRenderbuffer = 0;
+    // Samples of renderbuffers and of the framebuffers they are attached to: lines
+    // and points rasterise differently into multisampled buffers.
+    std::unordered_map<GLuint, int> renderbufferSamples, framebufferSamples;
+    int canvasSamples = 0;
+    GLuint pixelPackBuffer = 0;
+    std::unordered_map<GLuint, std::vector<unsigned char>> bufferShadows; // for glMapBuffer
+    std::unordered_map<GLuint, GLsizeiptr> bufferSizes;
+    std::vector<unsigned char> pixels;
+};
+
+extern WebGl gl;
+
+// Keeps the first error until glGetError takes it, as GL does (layer_web.cpp).
+void setError(GLenum error);
+// Draws the lines and points waiting in the batch (drawing_web.cpp).
+void flush();
+// The program for the next draw, current and up to date (programs_web.cpp).
+ProgramRecord* bindProgram(bool pretransformed, bool smoothPoint);
+// Binds a texture to a unit of WebGL's one target per unit (textures_web.cpp).
+void bindRealTexture(uint32_t unit, GLuint name);
+
+} // namespace zw
