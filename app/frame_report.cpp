@@ -20,6 +20,7 @@
 #include "engine/demo_context.h"
 #include "engine/frame_driver.h"
 #include "scene/part_start.h"
+#include "scene/timeline.h"
 
 namespace {
 
@@ -186,6 +187,35 @@ std::string padded(const std::string& text, size_t width)
     return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
 }
 
+// Words of text in lines of fewer than width characters, each line ended.
+std::string wrapped(const std::string& text, size_t width)
+{
+    std::string out, line;
+    size_t from = 0;
+    while (from < text.size()) {
+        const size_t end = std::min(text.find(' ', from), text.size());
+        const std::string word = text.substr(from, end - from);
+        if (!line.empty() && line.size() + 1 + word.size() >= width) {
+            out += line + "\n";
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+        from = end + 1;
+    }
+    return out + line + "\n";
+}
+
+// The section table's title, with each section's start from the timeline.
+std::string sectionTableTitle()
+{
+    std::string text = "frame times in ms by section (scene seconds from:";
+    for (const TimelineRow& row : kTimeline)
+        text += std::string(" ") + row.name + " " + format("%g", row.fromSeconds) + ",";
+    text.back() = ')';
+    text += "; ratio = drawn / bare, of the medians and of the 99th percentiles, and";
+    return wrapped(text, 100) + "paired: the median of each frame's ratio to the bare frame drawn beside it\n";
+}
+
 } // namespace
 
 const char* const kMainStepNames[kMainSteps] = {"strokes", "clear",  "dust",   "figures", "paper",
@@ -200,13 +230,12 @@ FrameRecord::FrameRecord()
 
 const std::vector<FrameSection>& frameSections()
 {
-    // Scene seconds at which each part of the show begins.
-    static const std::vector<FrameSection> sections = {
-        {"title", 0.0},          {"still life", 33.0},         {"figures", 118.0},
-        {"worms", 154.0},        {"faces and hands", 172.0},   {"tendrils and ants", 182.0},
-        {"spine worm and bird", 213.5}, {"ring", 234.0},       {"end text", 254.6},
-        {"fade", 267.5},
-    };
+    static const std::vector<FrameSection> sections = [] {
+        std::vector<FrameSection> rows;
+        for (const TimelineRow& row : kTimeline)
+            rows.push_back({row.name, row.fromSeconds});
+        return rows;
+    }();
     return sections;
 }
 
@@ -303,10 +332,7 @@ std::string sectionTable(const std::vector<FrameRecord>& records)
     auto name = [&](size_t i) { return i < sections.size() ? std::string(sections[i].name) : std::string("whole run"); };
 
     const std::string three = "    med    p99  worst";
-    std::string out = "frame times in ms by section (scene seconds from: title 0, still life 33, figures 118, worms 154,\n"
-                      "faces and hands 172, tendrils and ants 182, spine worm and bird 213.5, ring 234, end text 254.6,\n"
-                      "fade 267.5); ratio = drawn / bare, of the medians and of the 99th percentiles, and\n"
-                      "paired: the median of each frame's ratio to the bare frame drawn beside it\n";
+    std::string out = sectionTableTitle();
     out += padded("section", 20) + "frames  drawn frame          bare frame           ratio\n";
     out += padded("", 26) + three + three + "    med    p99 paired\n";
     for (size_t i = 0; i < groups.size(); ++i) {

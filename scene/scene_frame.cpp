@@ -12,6 +12,7 @@
 #include "render/textures.h"
 #include "base/random.h"
 #include "scene/part_start.h"
+#include "scene/timeline.h"
 
 namespace {
 
@@ -217,7 +218,7 @@ void part_start::renderPasses(DemoContext& ctx, bool bareFrame)
     glEnable(GL_BLEND);
     glDisable(GL_TEXTURE_2D);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    float a = static_cast<float>(ease((t - 267.5) * 0.25));
+    float a = static_cast<float>(ease((t - sectionStart(ShowSection::fade)) * 0.25));
     glColor4f(0, 0, 0, a);
     if (a > 0.003f)
         drawSprite(0, 1, 1, true, 1);
