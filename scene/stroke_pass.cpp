@@ -46,7 +46,7 @@ struct RevealJump {
     bool setsWindow;   // set the ends instead of moving them
     double start, end; // amounts for revealStart and revealEnd
 };
-const RevealJump kRevealJumps[8] = {
+const RevealJump kRevealJumps[] = {
     // after (s)  at it   sets    start     end
     {28,          false,  false,  -1600,   -1600},
     {68,          false,  false,      0,   -1300},
@@ -57,8 +57,10 @@ const RevealJump kRevealJumps[8] = {
     {220,         false,  true,   -2000,    2900},
     {254,         false,  true,   -1400,    -300},
 };
+constexpr int kRevealJumpCount = static_cast<int>(sizeof kRevealJumps / sizeof kRevealJumps[0]);
+static_assert(kRevealJumpCount == sizeof(part_start::oneShot), "one one-shot flag per jump");
 // Scene times (s) in which revealStart moves 300 a second faster.
-constexpr SceneWindow kTitleLetGo = {30, 40};
+constexpr SceneWindow kRevealStartHurries = {30, 40};
 
 // What the sections of one stroke pass share: the scene, its time, whether only
 // the revealed points are made, the window of the joined path, and the working
@@ -175,9 +177,9 @@ void applyRevealJump(part_start& scene, int row, double t)
 void jumpRevealWindow(part_start& scene, double t, double s)
 {
     applyRevealJump(scene, 0, t);
-    if (kTitleLetGo.holds(t))
+    if (kRevealStartHurries.holds(t))
         scene.revealStart += s * 300;
-    for (int row = 1; row < 8; ++row)
+    for (int row = 1; row < kRevealJumpCount; ++row)
         applyRevealJump(scene, row, t);
 }
 
