@@ -270,8 +270,8 @@ std::string frameTimeRows(const FrameGroups& groups)
 // The thread's CPU time, the stroke making and the three passes.
 std::string passTimeRows(const FrameGroups& groups)
 {
-    std::string out = padded("section", 20) + "cpu of the thread     strokes              holes pass           main pass"
-                                                 "            final\n";
+    std::string out = padded("section", 20) +
+                      "cpu of the thread     strokes              holes pass           main pass            final\n";
     out += padded("", 20) + kThreeCells + kThreeCells + kThreeCells + kThreeCells + kThreeCells + "\n";
     for (size_t i = 0; i < groups.size(); ++i) {
         if (groups[i].empty())

@@ -157,8 +157,8 @@ Vec3 pullIntoRing(Vec3 p, long long k, long long span, double t, float radius)
     double w = t > kRingGone ? 0 : ease((t - k * 0.00025 - kRingFrom) * 0.05);
     if (w > 0) {
         double a = (static_cast<double>(k) / static_cast<double>(span)) * 2 * M_PI + 4 * t;
-        Vec3 q = makeVec3(static_cast<float>(std::sin(a) * radius - 9 + 1.2), static_cast<float>(std::cos(a) * radius + 0.46),
-                          0);
+        Vec3 q = makeVec3(static_cast<float>(std::sin(a) * radius - 9 + 1.2),
+                          static_cast<float>(std::cos(a) * radius + 0.46), 0);
         p = add(p, scale(sub(q, p), static_cast<float>(w)));
     }
     return p;
@@ -337,7 +337,8 @@ void drawPaper(MainFrame& f)
     shaders.useProgram(program);
     shaders.setTextureUniform(GL_TEXTURE_2D, program, 0, "texture2d_1", textureName(f.ctx, paper));
     shaders.setTextureUniform(GL_TEXTURE_2D, program, 1, "texture2d_blend", textureName(f.ctx, scene.holesTex));
-    shaders.setUniform3f(program, "ScreenSize", static_cast<float>(f.viewport[2]), static_cast<float>(f.viewport[3]), 0);
+    const float width = static_cast<float>(f.viewport[2]), height = static_cast<float>(f.viewport[3]);
+    shaders.setUniform3f(program, "ScreenSize", width, height, 0);
     // With no hole on screen the paper's alpha is 1 everywhere, and blending it
     // gives the paper's own colour: the blend is left out.
     if (!(scene.paperOpaqueWithoutHoles && scene.holeRegion.empty()))

@@ -32,9 +32,12 @@ constexpr double sectionStart(ShowSection section) { return kTimeline[static_cas
 
 constexpr bool timelineInOrder()
 {
-    for (int i = 0; i < kTimelineRows; ++i)
-        if (static_cast<int>(kTimeline[i].section) != i || (i > 0 && kTimeline[i].fromSeconds <= kTimeline[i - 1].fromSeconds))
+    for (int i = 0; i < kTimelineRows; ++i) {
+        if (static_cast<int>(kTimeline[i].section) != i)
             return false;
+        if (i > 0 && kTimeline[i].fromSeconds <= kTimeline[i - 1].fromSeconds)
+            return false;
+    }
     return true;
 }
 static_assert(timelineInOrder(), "one row per section, in section order and rising times");
