@@ -20,6 +20,7 @@
 #include "engine/demo_context.h"
 #include "engine/frame_driver.h"
 #include "scene/part_start.h"
+#include "scene/timeline.h"
 
 namespace {
 
@@ -186,6 +187,126 @@ std::string padded(const std::string& text, size_t width)
     return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
 }
 
+// Words of text in lines of fewer than width characters, each line ended.
+std::string wrapped(const std::string& text, size_t width)
+{
+    std::string out, line;
+    size_t from = 0;
+    while (from < text.size()) {
+        const size_t end = std::min(text.find(' ', from), text.size());
+        const std::string word = text.substr(from, end - from);
+        if (!line.empty() && line.size() + 1 + word.size() >= width) {
+            out += line + "\n";
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+        from = end + 1;
+    }
+    return out + line + "\n";
+}
+
+// The section table's title, with each section's start from the timeline.
+std::string sectionTableTitle()
+{
+    std::string text = "frame times in ms by section (scene seconds from:";
+    for (const TimelineRow& row : kTimeline)
+        text += std::string(" ") + row.name + " " + format("%g", row.fromSeconds) + ",";
+    text.back() = ')';
+    text += "; ratio = drawn / bare, of the medians and of the 99th percentiles, and";
+    return wrapped(text, 100) + "paired: the median of each frame's ratio to the bare frame drawn beside it\n";
+}
+
+// The frames of each section, then those of the whole run.
+using FrameGroups = std::vector<std::vector<const FrameRecord*>>;
+
+FrameGroups groupBySection(const std::vector<FrameRecord>& records)
+{
+    FrameGroups groups(frameSections().size() + 1);
+    for (const FrameRecord& r : records) {
+        groups[static_cast<size_t>(sectionOf(r.sceneTime))].push_back(&r);
+        groups.back().push_back(&r);
+    }
+    return groups;
+}
+
+std::string groupName(size_t group)
+{
+    const std::vector<FrameSection>& sections = frameSections();
+    return group < sections.size() ? std::string(sections[group].name) : std::string("whole run");
+}
+
+Spread column(const std::vector<const FrameRecord*>& group, double FrameRecord::*field)
+{
+    std::vector<double> values;
+    values.reserve(group.size());
+    for (const FrameRecord* r : group)
+        values.push_back(r->*field);
+    return spreadOf(values);
+}
+
+const std::string kThreeCells = "    med    p99  worst";
+
+// Drawn and bare frames side by side, with their ratios.
+std::string frameTimeRows(const FrameGroups& groups)
+{
+    std::string out = padded("section", 20) + "frames  drawn frame          bare frame           ratio\n";
+    out += padded("", 26) + kThreeCells + kThreeCells + "    med    p99 paired\n";
+    for (size_t i = 0; i < groups.size(); ++i) {
+        if (groups[i].empty())
+            continue;
+        const Spread drawn = column(groups[i], &FrameRecord::frame);
+        const Spread bare = column(groups[i], &FrameRecord::bareFrame);
+        char count[16];
+        std::snprintf(count, sizeof count, "%6zu", groups[i].size());
+        std::vector<double> paired;
+        for (const FrameRecord* r : groups[i])
+            paired.push_back(r->frame / r->bareFrame);
+        out += padded(groupName(i), 20) + count + spreadCells(drawn) + spreadCells(bare) +
+               cell(drawn.median / bare.median) + cell(drawn.p99 / bare.p99) + cell(spreadOf(paired).median) + "\n";
+    }
+    return out;
+}
+
+// The thread's CPU time, the stroke making and the three passes.
+std::string passTimeRows(const FrameGroups& groups)
+{
+    std::string out = padded("section", 20) +
+                      "cpu of the thread     strokes              holes pass           main pass            final\n";
+    out += padded("", 20) + kThreeCells + kThreeCells + kThreeCells + kThreeCells + kThreeCells + "\n";
+    for (size_t i = 0; i < groups.size(); ++i) {
+        if (groups[i].empty())
+            continue;
+        out += padded(groupName(i), 20) + spreadCells(column(groups[i], &FrameRecord::cpu)) +
+               spreadCells(column(groups[i], &FrameRecord::strokes)) +
+               spreadCells(column(groups[i], &FrameRecord::holes)) +
+               spreadCells(column(groups[i], &FrameRecord::main)) +
+               spreadCells(column(groups[i], &FrameRecord::final)) + "\n";
+    }
+    return out;
+}
+
+// The main pass step by step, when it was timed so: medians.
+std::string mainStepRows(const FrameGroups& groups)
+{
+    std::string out = padded("main pass, medians", 20);
+    for (const char* step : kMainStepNames)
+        out += std::string(step).insert(0, 9 - std::min<size_t>(9, std::strlen(step)), ' ');
+    out += "\n";
+    for (size_t i = 0; i < groups.size(); ++i) {
+        if (groups[i].empty())
+            continue;
+        out += padded(groupName(i), 20);
+        for (int k = 0; k < kMainSteps; ++k) {
+            std::vector<double> values;
+            for (const FrameRecord* r : groups[i])
+                values.push_back(r->mainSteps[k]);
+            out += cell(spreadOf(values).median, 9);
+        }
+        out += "\n";
+    }
+    return out;
+}
+
 } // namespace
 
 const char* const kMainStepNames[kMainSteps] = {"strokes", "clear",  "dust",   "figures", "paper",
@@ -200,13 +321,12 @@ FrameRecord::FrameRecord()
 
 const std::vector<FrameSection>& frameSections()
 {
-    // Scene seconds at which each part of the show begins.
-    static const std::vector<FrameSection> sections = {
-        {"title", 0.0},          {"still life", 33.0},         {"figures", 118.0},
-        {"worms", 154.0},        {"faces and hands", 172.0},   {"tendrils and ants", 182.0},
-        {"spine worm and bird", 213.5}, {"ring", 234.0},       {"end text", 254.6},
-        {"fade", 267.5},
-    };
+    static const std::vector<FrameSection> sections = [] {
+        std::vector<FrameSection> rows;
+        for (const TimelineRow& row : kTimeline)
+            rows.push_back({row.name, row.fromSeconds});
+        return rows;
+    }();
     return sections;
 }
 
@@ -286,80 +406,12 @@ std::string csvRow(const FrameRecord& r)
 
 std::string sectionTable(const std::vector<FrameRecord>& records)
 {
-    const std::vector<FrameSection>& sections = frameSections();
-    // Rows: each section, then the whole run.
-    std::vector<std::vector<const FrameRecord*>> groups(sections.size() + 1);
-    for (const FrameRecord& r : records) {
-        groups[static_cast<size_t>(sectionOf(r.sceneTime))].push_back(&r);
-        groups.back().push_back(&r);
-    }
-    auto column = [](const std::vector<const FrameRecord*>& group, double FrameRecord::*field) {
-        std::vector<double> values;
-        values.reserve(group.size());
-        for (const FrameRecord* r : group)
-            values.push_back(r->*field);
-        return spreadOf(values);
-    };
-    auto name = [&](size_t i) { return i < sections.size() ? std::string(sections[i].name) : std::string("whole run"); };
-
-    const std::string three = "    med    p99  worst";
-    std::string out = "frame times in ms by section (scene seconds from: title 0, still life 33, figures 118, worms 154,\n"
-                      "faces and hands 172, tendrils and ants 182, spine worm and bird 213.5, ring 234, end text 254.6,\n"
-                      "fade 267.5); ratio = drawn / bare, of the medians and of the 99th percentiles, and\n"
-                      "paired: the median of each frame's ratio to the bare frame drawn beside it\n";
-    out += padded("section", 20) + "frames  drawn frame          bare frame           ratio\n";
-    out += padded("", 26) + three + three + "    med    p99 paired\n";
-    for (size_t i = 0; i < groups.size(); ++i) {
-        if (groups[i].empty())
-            continue;
-        const Spread drawn = column(groups[i], &FrameRecord::frame);
-        const Spread bare = column(groups[i], &FrameRecord::bareFrame);
-        char count[16];
-        std::snprintf(count, sizeof count, "%6zu", groups[i].size());
-        std::vector<double> paired;
-        for (const FrameRecord* r : groups[i])
-            paired.push_back(r->frame / r->bareFrame);
-        out += padded(name(i), 20) + count + spreadCells(drawn) + spreadCells(bare) +
-               cell(drawn.median / bare.median) + cell(drawn.p99 / bare.p99) + cell(spreadOf(paired).median) + "\n";
-    }
-    out += '\n';
-    out += padded("section", 20) + "cpu of the thread     strokes              holes pass           main pass"
-                                          "            final\n";
-    out += padded("", 20) + three + three + three + three + three + "\n";
-    for (size_t i = 0; i < groups.size(); ++i) {
-        if (groups[i].empty())
-            continue;
-        out += padded(name(i), 20) + spreadCells(column(groups[i], &FrameRecord::cpu)) +
-               spreadCells(column(groups[i], &FrameRecord::strokes)) +
-               spreadCells(column(groups[i], &FrameRecord::holes)) +
-               spreadCells(column(groups[i], &FrameRecord::main)) +
-               spreadCells(column(groups[i], &FrameRecord::final)) + "\n";
-    }
-
-    // The main pass step by step, when it was timed so: medians.
+    const FrameGroups groups = groupBySection(records);
+    std::string out = sectionTableTitle() + frameTimeRows(groups) + '\n' + passTimeRows(groups);
     bool anySteps = false;
     for (const FrameRecord& r : records)
         anySteps = anySteps || !std::isnan(r.mainSteps[0]);
-    if (!anySteps)
-        return out;
-    out += '\n';
-    out += padded("main pass, medians", 20);
-    for (const char* step : kMainStepNames)
-        out += std::string(step).insert(0, 9 - std::min<size_t>(9, std::strlen(step)), ' ');
-    out += "\n";
-    for (size_t i = 0; i < groups.size(); ++i) {
-        if (groups[i].empty())
-            continue;
-        out += padded(name(i), 20);
-        for (int k = 0; k < kMainSteps; ++k) {
-            std::vector<double> values;
-            for (const FrameRecord* r : groups[i])
-                values.push_back(r->mainSteps[k]);
-            out += cell(spreadOf(values).median, 9);
-        }
-        out += "\n";
-    }
-    return out;
+    return anySteps ? out + '\n' + mainStepRows(groups) : out;
 }
 
 void startFrameReport(const FrameReportSettings& settings)

@@ -4,23 +4,21 @@
 // apart from the sound output and the tests' GL helper.
 #include "platform/platform.h"
 #include "platform/clipboard_keeper.h"
+#include "platform/message_box_answer.h"
+#include "platform/message_queue.h"
 
 #include <SDL.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <deque>
 #include <iostream>
 
 namespace platform {
 
 namespace {
 
-std::deque<Message> pendingMessages;
-WindowProcedure windowProcedure = nullptr;
+MessageQueue messages;
 SDL_DisplayMode requestedMode{};
 bool haveRequestedMode = false;
 bool videoStartedHere = false;
@@ -75,10 +73,7 @@ bool characterKey(SDL_Keycode key)
            key == SDLK_RETURN || key == SDLK_BACKSPACE || key == SDLK_TAB || key == SDLK_ESCAPE;
 }
 
-void push(uint32_t id, uint64_t wParam = 0, int64_t lParam = 0)
-{
-    pendingMessages.push_back(Message{id, wParam, lParam});
-}
+void push(uint32_t id, uint64_t wParam = 0, int64_t lParam = 0) { messages.post(id, wParam, lParam); }
 
 void translate(const SDL_Event& event)
 {
@@ -153,11 +148,8 @@ int messageBox(const std::string& text, const std::string& title, unsigned flags
 {
     std::fprintf(stderr, "[%s] %s\n", title.c_str(), text.c_str());
     bool yesNo = (flags & 0xF) == kMbYesNo;
-    if (const char* answer = std::getenv("ZUR_MESSAGEBOX_ANSWER")) {
-        if (!yesNo)
-            return kIdOk;
-        return std::strcmp(answer, "yes") == 0 ? kIdYes : kIdNo;
-    }
+    if (int answer = 0; presetMessageBoxAnswer(flags, answer))
+        return answer;
     Uint32 kind = SDL_MESSAGEBOX_INFORMATION;
     if ((flags & 0xF0) == kMbIconStop)
         kind = SDL_MESSAGEBOX_ERROR;
@@ -323,29 +315,21 @@ bool enumDisplayMode(int index, int& width, int& height)
     return true;
 }
 
-void setWindowProcedure(WindowProcedure procedure) { windowProcedure = procedure; }
+void setWindowProcedure(WindowProcedure procedure) { messages.windowProcedure = procedure; }
 
 bool peekMessage(Message& out)
 {
-    if (pendingMessages.empty() && SDL_WasInit(SDL_INIT_EVENTS)) {
+    if (messages.empty() && SDL_WasInit(SDL_INIT_EVENTS)) {
         SDL_Event event;
-        while (pendingMessages.empty() && SDL_PollEvent(&event))
+        while (messages.empty() && SDL_PollEvent(&event))
             translate(event);
     }
-    if (pendingMessages.empty())
-        return false;
-    out = pendingMessages.front();
-    pendingMessages.pop_front();
-    // Nothing on this platform follows the window procedure: SDL has already
-    // done what a default window procedure would.
-    if (out.id != kMsgQuit && windowProcedure)
-        windowProcedure(out);
-    return true;
+    return messages.take(out);
 }
 
 void postQuitMessage(int code) { push(kMsgQuit, static_cast<uint64_t>(code)); }
 
-void postMessage(const Message& message) { pendingMessages.push_back(message); }
+void postMessage(const Message& message) { messages.post(message); }
 
 int runLoop(int (*turn)())
 {

@@ -4,6 +4,7 @@
 // and the loop driven by the browser's frames. The page (tools/web/index.html)
 // supplies the overlay, the display's size and the clipboard.
 #include "platform/platform.h"
+#include "platform/message_queue.h"
 
 #include <emscripten.h>
 #include <emscripten/html5.h>
@@ -12,7 +13,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <deque>
 #include <string>
 
 namespace platform {
@@ -21,8 +21,7 @@ namespace {
 
 constexpr const char* kCanvas = "#canvas";
 
-std::deque<Message> pendingMessages;
-WindowProcedure windowProcedure = nullptr;
+MessageQueue messages;
 EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context = 0;
 int swapInterval = 1;
 int (*loopTurn)() = nullptr;
@@ -32,10 +31,7 @@ bool eventsListening = false;
 // named by kCanvas and lives as long as the page.
 int canvasToken = 0;
 
-void push(uint32_t id, uint64_t wParam = 0, int64_t lParam = 0)
-{
-    pendingMessages.push_back(Message{id, wParam, lParam});
-}
+void push(uint32_t id, uint64_t wParam = 0, int64_t lParam = 0) { messages.post(id, wParam, lParam); }
 
 // DOM key codes are Windows virtual-key codes for the keys the show uses;
 // 0 for keys it has no use for.
@@ -279,22 +275,13 @@ bool enumDisplayMode(int index, int& width, int& height)
     return false;
 }
 
-void setWindowProcedure(WindowProcedure procedure) { windowProcedure = procedure; }
+void setWindowProcedure(WindowProcedure procedure) { messages.windowProcedure = procedure; }
 
-bool peekMessage(Message& out)
-{
-    if (pendingMessages.empty())
-        return false;
-    out = pendingMessages.front();
-    pendingMessages.pop_front();
-    if (out.id != kMsgQuit && windowProcedure)
-        windowProcedure(out);
-    return true;
-}
+bool peekMessage(Message& out) { return messages.take(out); }
 
 void postQuitMessage(int code) { push(kMsgQuit, static_cast<uint64_t>(code)); }
 
-void postMessage(const Message& message) { pendingMessages.push_back(message); }
+void postMessage(const Message& message) { messages.post(message); }
 
 int runLoop(int (*turn)())
 {

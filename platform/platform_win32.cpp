@@ -6,9 +6,9 @@
 #include <windows.h>
 
 #include "platform/platform.h"
+#include "platform/message_box_answer.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <iostream>
 
@@ -49,11 +49,8 @@ int messageBox(const std::string& text, const std::string& title, unsigned flags
     std::fprintf(stderr, "[%s] %s\n", title.c_str(), text.c_str());
     std::fflush(stderr);
     const bool yesNo = (flags & 0xF) == kMbYesNo;
-    if (const char* answer = std::getenv("ZUR_MESSAGEBOX_ANSWER")) {
-        if (!yesNo)
-            return kIdOk;
-        return std::strcmp(answer, "yes") == 0 ? kIdYes : kIdNo;
-    }
+    if (int answer = 0; presetMessageBoxAnswer(flags, answer))
+        return answer;
     const int pressed = MessageBoxA(nullptr, text.c_str(), title.c_str(), flags);
     // Escape or the close box give IDCANCEL even in a Yes/No box: that is a No.
     if (yesNo)

@@ -1,7 +1,9 @@
 // The main pass: the ink-on-paper picture. Dust and tumbling figures behind a
 // paper sheet whose holes let them through, tendrils with walking ants, the
 // revealed part of the stroke path and the pencil that follows its newest point.
-// Every random pattern is redrawn from a fixed seed each frame.
+// Every random pattern is redrawn from a fixed seed each frame. The pass is one
+// function per section, in drawing order; the generator's state runs on from the
+// tendrils into the late ants.
 #include "gl/gl_api.h"
 
 #include <algorithm>
@@ -16,6 +18,7 @@
 #include "base/random.h"
 #include "platform/thread_clock.h"
 #include "scene/part_start.h"
+#include "scene/timeline.h"
 
 namespace {
 
@@ -29,6 +32,28 @@ constexpr double kEdgeReach = 3;
 
 // The paper sheet: the quad (−1, −1) … (1, 1) scaled by this.
 const float kPaperScale[3] = {78.75f, 140, 120};
+
+// Scene times (s) of the pass's timed sections.
+constexpr SceneWindow kFiguresWindow = {sectionStart(ShowSection::figures), 160};
+constexpr double kTendrilsFrom = sectionStart(ShowSection::tendrils);
+constexpr double kTendrilsGone = 218; // the tendrils' count falls back to none from here
+constexpr SceneWindow kLateAntsWindow = {250, kForever};
+constexpr double kRingFrom = sectionStart(ShowSection::ring);
+constexpr double kRingGone = 255; // the stroke points are back at their own places after this
+
+// What the sections of one main pass share: the scene and context, the viewport,
+// the revealed stroke points to draw, whether what lies under opaque paper is
+// left out, and the newest stroke point with the pencil's turn.
+struct MainFrame {
+    part_start& scene;
+    DemoContext& ctx;
+    double t;
+    int viewport[4];
+    std::vector<Vec3> polyline;
+    bool cullBehindPaper = false;
+    Vec3 newest = makeVec3(0, 0, 0);
+    double wobble = 0;
+};
 
 // projection × modelview as GL holds them now.
 void currentClipMatrix(double clip[16])
@@ -105,26 +130,18 @@ void drawAnt(PathSpline& path, const ObjMesh& ant, double f)
     glPopMatrix();
 }
 
-} // namespace
+// ---------------------------------------------------------------------------
+// Strokes
 
-void part_start::mainPass(DemoContext& ctx)
+// Joins the strokes into one path, the only element of strokes afterwards.
+// Generated points carry tag 1 already, as addPoint would set it.
+void joinStrokes(std::vector<PathSpline>& strokes)
 {
-    const double t = sceneTime;
-    const int W = ctx.renderWidth, H = ctx.renderHeight;
-    const int base = sceneTextureBase;
-
-    // 1. Strokes: rebuild, join into one path, cut out the revealed window.
-    const double strokesFrom = threadCpuSeconds();
-    // Only the points the reveal window can show are made (from shown.first on);
-    // the joined path kept in strokes is that part of it.
-    strokes.clear();
-    const StrokeWindow shown = strokePass(true);
     PathSpline joined;
     size_t total = 0;
     for (const PathSpline& stroke : strokes)
         total += stroke.points.size();
     joined.points.reserve(total);
-    // Generated points carry tag 1 already, as addPoint would set it.
     for (const PathSpline& stroke : strokes) {
         const size_t used = std::min(static_cast<size_t>(std::max(stroke.count, 0)), stroke.points.size());
         joined.points.insert(joined.points.end(), stroke.points.begin(), stroke.points.begin() + used);
@@ -132,82 +149,114 @@ void part_start::mainPass(DemoContext& ctx)
     }
     strokes.clear();
     strokes.push_back(std::move(joined));
-    const PathSpline& path = strokes[0];
-    // The joined path's length, or, when the pass stopped counting past the
-    // window, a lower bound past its end: lo and hi come out the same.
+}
+
+// Point k of hi − lo pulled towards the spinning ring that forms from 234 s.
+Vec3 pullIntoRing(Vec3 p, long long k, long long span, double t, float radius)
+{
+    double w = t > kRingGone ? 0 : ease((t - k * 0.00025 - kRingFrom) * 0.05);
+    if (w > 0) {
+        double a = (static_cast<double>(k) / static_cast<double>(span)) * 2 * M_PI + 4 * t;
+        Vec3 q = makeVec3(static_cast<float>(std::sin(a) * radius - 9 + 1.2),
+                          static_cast<float>(std::cos(a) * radius + 0.46), 0);
+        p = add(p, scale(sub(q, p), static_cast<float>(w)));
+    }
+    return p;
+}
+
+// The joined path's revealed points as the stroke line draws them. n is the
+// path's length, or, when the pass stopped counting past the window, a lower
+// bound past its end: lo and hi come out the same.
+std::vector<Vec3> revealedPoints(const part_start& scene, const StrokeWindow& shown, double t)
+{
+    const PathSpline& path = scene.strokes[0];
     const long long n = shown.before;
-    long long lo = std::min(static_cast<long long>(std::trunc(revealStart)), n - 1);
+    long long lo = std::min(static_cast<long long>(std::trunc(scene.revealStart)), n - 1);
     if (lo <= 30)
         lo = 30;
-    long long hi = std::min(static_cast<long long>(std::trunc(revealEnd)), n - 1);
+    long long hi = std::min(static_cast<long long>(std::trunc(scene.revealEnd)), n - 1);
     if (hi <= 30)
         hi = 30;
     std::vector<Vec3> polyline;
-    if (lo + 10 < hi) {
-        polyline.reserve(static_cast<size_t>(hi - lo - 10));
-        const float r = static_cast<float>(2 * (1 - ease((t - 234) * 0.07)));
-        // lo + 10 is shown.first here: the drawn points are the made ones.
-        assert(lo + 10 == shown.first && hi - shown.first <= static_cast<long long>(path.points.size()) &&
-               "the reveal window draws only points the stroke pass made");
-        for (long long i = lo + 10; i < hi; ++i) {
-            Vec3 p = path.points[static_cast<size_t>(i - shown.first)];
-            const long long k = i - lo;
-            double w = t > 255 ? 0 : ease((t - k * 0.00025 - 234) * 0.05);
-            if (w > 0) {
-                double a = (static_cast<double>(k) / static_cast<double>(hi - lo)) * 2 * M_PI + 4 * t;
-                Vec3 q = makeVec3(static_cast<float>(std::sin(a) * r - 9 + 1.2),
-                                  static_cast<float>(std::cos(a) * r + 0.46), 0);
-                p = add(p, scale(sub(q, p), static_cast<float>(w)));
-            }
-            polyline.push_back(p);
-        }
-    }
+    if (lo + 10 >= hi)
+        return polyline;
+    polyline.reserve(static_cast<size_t>(hi - lo - 10));
+    const float r = static_cast<float>(2 * (1 - ease((t - kRingFrom) * 0.07)));
+    // lo + 10 is shown.first here: the drawn points are the made ones.
+    assert(lo + 10 == shown.first && hi - shown.first <= static_cast<long long>(path.points.size()) &&
+           "the reveal window draws only points the stroke pass made");
+    for (long long i = lo + 10; i < hi; ++i)
+        polyline.push_back(pullIntoRing(path.points[static_cast<size_t>(i - shown.first)], i - lo, hi - lo, t, r));
+    return polyline;
+}
 
-    strokeSeconds = threadCpuSeconds() - strokesFrom;
-    strokePoints = n;
-    linePoints = static_cast<int64_t>(polyline.size());
-    stepDone(SceneStep::strokes);
+// Rebuilds the strokes, joins them into one path and cuts out the revealed window.
+// Only the points the reveal window can show are made (from shown.first on).
+void makeStrokeLine(MainFrame& f)
+{
+    part_start& scene = f.scene;
+    const double strokesFrom = threadCpuSeconds();
+    scene.strokes.clear();
+    const StrokeWindow shown = scene.strokePass(true);
+    joinStrokes(scene.strokes);
+    f.polyline = revealedPoints(scene, shown, f.t);
+    scene.strokeSeconds = threadCpuSeconds() - strokesFrom;
+    scene.strokePoints = shown.before;
+    scene.linePoints = static_cast<int64_t>(f.polyline.size());
+}
 
-    // 2. Camera, and the clear unless the paper makes it invisible: with no hole
-    // on screen an opaque paper that covers the viewport is drawn over every
-    // sample, before anything reads the colour buffer, and nothing under it is
-    // drawn (nor the figures, the only draws that test depth).
-    beginScenePass(ctx, false, false);
-    shaders.useNoProgram();
+// ---------------------------------------------------------------------------
+// Camera and clear
+
+// The camera, and the clear unless the paper makes it invisible: with no hole
+// on screen an opaque paper that covers the viewport is drawn over every
+// sample, before anything reads the colour buffer, and nothing under it is
+// drawn (nor the figures, the only draws that test depth).
+void clearUnlessUnderPaper(MainFrame& f)
+{
+    part_start& scene = f.scene;
+    beginScenePass(f.ctx, false, false);
+    scene.shaders.useNoProgram();
     double clip[16];
-    const int viewport[4] = {0, 0, W, H};
     glPushMatrix();
     glScalef(kPaperScale[0], kPaperScale[1], kPaperScale[2]);
     currentClipMatrix(clip);
     glPopMatrix();
-    const bool paperOverAll = paperOpaqueWithoutHoles && quadCoversViewport(clip, viewport, kEdgeReach);
-    const bool cullBehindPaper = paperOverAll && !holeRegion.everywhere;
-    const bool depthRead = glIsEnabled(GL_DEPTH_TEST) || (t > 118 && t < 160);
+    const bool paperOverAll = scene.paperOpaqueWithoutHoles && quadCoversViewport(clip, f.viewport, kEdgeReach);
+    f.cullBehindPaper = paperOverAll && !scene.holeRegion.everywhere;
+    const bool depthRead = glIsEnabled(GL_DEPTH_TEST) || kFiguresWindow.holds(f.t);
     const GLbitfield clearMask = GL_COLOR_BUFFER_BIT | (depthRead ? GL_DEPTH_BUFFER_BIT : 0);
-    if (!cullBehindPaper) {
+    if (!f.cullBehindPaper) {
         glClear(clearMask);
-    } else if (!holeRegion.empty()) {
+    } else if (!scene.holeRegion.empty()) {
         // Under the opaque paper the clear cannot show: only around the holes.
-        const PixelRect area = holeRegion.pixelsAround(kPointReach, {0, 0, W, H});
+        const PixelRect area = scene.holeRegion.pixelsAround(kPointReach, {0, 0, f.viewport[2], f.viewport[3]});
         if (area.width > 0 && area.height > 0) {
             beginScissor(area.x, area.y, area.width, area.height);
             glClear(clearMask);
             endScissor();
         }
     }
-    stepDone(SceneStep::clear);
+}
 
-    // 3. Dust drifting along +x behind the paper.
+// ---------------------------------------------------------------------------
+// Dust, figures, paper
+
+// Dust drifting along +x behind the paper. Only the points that may show
+// through a hole are drawn; every point still takes its four numbers from the
+// generator.
+void drawDust(MainFrame& f)
+{
+    const ScreenRegion& holes = f.scene.holeRegion;
     glEnable(GL_POINT_SMOOTH);
     glPointSize(3);
     rng::srand(12323);
     rng::discard(100);
     glColor3f(1, 1, 1);
     glPushMatrix();
-    if (t > 235)
+    if (f.t > 235)
         glTranslatef(-15, 0, 0);
-    // Only the points that may show through a hole are drawn; every point still
-    // takes its four numbers from the generator.
+    double clip[16];
     currentClipMatrix(clip);
     VertexRun dust(3);
     dust.reserve(1500);
@@ -215,12 +264,11 @@ void part_start::mainPass(DemoContext& ctx)
         float y = static_cast<float>(40 * rand01() - 20);
         float z = static_cast<float>(-3 * rand01() - 10);
         float g = static_cast<float>(rand01() + 0.5);
-        float fraction = static_cast<float>(std::fmod(rand01() + 0.005 * t, 1.0));
+        float fraction = static_cast<float>(std::fmod(rand01() + 0.005 * f.t, 1.0));
         const float point[3] = {60 * fraction - 30, y, z};
-        if (cullBehindPaper) {
+        if (f.cullBehindPaper) {
             ScreenRect at;
-            if (holeRegion.empty() ||
-                (projectedRect(clip, viewport, point, 1, at) && !holeRegion.touches(at, kPointReach)))
+            if (holes.empty() || (projectedRect(clip, f.viewport, point, 1, at) && !holes.touches(at, kPointReach)))
                 continue;
         }
         dust.add(point[0], point[1], point[2], g, g, g, 1);
@@ -229,42 +277,52 @@ void part_start::mainPass(DemoContext& ctx)
     glPopMatrix();
     resetDrawState();
     glDisable(GL_TEXTURE_2D);
-    stepDone(SceneStep::dust);
+}
 
-    // 4. Tumbling figures, a row of 25 passing right to left.
-    if (t > 118 && t < 160) {
-        rng::srand(3123);
-        rng::discard(100);
-        for (int i = 0; i < 25; ++i) {
-            glEnable(GL_LIGHTING);
-            glEnable(GL_LIGHT0);
-            const GLfloat lightPosition[4] = {0.5f, 1.0f, 1.0f, 0.0f};
-            glLightfv(GL_LIGHT0, GL_POSITION, lightPosition);
-            const GLfloat diffuse[4] = {static_cast<float>(i % 3 + 0.5), static_cast<float>((i + 1) % 4),
-                                        static_cast<float>((i + 2) % 4), 1.0f};
-            glMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
-            glEnable(GL_CULL_FACE);
-            glEnable(GL_DEPTH_TEST);
-            glPushMatrix();
-            glTranslatef(static_cast<float>((t - 128) * -2 + 10 + 3 * i), static_cast<float>(6 * rand01() + 10 - 3), 0);
-            glTranslatef(-5.03f, -4.1333f, -20);
-            glRotatef(40, 1, 0, 0);
-            glRotatef(static_cast<float>((i % 2 ? 120 : -120) * t), 0, 1, 0);
-            float s = static_cast<float>((std::sin(i / 15.0 * 14 * M_PI + t) * 0.2 + 1) * 0.6);
-            glScalef(s, s, s);
-            // A figure whose box lies wholly under opaque paper is not drawn.
-            ScreenRect box;
-            currentClipMatrix(clip);
-            if (!cullBehindPaper || !projectedRect(clip, viewport, figureBox, 8, box) ||
-                holeRegion.touches(box, kEdgeReach))
-                drawMesh(objMeshes[3], -1);
-            glPopMatrix();
-        }
-    }
+// Figure i of the row, lit in its own colour. A figure whose box lies wholly
+// under opaque paper is not drawn; its random number is drawn all the same.
+void drawFigure(MainFrame& f, int i)
+{
+    const double t = f.t;
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    const GLfloat lightPosition[4] = {0.5f, 1.0f, 1.0f, 0.0f};
+    glLightfv(GL_LIGHT0, GL_POSITION, lightPosition);
+    const GLfloat diffuse[4] = {static_cast<float>(i % 3 + 0.5), static_cast<float>((i + 1) % 4),
+                                static_cast<float>((i + 2) % 4), 1.0f};
+    glMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
+    glEnable(GL_CULL_FACE);
+    glEnable(GL_DEPTH_TEST);
+    glPushMatrix();
+    glTranslatef(static_cast<float>((t - 128) * -2 + 10 + 3 * i), static_cast<float>(6 * rand01() + 10 - 3), 0);
+    glTranslatef(-5.03f, -4.1333f, -20);
+    glRotatef(40, 1, 0, 0);
+    glRotatef(static_cast<float>((i % 2 ? 120 : -120) * t), 0, 1, 0);
+    float s = static_cast<float>((std::sin(i / 15.0 * 14 * M_PI + t) * 0.2 + 1) * 0.6);
+    glScalef(s, s, s);
+    ScreenRect box;
+    double clip[16];
+    currentClipMatrix(clip);
+    if (!f.cullBehindPaper || !projectedRect(clip, f.viewport, f.scene.figureBox, 8, box) ||
+        f.scene.holeRegion.touches(box, kEdgeReach))
+        drawMesh(f.scene.objMeshes[3], -1);
+    glPopMatrix();
+}
 
-    stepDone(SceneStep::figures);
+// Tumbling figures, a row of 25 passing right to left.
+void drawFigures(MainFrame& f)
+{
+    rng::srand(3123);
+    rng::discard(100);
+    for (int i = 0; i < 25; ++i)
+        drawFigure(f, i);
+}
 
-    // 5. The paper, transparent where the holes layer is bright.
+// The paper, transparent where the holes layer is bright.
+void drawPaper(MainFrame& f)
+{
+    part_start& scene = f.scene;
+    const int paper = scene.sceneTextureBase + 412;
     glDisable(GL_LIGHTING);
     glDisable(GL_CULL_FACE);
     glDisable(GL_DEPTH_TEST);
@@ -272,164 +330,244 @@ void part_start::mainPass(DemoContext& ctx)
     glDisable(GL_BLEND);
     glPushMatrix();
     glColor4f(1, 1, 1, 1);
-    bindTexture(ctx, base + 412);
+    bindTexture(f.ctx, paper);
     glScalef(kPaperScale[0], kPaperScale[1], kPaperScale[2]);
-    shaders.useProgram(materialProgram);
-    shaders.setTextureUniform(GL_TEXTURE_2D, materialProgram, 0, "texture2d_1", textureName(ctx, base + 412));
-    shaders.setTextureUniform(GL_TEXTURE_2D, materialProgram, 1, "texture2d_blend", textureName(ctx, holesTex));
-    shaders.setUniform3f(materialProgram, "ScreenSize", static_cast<float>(W), static_cast<float>(H), 0);
+    ShaderBank& shaders = scene.shaders;
+    const int32_t program = scene.materialProgram;
+    shaders.useProgram(program);
+    shaders.setTextureUniform(GL_TEXTURE_2D, program, 0, "texture2d_1", textureName(f.ctx, paper));
+    shaders.setTextureUniform(GL_TEXTURE_2D, program, 1, "texture2d_blend", textureName(f.ctx, scene.holesTex));
+    const float width = static_cast<float>(f.viewport[2]), height = static_cast<float>(f.viewport[3]);
+    shaders.setUniform3f(program, "ScreenSize", width, height, 0);
     // With no hole on screen the paper's alpha is 1 everywhere, and blending it
     // gives the paper's own colour: the blend is left out.
-    if (!(paperOpaqueWithoutHoles && holeRegion.empty()))
+    if (!(scene.paperOpaqueWithoutHoles && scene.holeRegion.empty()))
         glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     drawQuad(-1, -1, 1, 1, 30); // the paper repeats 30 times across the sheet
     shaders.useNoProgram();
     glPopMatrix();
-    stepDone(SceneStep::paper);
+}
 
-    // 6. Line state.
+// ---------------------------------------------------------------------------
+// Tendrils and ants
+
+// The blend function set here stays in force for the tendrils.
+void setLineState()
+{
     glActiveTexture(GL_TEXTURE0);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glLineWidth(2);
-    Vec3 newest = makeVec3(0, 0, 0);
     glMatrixMode(GL_MODELVIEW);
     resetDrawState();
     glDisable(GL_TEXTURE_2D);
+}
 
-    // 7. Tendrils with ants at their tips, up to four between 182 s and 219 s.
+// Growth fraction of a walk whose counter grows while its random test passes.
+double grow(float& growth, bool growing, double step)
+{
+    if (growing)
+        growth += static_cast<float>(step);
+    return std::max(0.017 * growth, 0.0);
+}
+
+// Tendril k: its growth, its walk, its dashed trail and the ant at its tip.
+void drawTendril(MainFrame& f, int k)
+{
+    part_start& scene = f.scene;
+    const double t = f.t;
+    bool growing = false;
+    if (t > kTendrilsFrom + 1.8 * k) {
+        double u = rand01();
+        growing = std::sin(u + 0.4 * t + k) > -0.3;
+    }
+    const double grown = grow(scene.tendrilGrowth[k], growing, scene.scaledStep);
+    Walk walk;
+    walk.startX = 7.105f;
+    walk.startY = static_cast<float>(8.680033 + 0.6 * rand01());
+    walk.step = makeVec3(0.02f, static_cast<float>(-0.02 * rand01()), 0);
+    walk.curlA = 0.01;
+    walk.curlB = 0.02;
+    PathSpline walkPath;
+    buildWalk(walkPath, walk);
+
+    glColor3f(0, 0, 0);
+    glEnable(GL_BLEND);
+    VertexRun trail(3);
+    trail.reserve(600);
+    for (int j = 0; j < 600 && j < 600 * grown; ++j) {
+        const Vec3& p = walkPath.points[j];
+        trail.add(p.x, p.y, 0, 0, 0, 0, (k + j / 2) % 2 ? 0.7f : 0.0f);
+    }
+    trail.draw(GL_LINE_STRIP);
+    drawAnt(walkPath, scene.antMesh, grown);
+}
+
+// Up to four tendrils between 182 s and 219 s. The generator is seeded every
+// frame: the late ants go on from where the tendrils leave it.
+void drawTendrils(MainFrame& f)
+{
     rng::srand(4226);
     rng::discard(100);
-    const double tendrils = 4 * (ease(t - 182) - ease(t - 218));
-    for (int k = 0; k < tendrils && k < 4; ++k) {
-        if (t > 182 + 1.8 * k) {
-            double u = rand01();
-            if (std::sin(u + 0.4 * t + k) > -0.3)
-                tendrilGrowth[k] += static_cast<float>(scaledStep);
-        }
-        double f = std::max(0.017 * tendrilGrowth[k], 0.0);
-        PathSpline walkPath;
-        Walk walk;
-        walk.startX = 7.105f;
-        walk.startY = static_cast<float>(8.680033 + 0.6 * rand01());
-        walk.step = makeVec3(0.02f, static_cast<float>(-0.02 * rand01()), 0);
-        walk.curlA = 0.01;
-        walk.curlB = 0.02;
-        buildWalk(walkPath, walk);
+    const double tendrils = 4 * (ease(f.t - kTendrilsFrom) - ease(f.t - kTendrilsGone));
+    for (int k = 0; k < tendrils && k < 4; ++k)
+        drawTendril(f, k);
+}
 
-        glColor3f(0, 0, 0);
-        glEnable(GL_BLEND);
-        VertexRun trail(3);
-        trail.reserve(600);
-        for (int j = 0; j < 600 && j < 600 * f; ++j) {
-            const Vec3& p = walkPath.points[j];
-            trail.add(p.x, p.y, 0, 0, 0, 0, (k + j / 2) % 2 ? 0.7f : 0.0f);
-        }
-        trail.draw(GL_LINE_STRIP);
-        drawAnt(walkPath, antMesh, f);
-    }
+// Late ant a, walking without a trail.
+void drawLateAnt(MainFrame& f, int a)
+{
+    part_start& scene = f.scene;
+    double u = rand01();
+    const double grown = grow(scene.antGrowth[a], std::sin(u + 0.8 * f.t + a) > -0.85, scene.scaledStep);
+    double y0 = 2.6 * rand01() + 8.680033;
+    double x0 = rand01() + 7.105;
+    Walk walk;
+    walk.startX = static_cast<float>(x0 - 28);
+    walk.startY = static_cast<float>(y0 - 12);
+    double drawn = rand01(); // drawn for every ant, used by the last two
+    walk.step = a == 0 ? makeVec3(0.02f, -0.5f, 0) : makeVec3(0.02f, static_cast<float>(-0.02 * drawn), 0);
+    walk.curlA = 0.02;
+    walk.curlB = 0.02;
+    PathSpline walkPath;
+    buildWalk(walkPath, walk);
+    drawAnt(walkPath, scene.antMesh, grown);
+}
 
-    // 8. Three late ants without trails.
-    if (t > 250) {
-        for (int a = 0; a < 3; ++a) {
-            double u = rand01();
-            if (std::sin(u + 0.8 * t + a) > -0.85)
-                antGrowth[a] += static_cast<float>(scaledStep);
-            double f = std::max(0.017 * antGrowth[a], 0.0);
-            double y0 = 2.6 * rand01() + 8.680033;
-            double x0 = rand01() + 7.105;
-            Walk walk;
-            walk.startX = static_cast<float>(x0 - 28);
-            walk.startY = static_cast<float>(y0 - 12);
-            double drawn = rand01(); // drawn for every ant, used by the last two
-            walk.step = a == 0 ? makeVec3(0.02f, -0.5f, 0) : makeVec3(0.02f, static_cast<float>(-0.02 * drawn), 0);
-            walk.curlA = 0.02;
-            walk.curlB = 0.02;
-            PathSpline walkPath;
-            buildWalk(walkPath, walk);
-            drawAnt(walkPath, antMesh, f);
-        }
-    }
+void drawLateAnts(MainFrame& f)
+{
+    for (int a = 0; a < 3; ++a)
+        drawLateAnt(f, a);
+}
 
-    stepDone(SceneStep::tendrils);
+// ---------------------------------------------------------------------------
+// Stroke line and pencil
 
-    // 9. The revealed stroke path; its last point is the newest stroke point.
+// The revealed stroke path; its last point is the newest stroke point.
+void drawStrokeLine(MainFrame& f)
+{
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glLineWidth(2);
     VertexRun lines(2);
-    lines.reserve(polyline.size());
-    for (const Vec3& p : polyline) {
+    lines.reserve(f.polyline.size());
+    for (const Vec3& p : f.polyline) {
         Vec3 v = scale(p, 3);
         lines.add(v.x, v.y, 0, 0, 0, 0, 0.8f * v.z);
-        newest = v;
+        f.newest = v;
     }
     lines.draw(GL_LINE_STRIP);
+}
 
-    stepDone(SceneStep::lines);
+// Followers of the pencil, and its silence when the newest point rests.
+void followPencil(MainFrame& f)
+{
+    part_start& scene = f.scene;
+    const Vec3 newest = f.newest;
+    scene.pen = add(scene.pen, scale(sub(newest, scene.pen), 0.58f));
+    f.wobble = 20 * std::sin((5 * scene.pen.y + scene.pen.x) * 0.2);
+    const float moved = length(sub(scene.lastStrokePoint, newest));
+    scene.input.muteAmbient = moved < scene.scaledStep / (1.0 / 60) * 0.0185 ? 1 : 0;
+    scene.lastStrokePoint = newest;
+    scene.penFocus = add(scene.penFocus, scale(sub(newest, scene.penFocus), 0.01f));
+    if (f.t > 220 && f.t < 238)
+        scene.penFocus = add(scene.penFocus, scale(sub(newest, scene.penFocus), 0.08f));
+}
 
-    // 10. Followers of the pencil, and its silence when the newest point rests.
-    pen = add(pen, scale(sub(newest, pen), 0.58f));
-    const double wobble = 20 * std::sin((5 * pen.y + pen.x) * 0.2);
-    const float moved = length(sub(lastStrokePoint, newest));
-    input.muteAmbient = moved < scaledStep / (1.0 / 60) * 0.0185 ? 1 : 0;
-    lastStrokePoint = newest;
-    penFocus = add(penFocus, scale(sub(newest, penFocus), 0.01f));
-    if (t > 220 && t < 238)
-        penFocus = add(penFocus, scale(sub(newest, penFocus), 0.08f));
+// Window corners of the boxes outside which a pencil picture leaves the
+// picture below unchanged; false when a corner does not project.
+bool pencilPartCorners(MainFrame& f, int picture, std::vector<double>& parts)
+{
+    double clip[16];
+    currentClipMatrix(clip);
+    bool projected = true;
+    for (const std::array<float, 4>& box : f.scene.pencilBoxes[picture]) {
+        const double corners[4][2] = {{box[0], box[1]}, {box[2], box[1]}, {box[2], box[3]}, {box[0], box[3]}};
+        for (const auto& c : corners) {
+            double wx = 0, wy = 0;
+            projected = projected && projectPoint(clip, f.viewport, c[0], c[1], 0, wx, wy);
+            parts.push_back(wx);
+            parts.push_back(wy);
+        }
+    }
+    return projected;
+}
 
-    // 11. The pencil: shadow, then picture; two drawings alternate while it moves.
+// One layer of the pencil (0: shadow, 1: picture) at the newest stroke point.
+// Pixels away from the picture's drawn parts would blend to what they were: the
+// quad is drawn once per scissor rectangle around those parts.
+void drawPencilLayer(MainFrame& f, int layer, int pose, double slide)
+{
+    const int base = f.scene.sceneTextureBase;
+    if (layer == 0) {
+        bindTexture(f.ctx, base + 511 + pose);
+        glBlendFunc(GL_ZERO, GL_ONE_MINUS_SRC_COLOR);
+    } else {
+        bindTexture(f.ctx, base + 510 + pose);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    }
+    glPushMatrix();
+    glTranslatef(f.newest.x, static_cast<float>(f.newest.y - 10 * slide), 0);
+    glScalef(5.5f, 5.5f, 5.5f);
+    glTranslatef(0, -0.0045f, 0);
+    glRotatef(static_cast<float>(f.wobble - 48), 0, 0, 1);
+    glTranslatef(-0.2369321f, -0.6293569f, 0);
+    glScalef(1.3756717f, 1, 1);
+    std::vector<double> parts;
+    if (pencilPartCorners(f, (layer == 0 ? 1 : 0) + pose, parts)) {
+        for (const PixelRect& rect : rectsCovering(parts, f.viewport, kEdgeReach)) {
+            beginScissor(rect.x, rect.y, rect.width, rect.height);
+            drawQuad(0, 0, 1, 1, 1);
+        }
+        endScissor();
+    } else {
+        drawQuad(0, 0, 1, 1, 1);
+    }
+    glPopMatrix();
+}
+
+// The pencil: shadow, then picture; two drawings alternate while it moves.
+void drawPencil(MainFrame& f)
+{
+    const double t = f.t;
     glEnable(GL_TEXTURE_2D);
     glEnable(GL_BLEND);
     glActiveTexture(GL_TEXTURE0);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_CULL_FACE);
     glColor4f(1, 1, 1, 1);
-    const int pose = input.muteAmbient == 1 ? 0 : 2 * (static_cast<long long>(6 * t) % 2);
+    const int pose = f.scene.input.muteAmbient == 1 ? 0 : 2 * (static_cast<long long>(6 * t) % 2);
     const double slide = (1 - ease(t)) + ease((t - 249.8) * 0.2);
-    for (int layer = 0; layer < 2; ++layer) {
-        if (layer == 0) {
-            bindTexture(ctx, base + 511 + pose);
-            glBlendFunc(GL_ZERO, GL_ONE_MINUS_SRC_COLOR);
-        } else {
-            bindTexture(ctx, base + 510 + pose);
-            glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-        }
-        glPushMatrix();
-        glTranslatef(newest.x, static_cast<float>(newest.y - 10 * slide), 0);
-        glScalef(5.5f, 5.5f, 5.5f);
-        glTranslatef(0, -0.0045f, 0);
-        glRotatef(static_cast<float>(wobble - 48), 0, 0, 1);
-        glTranslatef(-0.2369321f, -0.6293569f, 0);
-        glScalef(1.3756717f, 1, 1);
-        // Pixels away from the picture's drawn parts would blend to what they
-        // were: the quad is drawn once per scissor rectangle around those parts.
-        currentClipMatrix(clip);
-        std::vector<double> parts;
-        bool projected = true;
-        for (const std::array<float, 4>& box : pencilBoxes[(layer == 0 ? 1 : 0) + pose]) {
-            const double corners[4][2] = {{box[0], box[1]}, {box[2], box[1]}, {box[2], box[3]}, {box[0], box[3]}};
-            for (const auto& c : corners) {
-                double wx = 0, wy = 0;
-                projected = projected && projectPoint(clip, viewport, c[0], c[1], 0, wx, wy);
-                parts.push_back(wx);
-                parts.push_back(wy);
-            }
-        }
-        if (projected) {
-            for (const PixelRect& rect : rectsCovering(parts, viewport, kEdgeReach)) {
-                beginScissor(rect.x, rect.y, rect.width, rect.height);
-                drawQuad(0, 0, 1, 1, 1);
-            }
-            endScissor();
-        } else {
-            drawQuad(0, 0, 1, 1, 1);
-        }
-        glPopMatrix();
-    }
-
-    // 12. End.
+    for (int layer = 0; layer < 2; ++layer)
+        drawPencilLayer(f, layer, pose, slide);
     glDisable(GL_BLEND);
     glBlendFunc(GL_ONE, GL_ONE);
+}
+
+} // namespace
+
+void part_start::mainPass(DemoContext& ctx)
+{
+    MainFrame frame{*this, ctx, sceneTime, {0, 0, ctx.renderWidth, ctx.renderHeight}, {}};
+    makeStrokeLine(frame);
+    stepDone(SceneStep::strokes);
+    clearUnlessUnderPaper(frame);
+    stepDone(SceneStep::clear);
+    drawDust(frame);
+    stepDone(SceneStep::dust);
+    if (kFiguresWindow.holds(sceneTime))
+        drawFigures(frame);
+    stepDone(SceneStep::figures);
+    drawPaper(frame);
+    stepDone(SceneStep::paper);
+    setLineState();
+    drawTendrils(frame);
+    if (kLateAntsWindow.holds(sceneTime))
+        drawLateAnts(frame);
+    stepDone(SceneStep::tendrils);
+    drawStrokeLine(frame);
+    stepDone(SceneStep::lines);
+    followPencil(frame);
+    drawPencil(frame);
     stepDone(SceneStep::pencil);
 }

@@ -12,6 +12,7 @@
 #include "render/textures.h"
 #include "base/random.h"
 #include "scene/part_start.h"
+#include "scene/timeline.h"
 
 namespace {
 
@@ -62,6 +63,212 @@ void lerpCamera(Vec3& eye, Vec3& target, Vec3& up, const Vec3& toEye, const Vec3
 
 // How far outside a hole quad's bounds its antialiased edge can reach.
 constexpr double kHoleReach = 3;
+
+// The opening tiles shrink away before this scene time (s).
+constexpr double kTilesUntil = 6;
+
+// Where the holes pass puts its quads: drawn into the layer, or (with no clear
+// area) only noted in the region.
+struct HoleLayer {
+    ScreenRegion& region;
+    bool drawing;
+    int width, height;
+};
+
+void noteOrDraw(const HoleLayer& layer, const Blot& b)
+{
+    if (layer.drawing)
+        drawPanel(0, b.angle, b.scaleX, b.scaleY);
+    else
+        setPanelMatrix(b.angle, b.scaleX, b.scaleY);
+    // drawPanel leaves the matrix it drew with in place.
+    noteUnitQuad(layer.region, layer.width, layer.height);
+}
+
+// Groups of blots, each [first] [move, second, move, third] in the group's frame,
+// the first group with a fourth bracket [move, fourth]. A move after a blot
+// inside the same bracket is taken in that blot's scaled and turned frame, as
+// drawPanel leaves it.
+struct Move {
+    float x, y;
+};
+struct BlotGroup {
+    double after; // s: drawn while the scene time is past this
+    void (*place)();
+    Blot first;
+    Move toSecond;
+    Blot second;
+    Move toThird;
+    Blot third;
+};
+
+void placeFirstBlots()
+{
+    glScalef(0.675f, 1.2f, 120);
+    glTranslatef(3.185f, 0.676f, 0);
+}
+void placeSecondBlots() { glTranslatef(6.3485f, 9.00897f, 0); }
+void placeThirdBlots() { glTranslatef(-10.74f, -2.1f, 0); }
+void placeFourthBlots()
+{
+    glTranslatef(0.99f, 2.52f, 0);
+    glTranslatef(-25.74f, -2.1f, 0);
+}
+
+const BlotGroup kBlotGroups[] = {
+    // after (s)  frame             first                move to second  second            move to third    third
+    {100,  placeFirstBlots,  {0.32, 0.32, 60},    {0.5f, 0.3f},   {0.32, 0.32, 30}, {0.58f, 0.3f},   {0.16, 0.16, 10}},
+    {170,  placeSecondBlots, {1.6, 1.6, 30},      {0.4f, 0.2f},   {1.3, 1.3, 30},   {-0.18f, 0.1f},  {1.3, 1.3, 10}},
+    {220,  placeThirdBlots,  {-1.04, -1.04, 120}, {0.7f, 0.2f},   {0.9, 0.9, -30},  {-0.28f, -0.3f}, {0.6, 0.6, -10}},
+    {240,  placeFourthBlots, {-1.04, -1.04, 0},   {0.7f, 0.2f},   {0.9, 0.9, 80},   {-0.28f, -0.3f}, {0.6, 0.6, -110}},
+};
+// The first group's fourth bracket.
+constexpr Move kToFourthBlot = {1, 0.2f};
+constexpr Blot kFourthBlot = {0.4, 0.32, 80};
+
+void drawBlotGroup(const HoleLayer& layer, const BlotGroup& group, bool withFourth)
+{
+    glPushMatrix();
+    group.place();
+    glPushMatrix();
+    noteOrDraw(layer, group.first);
+    glPopMatrix();
+    glPushMatrix();
+    glTranslatef(group.toSecond.x, group.toSecond.y, 0);
+    noteOrDraw(layer, group.second);
+    glTranslatef(group.toThird.x, group.toThird.y, 0);
+    noteOrDraw(layer, group.third);
+    glPopMatrix();
+    if (withFourth) {
+        glPushMatrix();
+        glTranslatef(kToFourthBlot.x, kToFourthBlot.y, 0);
+        noteOrDraw(layer, kFourthBlot);
+        glPopMatrix();
+    }
+    glPopMatrix();
+}
+
+// The large hole sheet, until 160 s.
+void drawHoleSheet(DemoContext& ctx, const HoleLayer& layer, int holeTexture, double t)
+{
+    glColor3f(1, 1, 1);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE);
+    glPushMatrix();
+    glColor4f(1, 1, 1, 1);
+    bindTexture(ctx, holeTexture);
+    glScalef(0.84375f, 1.5f, 120);
+    glEnable(GL_TEXTURE_2D);
+    glTranslatef(13.1075f, 4.06f, 0);
+    glRotatef(90, 0, 0, 1);
+    if (t < 160) {
+        if (layer.drawing)
+            drawQuad(-1, -1, 1, 1, 1);
+        noteUnitQuad(layer.region, layer.width, layer.height);
+    }
+    glPopMatrix();
+}
+
+// Matrices and state for the final picture on screen.
+void backToScreen(DemoContext& ctx)
+{
+    glMatrixMode(GL_MODELVIEW);
+    unbindTarget(ctx);
+    glViewport(0, 0, ctx.renderWidth, ctx.renderHeight);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glActiveTexture(GL_TEXTURE0);
+    glMatrixMode(GL_TEXTURE);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glDisable(GL_DEPTH_TEST);
+}
+
+// Opening tiles: 144 black tiles, each shrinking at its own fixed speed. The
+// generator is seeded every frame.
+void drawOpeningTiles(double t)
+{
+    glColor3f(0, 0, 0);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_BLEND);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    rng::srand(2323);
+    rng::discard(100);
+    if (t < kTilesUntil) {
+        for (int c = 0; c < 16; ++c) {
+            for (int r = 0; r < 9; ++r) {
+                double u = rng::rand() / 32767.0;
+                float size = static_cast<float>(5 - 5 * ease((0.6 * u + 0.4) * 5 * t));
+                glPushMatrix();
+                glTranslatef(-1, -1, 0);
+                glScalef(0.25f, 0.25f, 0);
+                glTranslatef(static_cast<float>(c * 9 * 0.0625), static_cast<float>(r), 0);
+                glScalef(0.0625f, 0.11111111f, 0);
+                glScalef(size, size, 0);
+                drawQuad(-1, -1, 1, 1, 1);
+                glPopMatrix();
+            }
+        }
+    }
+    glPopMatrix();
+}
+
+// Closing fade to black, and the state the frame ends with.
+void drawClosingFade(double t)
+{
+    glEnable(GL_BLEND);
+    glDisable(GL_TEXTURE_2D);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    float a = static_cast<float>(ease((t - sectionStart(ShowSection::fade)) * 0.25));
+    glColor4f(0, 0, 0, a);
+    if (a > 0.003f)
+        drawSprite(0, 1, 1, true, 1);
+
+    glDisable(GL_TEXTURE_2D);
+    glColor3f(0, 0, 0);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+}
+
+// The holes layer of a bare frame: cleared and resolved whole.
+void clearHolesLayer(part_start& scene, DemoContext& ctx)
+{
+    attachTexture(ctx, 1, 0, scene.holesTex);
+    bindForDrawing(ctx, 1, 1);
+    beginScenePass(ctx);
+    resolve(ctx, 1, ctx.renderWidth, ctx.renderHeight, 1, false);
+    scene.holesDirtyKnown = true;
+    scene.holesDirty = {};
+}
+
+// The holes layer (render target 1 and holesTex) is zero outside holesDirty.
+// Its clear and resolve are needed only around what lands in it this frame
+// and what an earlier frame left: nowhere at all for most of the show.
+void updateHolesLayer(part_start& scene, DemoContext& ctx)
+{
+    const int W = ctx.renderWidth, H = ctx.renderHeight;
+    const PixelRect all{0, 0, W, H};
+    scene.holesPass(ctx, nullptr);
+    const ScreenRegion& region = scene.holeRegion;
+    const bool everything = !scene.holesDirtyKnown || region.everywhere;
+    PixelRect landing{};
+    if (!region.empty() && !region.everywhere)
+        landing = region.pixelsAround(kHoleReach, all);
+    const PixelRect area = everything ? all : unionOf(landing, scene.holesDirty);
+    if (area.width > 0 && area.height > 0) {
+        attachTexture(ctx, 1, 0, scene.holesTex);
+        bindForDrawing(ctx, 1, 1);
+        scene.holesPass(ctx, &area);
+        if (everything)
+            resolve(ctx, 1, W, H, 1, false);
+        else
+            resolveArea(ctx, 1, area.x, area.y, area.x + area.width, area.y + area.height);
+    }
+    // A frame whose writes were masked left the layer as it was, whatever that is.
+    scene.holesDirtyKnown = !region.everywhere && !pixelWritesMasked();
+    scene.holesDirty = landing;
+}
 
 } // namespace
 
@@ -128,40 +335,10 @@ void part_start::drawBareFrame(DemoContext& ctx) { renderPasses(ctx, true); }
 
 void part_start::renderPasses(DemoContext& ctx, bool bareFrame)
 {
-    const double t = sceneTime;
-    const int W = ctx.renderWidth, H = ctx.renderHeight;
-
-    // The holes layer (render target 1 and holesTex) is zero outside holesDirty.
-    // Its clear and resolve are needed only around what lands in it this frame
-    // and what an earlier frame left: nowhere at all for most of the show.
-    const PixelRect all{0, 0, W, H};
-    if (bareFrame) {
-        attachTexture(ctx, 1, 0, holesTex);
-        bindForDrawing(ctx, 1, 1);
-        beginScenePass(ctx);
-        resolve(ctx, 1, W, H, 1, false);
-        holesDirtyKnown = true;
-        holesDirty = {};
-    } else {
-        holesPass(ctx, nullptr);
-        const bool everything = !holesDirtyKnown || holeRegion.everywhere;
-        PixelRect landing{};
-        if (!holeRegion.empty() && !holeRegion.everywhere)
-            landing = holeRegion.pixelsAround(kHoleReach, all);
-        const PixelRect area = everything ? all : unionOf(landing, holesDirty);
-        if (area.width > 0 && area.height > 0) {
-            attachTexture(ctx, 1, 0, holesTex);
-            bindForDrawing(ctx, 1, 1);
-            holesPass(ctx, &area);
-            if (everything)
-                resolve(ctx, 1, W, H, 1, false);
-            else
-                resolveArea(ctx, 1, area.x, area.y, area.x + area.width, area.y + area.height);
-        }
-        // A frame whose writes were masked left the layer as it was, whatever that is.
-        holesDirtyKnown = !holeRegion.everywhere && !pixelWritesMasked();
-        holesDirty = landing;
-    }
+    if (bareFrame)
+        clearHolesLayer(*this, ctx);
+    else
+        updateHolesLayer(*this, ctx);
     stepDone(SceneStep::holes);
 
     attachTexture(ctx, 0, 0, sceneTex);
@@ -170,61 +347,13 @@ void part_start::renderPasses(DemoContext& ctx, bool bareFrame)
         beginScenePass(ctx);
     else
         mainPass(ctx);
-    resolve(ctx, 0, W, H, 1, false);
+    resolve(ctx, 0, ctx.renderWidth, ctx.renderHeight, 1, false);
     stepDone(SceneStep::main);
 
-    glMatrixMode(GL_MODELVIEW);
-    unbindTarget(ctx);
-    glViewport(0, 0, W, H);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glActiveTexture(GL_TEXTURE0);
-    glMatrixMode(GL_TEXTURE);
-    glLoadIdentity();
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glDisable(GL_DEPTH_TEST);
-
+    backToScreen(ctx);
     composeFinal(ctx);
-
-    // Opening tiles: 144 black tiles, each shrinking at its own fixed speed.
-    glColor3f(0, 0, 0);
-    glDisable(GL_CULL_FACE);
-    glDisable(GL_BLEND);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    rng::srand(2323);
-    rng::discard(100);
-    if (t < 6) {
-        for (int c = 0; c < 16; ++c) {
-            for (int r = 0; r < 9; ++r) {
-                double u = rng::rand() / 32767.0;
-                float size = static_cast<float>(5 - 5 * ease((0.6 * u + 0.4) * 5 * t));
-                glPushMatrix();
-                glTranslatef(-1, -1, 0);
-                glScalef(0.25f, 0.25f, 0);
-                glTranslatef(static_cast<float>(c * 9 * 0.0625), static_cast<float>(r), 0);
-                glScalef(0.0625f, 0.11111111f, 0);
-                glScalef(size, size, 0);
-                drawQuad(-1, -1, 1, 1, 1);
-                glPopMatrix();
-            }
-        }
-    }
-    glPopMatrix();
-
-    // Closing fade to black.
-    glEnable(GL_BLEND);
-    glDisable(GL_TEXTURE_2D);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    float a = static_cast<float>(ease((t - 267.5) * 0.25));
-    glColor4f(0, 0, 0, a);
-    if (a > 0.003f)
-        drawSprite(0, 1, 1, true, 1);
-
-    glDisable(GL_TEXTURE_2D);
-    glColor3f(0, 0, 0);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    drawOpeningTiles(sceneTime);
+    drawClosingFade(sceneTime);
     stepDone(SceneStep::final);
 }
 
@@ -296,116 +425,29 @@ void part_start::holesPass(DemoContext& ctx, const PixelRect* clearArea)
 {
     const double t = sceneTime;
     const int W = ctx.renderWidth, H = ctx.renderHeight;
-    const bool drawing = clearArea != nullptr;
-    const bool whole = drawing && clearArea->x <= 0 && clearArea->y <= 0 && clearArea->width >= W &&
+    const HoleLayer layer{holeRegion, clearArea != nullptr, W, H};
+    const bool whole = layer.drawing && clearArea->x <= 0 && clearArea->y <= 0 && clearArea->width >= W &&
                        clearArea->height >= H;
     // Nothing here turns the depth test on: with it off (every frame but the
     // first, which inherits the window's state) no draw reads the depth buffer.
-    const bool depth = drawing && glIsEnabled(GL_DEPTH_TEST) == GL_TRUE;
+    const bool depth = layer.drawing && glIsEnabled(GL_DEPTH_TEST) == GL_TRUE;
     beginScenePass(ctx, whole, whole && depth);
-    if (drawing && !whole) {
+    if (layer.drawing && !whole) {
         beginScissor(clearArea->x, clearArea->y, clearArea->width, clearArea->height);
         glClear(GL_COLOR_BUFFER_BIT | (depth ? GL_DEPTH_BUFFER_BIT : 0));
         endScissor();
     }
     holeRegion.clear();
-    auto blot = [&](const Blot& b) {
-        if (drawing)
-            drawPanel(0, b.angle, b.scaleX, b.scaleY);
-        else
-            setPanelMatrix(b.angle, b.scaleX, b.scaleY);
-        // drawPanel leaves the matrix it drew with in place.
-        noteUnitQuad(holeRegion, W, H);
-    };
-
-    // The large hole sheet, until 160 s.
     shaders.useNoProgram();
-    glColor3f(1, 1, 1);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_ONE, GL_ONE);
-    glPushMatrix();
-    glColor4f(1, 1, 1, 1);
-    bindTexture(ctx, sceneTextureBase + 100);
-    glScalef(0.84375f, 1.5f, 120);
-    glEnable(GL_TEXTURE_2D);
-    glTranslatef(13.1075f, 4.06f, 0);
-    glRotatef(90, 0, 0, 1);
-    if (t < 160) {
-        if (drawing)
-            drawQuad(-1, -1, 1, 1, 1);
-        noteUnitQuad(holeRegion, W, H);
-    }
-    glPopMatrix();
-
-    // Groups of blots. A translation after a blot inside the same bracket is
-    // taken in that blot's scaled and turned frame, as drawPanel leaves it.
-    if (t > 100) {
-        glPushMatrix();
-        glScalef(0.675f, 1.2f, 120);
-        glTranslatef(3.185f, 0.676f, 0);
-        glPushMatrix();
-        blot({0.32, 0.32, 60});
-        glPopMatrix();
-        glPushMatrix();
-        glTranslatef(0.5f, 0.3f, 0);
-        blot({0.32, 0.32, 30});
-        glTranslatef(0.58f, 0.3f, 0);
-        blot({0.16, 0.16, 10});
-        glPopMatrix();
-        glPushMatrix();
-        glTranslatef(1, 0.2f, 0);
-        blot({0.4, 0.32, 80});
-        glPopMatrix();
-        glPopMatrix();
-    }
-    if (t > 170) {
-        glPushMatrix();
-        glTranslatef(6.3485f, 9.00897f, 0);
-        glPushMatrix();
-        blot({1.6, 1.6, 30});
-        glPopMatrix();
-        glPushMatrix();
-        glTranslatef(0.4f, 0.2f, 0);
-        blot({1.3, 1.3, 30});
-        glTranslatef(-0.18f, 0.1f, 0);
-        blot({1.3, 1.3, 10});
-        glPopMatrix();
-        glPopMatrix();
-    }
-    if (t > 220) {
-        glPushMatrix();
-        glTranslatef(-10.74f, -2.1f, 0);
-        glPushMatrix();
-        blot({-1.04, -1.04, 120});
-        glPopMatrix();
-        glPushMatrix();
-        glTranslatef(0.7f, 0.2f, 0);
-        blot({0.9, 0.9, -30});
-        glTranslatef(-0.28f, -0.3f, 0);
-        blot({0.6, 0.6, -10});
-        glPopMatrix();
-        glPopMatrix();
-    }
-    if (t > 240) {
-        glPushMatrix();
-        glTranslatef(0.99f, 2.52f, 0);
-        glTranslatef(-25.74f, -2.1f, 0);
-        glPushMatrix();
-        blot({-1.04, -1.04, 0});
-        glPopMatrix();
-        glPushMatrix();
-        glTranslatef(0.7f, 0.2f, 0);
-        blot({0.9, 0.9, 80});
-        glTranslatef(-0.28f, -0.3f, 0);
-        blot({0.6, 0.6, -110});
-        glPopMatrix();
-        glPopMatrix();
-    }
+    drawHoleSheet(ctx, layer, sceneTextureBase + 100, t);
+    for (const BlotGroup& group : kBlotGroups)
+        if (t > group.after)
+            drawBlotGroup(layer, group, &group == &kBlotGroups[0]);
 
     glDisable(GL_BLEND);
     glClearColor(1, 1, 1, 0);
     if (input.leftButton) {
-        if (drawing)
+        if (layer.drawing)
             glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         holeRegion.everywhere = true;
     }
