@@ -29,6 +29,15 @@ public:
 
     bool failed() const { return failed_; }
     bool ended() const { return ended_; }
+    // Offset from `data` of the text reading stopped at, or of the end when only
+    // blanks are left.
+    size_t stopOffset(const char* data) const
+    {
+        const char* q = p_;
+        while (q < end_ && isBlank(*q))
+            ++q;
+        return static_cast<size_t>((q == end_ ? end_ : p_) - data);
+    }
 
     bool token(std::string_view& out)
     {
@@ -167,16 +176,32 @@ size_t addFace(std::vector<Polygon>& polygons, const std::vector<Vec3>& vertices
     return 0;
 }
 
-} // namespace
+// Lines whose first word is "f": the faces a file holds, whatever the reader makes of them.
+size_t faceLines(const char* data, size_t size)
+{
+    size_t faces = 0;
+    bool lineStart = true;
+    for (size_t i = 0; i < size; ++i) {
+        const char c = data[i];
+        if (lineStart && c == 'f' && (i + 1 == size || isBlank(data[i + 1])))
+            ++faces;
+        if (c == '\n')
+            lineStart = true;
+        else if (c != ' ' && c != '\t')
+            lineStart = false;
+    }
+    return faces;
+}
 
-// ---------------------------------------------------------------------------
-// Loading and editing
-// ---------------------------------------------------------------------------
+size_t lineAt(const char* data, size_t offset)
+{
+    return 1 + static_cast<size_t>(std::count(data, data + offset, '\n'));
+}
 
-size_t PolyMesh::loadPolygonsFromMemory(const char* data, size_t size)
+// The reading itself (see poly_mesh.h): how many faces named missing vertices.
+size_t readPolygons(TokenReader& in, std::vector<Polygon>& polygons)
 {
     size_t dropped = 0;
-    TokenReader in(data, size);
     polygons.clear();
 
     std::string_view tok;
@@ -222,6 +247,21 @@ size_t PolyMesh::loadPolygonsFromMemory(const char* data, size_t size)
     }
 }
 
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Loading and editing
+// ---------------------------------------------------------------------------
+
+size_t PolyMesh::loadPolygonsFromMemory(const char* data, size_t size, size_t* stoppedAt)
+{
+    TokenReader in(data, size);
+    const size_t dropped = readPolygons(in, polygons);
+    if (stoppedAt)
+        *stoppedAt = in.stopOffset(data);
+    return dropped;
+}
+
 void PolyMesh::loadPolygons(const char* path)
 {
     std::string text, why;
@@ -229,11 +269,21 @@ void PolyMesh::loadPolygons(const char* path)
         std::fprintf(stderr, "%s %s; the mesh is left out\n", path, why.c_str());
         return;
     }
-    const size_t dropped = loadPolygonsFromMemory(text.data(), text.size());
+    size_t stoppedAt = 0;
+    const size_t dropped = loadPolygonsFromMemory(text.data(), text.size(), &stoppedAt);
     // A file without faces still leaves one empty polygon behind.
-    const bool noFaces =
-        std::none_of(polygons.begin(), polygons.end(), [](const Polygon& p) { return !p.points.empty(); });
-    if (noFaces)
+    const size_t read = static_cast<size_t>(
+        std::count_if(polygons.begin(), polygons.end(), [](const Polygon& p) { return !p.points.empty(); }));
+    const size_t faces = faceLines(text.data(), text.size());
+    // The reader takes the file as one stream of words and stops at the first it
+    // cannot read: one changed byte can cost every face after it, so the line and
+    // what was lost are said.
+    if (stoppedAt < text.size())
+        std::fprintf(stderr, "%s: reading stopped at line %zu, at a word it cannot read: %zu of the %zu faces in the "
+                     "file were read; %s\n",
+                     path, lineAt(text.data(), stoppedAt), read, faces,
+                     read > 0 ? "the mesh is drawn with those" : "the mesh is empty");
+    else if (read == 0)
         std::fprintf(stderr, "%s holds no faces%s; the mesh is empty\n", path, text.empty() ? " (0 bytes)" : "");
     if (!text.empty() && text.back() != '\n')
         std::fprintf(stderr, "%s ends inside a line: it may be cut short\n", path);
@@ -241,7 +291,8 @@ void PolyMesh::loadPolygons(const char* path)
         std::fprintf(stderr, "%s: %zu faces name vertices the file does not have; they are left out\n", path,
                      dropped);
     if (const size_t malformed = malformedObjLines(text.data(), text.size()))
-        std::fprintf(stderr, "%s: %zu lines are not OBJ as written: the data is corrupt there\n", path, malformed);
+        std::fprintf(stderr, "%s: %zu %s not OBJ as written: the data is corrupt there\n", path, malformed,
+                     malformed == 1 ? "line is" : "lines are");
 }
 
 void PolyMesh::reversePolygons() { std::reverse(polygons.begin(), polygons.end()); }
