@@ -171,13 +171,19 @@ std::string absolutePath(const std::string& file)
 
 void atExit() { finishCapture(0); }
 
-void sayWritten()
+void sayWritten(const std::string& file)
 {
     const CaptureSettings& s = capture.settings;
     const double seconds = static_cast<double>(capture.videoFrames) / s.framesPerSecond;
     say(textf("capture: wrote %s (%lld frames, %.2f s at %d frames/s, show time %.3f to %.3f s)",
-              absolutePath(s.videoFile).c_str(), capture.videoFrames, seconds, s.framesPerSecond,
-              capture.firstRecorded, capture.lastRecorded));
+              absolutePath(file).c_str(), capture.videoFrames, seconds, s.framesPerSecond, capture.firstRecorded,
+              capture.lastRecorded));
+}
+
+bool fileExists(const std::string& file)
+{
+    std::error_code error;
+    return std::filesystem::exists(std::filesystem::symlink_status(file, error));
 }
 
 // Why ffmpeg could not leave a recording at `file`, found before the show plays
@@ -216,15 +222,12 @@ int startCapture(const CaptureSettings& settings)
                          problem.c_str());
             return kExitRecording;
         }
-        std::string base = settings.videoFile + ".part";
-        capture.parts.asked = settings.videoFile;
-        capture.parts.pictures = base + ".mkv";
-        capture.parts.sound = base + ".wav";
-        capture.parts.muxed = base + std::filesystem::path(settings.videoFile).extension().string();
+        capture.parts = recordingParts(settings.videoFile);
         if (!openWav(capture.audio, capture.parts.sound)) {
-            std::fprintf(stderr, "capture: cannot write %s (%s)\n", capture.parts.sound.c_str(),
-                         capture.audio.error.c_str());
-            return 1;
+            std::fprintf(stderr, "capture: cannot record %s: its sound part %s cannot be written (%s); nothing is "
+                         "recorded\n",
+                         settings.videoFile.c_str(), capture.parts.sound.c_str(), capture.audio.error.c_str());
+            return kExitRecording;
         }
         setHardStopCleanup("capture: stopped at once; what was recorded is left as parts: " +
                                partsText(capture.parts) + "\n",
@@ -294,12 +297,18 @@ int finishCapture(int status)
 
     if (!s.videoFile.empty() && capture.videoFrames > 0)
         showProgress(capture.progress, capture.videoFrames, capture.lastRecorded, true);
+    // A stop before the recording is finished leaves it short of its end: it goes
+    // beside an earlier file of the name instead of replacing it.
+    std::string destination = s.videoFile;
     if (const int stop = captureStopStatus()) {
         status = stop;
         // Frames simulated before the range are not drawn, so the show's own clock
         // says how far it got.
+        const double reached = std::max({capture.lastShowTime, runtimeState.showTime, 0.0});
         say(textf("capture: stopped by %s at show time %.3f s", stop == 130 ? "Ctrl+C (SIGINT)" : "SIGTERM",
-                  std::max({capture.lastShowTime, runtimeState.showTime, 0.0})));
+                  reached));
+        if (!s.videoFile.empty() && capture.videoFrames > 0 && fileExists(s.videoFile))
+            destination = stoppedRecordingName(s.videoFile, reached);
     }
     if (!s.videoFile.empty()) {
         // Frames left in the ring when the GL context went without a flush are
@@ -312,8 +321,10 @@ int finishCapture(int status)
             std::error_code ignored;
             std::filesystem::remove(capture.parts.sound, ignored);
             std::filesystem::remove(capture.parts.pictures, ignored);
-            say(capture.videoFailed ? "capture: nothing recorded"
-                                    : "capture: no frame was drawn in the range; nothing recorded");
+            say(textf(capture.videoFailed ? "capture: nothing recorded; %s is left as it was"
+                                          : "capture: no frame was drawn in the range; nothing recorded, and %s is "
+                                            "left as it was",
+                      s.videoFile.c_str()));
         } else {
             if (!encoded)
                 say("capture: ffmpeg reported an error while encoding the pictures");
@@ -321,10 +332,14 @@ int finishCapture(int status)
                 say(textf("capture: cannot write the sound file %s (%s)", capture.parts.sound.c_str(),
                           capture.audio.error.c_str()));
             if (soundWritten) {
-                if (muxRecording(capture.parts, !missing, capture.progress))
-                    sayWritten();
-                else
+                if (muxRecording(capture.parts, destination, !missing, capture.progress)) {
+                    if (destination != s.videoFile)
+                        say(textf("capture: %s is kept as it was: a stopped recording does not replace it",
+                                  s.videoFile.c_str()));
+                    sayWritten(destination);
+                } else {
                     missing = true;
+                }
             } else {
                 // A sound file cut short by the disk cannot be muxed as it claims to be.
                 say(textf("capture: %s; %s is left as it was", partsText(capture.parts).c_str(), s.videoFile.c_str()));

@@ -4,8 +4,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <system_error>
 #include <vector>
 
@@ -20,6 +22,32 @@ using Clock = std::chrono::steady_clock;
 // show; an output that stops growing for this long means ffmpeg is stuck (a full
 // disk that never frees, a file system that hangs), and it is ended.
 constexpr double kMuxStallSeconds = 60;
+// The longest file name (one path component) the file systems of the show's
+// platforms take, in bytes.
+constexpr size_t kMaxFileNameBytes = 255;
+
+bool taken(const std::filesystem::path& path)
+{
+    std::error_code error;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, error));
+}
+
+// `path` with its file name replaced by `name`, in the same folder.
+std::string beside(const std::string& path, const std::string& name)
+{
+    return (std::filesystem::path(path).parent_path() / name).string();
+}
+
+// The first bytes of `text` that fit in `bytes`, not cutting a UTF-8 sequence.
+std::string cutUtf8(const std::string& text, size_t bytes)
+{
+    if (text.size() <= bytes)
+        return text;
+    size_t end = bytes;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    return text.substr(0, end);
+}
 
 // Runs the muxing, which obeys the stop requests: the first lets it finish (the
 // status already says the recording was stopped), a second ends the process and
@@ -65,12 +93,47 @@ int runMuxing(const std::vector<std::string>& command, const std::string& output
 
 } // namespace
 
+RecordingParts recordingParts(const std::string& asked)
+{
+    const std::string extension = std::filesystem::path(asked).extension().string();
+    std::random_device seed;
+    std::mt19937 draw(seed());
+    RecordingParts parts;
+    parts.asked = asked;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char stem[32];
+        std::snprintf(stem, sizeof stem, "zoduv-%06x.part", static_cast<unsigned>(draw() & 0xFFFFFF));
+        parts.pictures = beside(asked, std::string(stem) + ".mkv");
+        parts.sound = beside(asked, std::string(stem) + ".wav");
+        parts.muxed = beside(asked, stem + extension);
+        if (!taken(parts.pictures) && !taken(parts.sound) && !taken(parts.muxed))
+            break;
+    }
+    return parts;
+}
+
+std::string stoppedRecordingName(const std::string& asked, double seconds)
+{
+    const std::filesystem::path path(asked);
+    const std::string stem = path.stem().string(), extension = path.extension().string();
+    char mark[64];
+    std::snprintf(mark, sizeof mark, ".stopped-at-%.2fs", seconds);
+    for (int n = 1;; ++n) {
+        const std::string tail = mark + (n > 1 ? "-" + std::to_string(n) : std::string()) + extension;
+        const std::string name =
+            cutUtf8(stem, kMaxFileNameBytes > tail.size() ? kMaxFileNameBytes - tail.size() : 0) + tail;
+        const std::string candidate = beside(asked, name);
+        if (!taken(candidate) || n >= 1000)
+            return candidate;
+    }
+}
+
 std::string partsText(const RecordingParts& parts)
 {
     return "picture in " + parts.pictures + ", sound in " + parts.sound;
 }
 
-bool muxRecording(const RecordingParts& parts, bool whole, ProgressBar& bar)
+bool muxRecording(const RecordingParts& parts, const std::string& destination, bool whole, ProgressBar& bar)
 {
     std::error_code ignored;
     std::filesystem::remove(parts.muxed, ignored);
@@ -95,9 +158,9 @@ bool muxRecording(const RecordingParts& parts, bool whole, ProgressBar& bar)
         return false;
     }
     std::error_code renameError;
-    std::filesystem::rename(parts.muxed, parts.asked, renameError);
+    std::filesystem::rename(parts.muxed, destination, renameError);
     if (renameError) {
-        sayLine(bar, textf("capture: cannot put the recording in place as %s (%s); it is in %s", parts.asked.c_str(),
+        sayLine(bar, textf("capture: cannot put the recording in place as %s (%s); it is in %s", destination.c_str(),
                            renameError.message().c_str(), parts.muxed.c_str()));
         std::filesystem::remove(parts.pictures, ignored);
         std::filesystem::remove(parts.sound, ignored);

@@ -34,11 +34,16 @@ void sayLine(ProgressBar& bar, const std::string& line)
 
 std::string textf(const char* pattern, ...)
 {
-    char text[1024];
-    va_list args;
+    // Sized to the text: a message names files whose paths can be long.
+    va_list args, again;
     va_start(args, pattern);
-    std::vsnprintf(text, sizeof text, pattern, args);
+    va_copy(again, args);
+    const int length = std::vsnprintf(nullptr, 0, pattern, args);
     va_end(args);
+    std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
+    if (length > 0)
+        std::vsnprintf(text.data(), text.size() + 1, pattern, again);
+    va_end(again);
     return text;
 }
 

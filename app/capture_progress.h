@@ -18,7 +18,7 @@ struct ProgressBar {
 
 // One line on standard error; a bar on the terminal is drawn again at the next frame.
 void sayLine(ProgressBar& bar, const std::string& line);
-// printf-style text of up to 1023 characters.
+// printf-style text.
 std::string textf(const char* pattern, ...);
 
 // Frames from `from` up to (not including) `to`, or up to `end` when the show ends
