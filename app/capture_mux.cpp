@@ -119,7 +119,12 @@ std::string stoppedRecordingName(const std::string& asked, double seconds)
     char mark[64];
     std::snprintf(mark, sizeof mark, ".stopped-at-%.2fs", seconds);
     for (int n = 1;; ++n) {
-        const std::string tail = mark + (n > 1 ? "-" + std::to_string(n) : std::string()) + extension;
+        std::string tail = mark;
+        if (n > 1) {
+            tail += '-';
+            tail += std::to_string(n);
+        }
+        tail += extension;
         const std::string name =
             cutUtf8(stem, kMaxFileNameBytes > tail.size() ? kMaxFileNameBytes - tail.size() : 0) + tail;
         const std::string candidate = beside(asked, name);
