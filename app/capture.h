@@ -27,9 +27,9 @@ struct CaptureSettings {
 // Prepares the recording; call before the window exists (it picks the sound
 // output). From then on Ctrl+C and termination requests stop a capture in order
 // instead of ending the process. 0 when ready; otherwise the status to end with and
-// a message on standard error: 1 when ffmpeg cannot be found or the sound file
-// cannot be written, kExitRecording when the capture's name cannot become a
-// recording (a folder, a device or FIFO, no extension).
+// a message on standard error: 1 when ffmpeg cannot be found, kExitRecording when
+// the capture's name cannot become a recording (a folder, a device or FIFO, no
+// extension, a folder where the sound part cannot be written).
 int startCapture(const CaptureSettings& settings);
 // Called after each drawn frame, before the buffers are swapped.
 void captureFrame(double showTime, int width, int height);
@@ -40,8 +40,9 @@ int captureStopStatus();
 // window is destroyed.
 void flushCapture();
 // Finishes the video (muxes picture and sound beside the file and renames the
-// result onto it only when the recording is whole), reports screenshots that were
-// not taken. Returns the status to exit with: the
+// result onto it only when the recording is whole; a recording stopped by a
+// request goes beside an earlier file of the name instead), reports screenshots
+// that were not taken. Returns the status to exit with: the
 // stop request's, kExitRecording when something was not recorded, else `status`.
 // Runs by itself at process exit (the status then cannot change) if not called.
 int finishCapture(int status);

@@ -12,10 +12,16 @@ constexpr int32_t kMaxWindowSide = 16384;  // pixels
 constexpr int32_t kMaxFixedStep = 100000;  // frames per second
 constexpr int32_t kMaxVideoRate = 1000;    // frames per second of a capture
 
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The text after an optional sign, which people write as they would any number.
+size_t afterSign(const std::string& text) { return !text.empty() && (text[0] == '+' || text[0] == '-') ? 1 : 0; }
+
 // Whole decimal number in [lo, hi], nothing else in the text.
 bool parseInt(const std::string& text, int32_t lo, int32_t hi, int32_t& out)
 {
-    if (text.empty() || !(text[0] >= '0' && text[0] <= '9'))
+    const size_t digits = afterSign(text);
+    if (digits >= text.size() || !isDigit(text[digits]))
         return false;
     errno = 0;
     char* end = nullptr;
@@ -26,16 +32,17 @@ bool parseInt(const std::string& text, int32_t lo, int32_t hi, int32_t& out)
     return true;
 }
 
-// Finite, non-negative decimal number, nothing else in the text.
+// Finite, non-negative decimal number, nothing else in the text. "-0" is 0.
 bool parseSeconds(const std::string& text, double& out)
 {
-    if (text.empty() || !((text[0] >= '0' && text[0] <= '9') || text[0] == '.'))
+    const size_t digits = afterSign(text);
+    if (digits >= text.size() || !(isDigit(text[digits]) || text[digits] == '.'))
         return false;
     char* end = nullptr;
     double value = std::strtod(text.c_str(), &end);
     if (*end != '\0' || !std::isfinite(value) || value < 0)
         return false;
-    out = value;
+    out = value + 0.0; // a negative zero becomes a plain one
     return true;
 }
 
@@ -74,6 +81,26 @@ constexpr OptionInfo kOptions[] = {
     {"--to", Takes::value},          {"--start", Takes::value},
     {"--bare", Takes::nothing},      {"--benchmark", Takes::optionalValue},
 };
+
+// What the option's value may be, for the message that refuses one.
+std::string allowedValues(const std::string& name)
+{
+    if (name == "--size")
+        return "WxH, each side a whole number of pixels from 1 to " + std::to_string(kMaxWindowSide);
+    if (name == "--fixed-step")
+        return "a whole number of steps per second from 1 to " + std::to_string(kMaxFixedStep);
+    if (name == "--fps")
+        return "a whole number of frames per second from 1 to " + std::to_string(kMaxVideoRate);
+    if (name == "--show-end" || name == "--to")
+        return "seconds of show time, a finite number above 0";
+    if (name == "--from" || name == "--start")
+        return "seconds of show time, a finite number from 0 on";
+    if (name == "--screenshot")
+        return "T:FILE.png, T in seconds of show time from 0 on";
+    if (name == "--capture")
+        return "a file name such as show.mp4";
+    return "a file name such as frames.csv"; // --benchmark=
+}
 
 const OptionInfo* findOption(const std::string& name)
 {
@@ -149,7 +176,7 @@ bool parseCommandLine(int argc, char** argv, CommandLine& out, std::string& erro
                 out.screenshots.push_back(shot);
         }
         if (!good && error.empty())
-            error = "bad value for " + name + ": '" + value + "'";
+            error = "bad value for " + name + ": '" + value + "' (allowed: " + allowedValues(name) + ")";
     }
     if (error.empty() && out.windowed && out.fullscreen)
         error = "--windowed and --fullscreen exclude each other";
@@ -196,7 +223,8 @@ std::string usageText()
            "--screenshot or --benchmark, the show records itself offscreen to show.mp4 in\n"
            "the calling folder: 1280 x 720 at 30 frames/s unless --size or --fps say\n"
            "otherwise. Ctrl+C or SIGTERM stops a recording in order: the file keeps what\n"
-           "was recorded.\n"
+           "was recorded, and goes beside an earlier file of its name as\n"
+           "FILE.stopped-at-Ts.mp4 instead of replacing it.\n"
            "\n"
            "Environment:\n"
            "  ZUR_DEV_DIR          developer build: folder that stands for the drive of the\n"

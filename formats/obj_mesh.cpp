@@ -522,6 +522,7 @@ bool ObjMesh::load(const char* path, bool forceNormals)
     if (!text.empty() && text.back() != '\n')
         std::fprintf(stderr, "%s ends inside a line: it may be cut short\n", path);
     if (const size_t malformed = malformedObjLines(text.data(), text.size()))
-        std::fprintf(stderr, "%s: %zu lines are not OBJ as written: the data is corrupt there\n", path, malformed);
+        std::fprintf(stderr, "%s: %zu %s not OBJ as written: the data is corrupt there\n", path, malformed,
+                     malformed == 1 ? "line is" : "lines are");
     return true;
 }

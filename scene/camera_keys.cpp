@@ -94,6 +94,9 @@ bool loadCameraKeys(const char* path, std::vector<CameraKey>& keys)
     if (bytes.size() < 4)
         std::fprintf(stderr, "%s holds %zu bytes, less than its 4-byte count of keys: it may be cut short; the "
                      "show plays without camera keys\n", path, bytes.size());
+    if (count < 0)
+        std::fprintf(stderr, "%s: its header counts %d camera keys, a negative number: the file is damaged; the show "
+                     "plays without camera keys\n", path, count);
     if (count > 0 && sink.read < size_t(count))
         std::fprintf(stderr, "%s: %zu of the %d camera keys its header counts are in the file: it may be cut short\n",
                      path, sink.read, count);

@@ -21,9 +21,10 @@ constexpr double kCameraKeyMinViewDistance = 1.0e-4;
 bool usableCameraKey(const CameraKey& key);
 
 // Appends the usable keys of the file to keys. False only when the file is not a
-// readable regular file (said on standard error). N records are read as the count says (none when it is below 1); a file
-// that ends early stops at its last complete record. Left-out keys are reported in
-// one line on standard error.
+// readable regular file (said on standard error). N records are read as the count
+// says (none when it is below 1); a file that ends early stops at its last complete
+// record. A negative count, a file shorter than its count and left-out keys are
+// each reported in one line on standard error.
 bool loadCameraKeys(const char* path, std::vector<CameraKey>& keys);
 // The same reading rules on bytes already in memory, silently; returns how many
 // records were left out.

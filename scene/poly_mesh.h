@@ -49,12 +49,15 @@ struct PolyMesh {
 
     // Replaces the polygons with those of an OBJ file read token by token.
     // Unchanged when the file is not a readable regular file. That, a file with
-    // no faces, one cut inside a line and faces naming missing vertices each give
-    // one line on standard error.
+    // no faces, one cut inside a line, faces naming missing vertices and reading
+    // that stopped before the end (the line, and how many of the file's faces
+    // were read) each give one line on standard error.
     void loadPolygons(const char* path);
     // The same reading rules on text in memory, silently: how many faces named a
-    // vertex that does not exist (they are left out).
-    size_t loadPolygonsFromMemory(const char* data, size_t size);
+    // vertex that does not exist (they are left out). `stoppedAt`, when given,
+    // receives the offset of the text reading stopped at, or `size` when it read
+    // to the end.
+    size_t loadPolygonsFromMemory(const char* data, size_t size, size_t* stoppedAt = nullptr);
 
     void reversePolygons();
     void addPolygon(const Polygon& polygon);

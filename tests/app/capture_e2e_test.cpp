@@ -116,6 +116,16 @@ long bestOffset(const std::vector<double>& source, const std::vector<double>& ex
     return best;
 }
 
+// Names of the files in `dir` that contain `part`.
+std::vector<std::string> filesNamed(const fs::path& dir, const std::string& part)
+{
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir))
+        if (entry.path().filename().string().find(part) != std::string::npos)
+            names.push_back(entry.path().filename().string());
+    return names;
+}
+
 bool haveProgramAndAssets() { return fs::exists(kShowBinary) && fs::exists(kShowDir / "newobjects" / "paths.pt"); }
 
 // Starts the show in its asset folder with standard error to `errFile` and the
@@ -386,12 +396,15 @@ TEST_F(CaptureEndToEnd, OutputsThatCannotBeWrittenAreRefusedAtOnceOrReported)
     struct Row {
         std::vector<std::string> args;
         int status;
-        const char* said;
+        std::string said;
     } rows[] = {
         // A capture that could never be written fails before the show plays.
         {{"--capture", dir.string()}, 6, "is a folder; nothing is recorded"},
         {{"--capture", (dir / "noextension").string()}, 6, "has no extension"},
         {{"--capture", "/dev/full"}, 6, "is not a regular file"},
+        // A sound part that cannot be written is a recording that cannot be made.
+        {{"--capture", (dir / "no" / "folder" / "x.mp4").string()}, 6,
+         "capture: cannot record " + (dir / "no" / "folder" / "x.mp4").string() + ": its sound part "},
         {{"--capture", (dir / "fifo.mp4").string()}, 6, "is not a regular file"},
         // One file for two screenshots is refused like any usage error.
         {{"--screenshot", "0.5:" + (dir / "a.png").string(), "--screenshot", "0.8:" + (dir / "a.png").string()},
@@ -409,7 +422,7 @@ TEST_F(CaptureEndToEnd, OutputsThatCannotBeWrittenAreRefusedAtOnceOrReported)
         EXPECT_EQ(r.err.find("capture: 10%"), std::string::npos) << "refused before recording\n" << r.err;
     }
     EXPECT_FALSE(fs::exists(dir / "a.png"));
-    EXPECT_FALSE(fs::exists(dir / "noextension.part.wav"));
+    EXPECT_EQ(filesNamed(dir, ".part."), std::vector<std::string>{});
     fs::remove_all(dir);
 }
 
@@ -445,7 +458,7 @@ TEST_F(CaptureEndToEnd, AFailedRecordingLeavesTheEarlierFileAndNamesTheParts)
         EXPECT_NE(r.err.find(row.said), std::string::npos) << r.err;
         EXPECT_NE(r.err.find(video.string() + " is left as it was"), std::string::npos) << r.err;
         EXPECT_EQ(readFile(video), "an earlier recording");
-        EXPECT_FALSE(fs::exists(dir / "m.mp4.part.mp4")) << "no broken file beside it either";
+        EXPECT_EQ(filesNamed(dir, ".part.mp4"), std::vector<std::string>{}) << "no broken file beside it either";
         fs::remove_all(dir);
     }
 }
@@ -497,9 +510,78 @@ TEST_F(CaptureEndToEnd, TheMuxingObeysStopRequestsAndCannotHang)
         EXPECT_NE(err.find(row.said), std::string::npos) << err;
         EXPECT_TRUE(waitFor([&] { return !running(muxer); })) << "the muxing's ffmpeg outlived the show";
         EXPECT_EQ(fs::exists(video), row.recorded) << err;
-        EXPECT_FALSE(fs::exists(dir / "m.mp4.part.mp4"));
+        EXPECT_EQ(filesNamed(dir, ".part.mp4"), std::vector<std::string>{});
         if (!row.recorded) {
-            EXPECT_TRUE(fs::exists(dir / "m.mp4.part.mkv") && fs::exists(dir / "m.mp4.part.wav")) << err;
+            // The parts named on standard error are there.
+            const std::vector<std::string> pictures = filesNamed(dir, ".part.mkv"), sound = filesNamed(dir, ".part.wav");
+            ASSERT_EQ(pictures.size(), 1u) << err;
+            ASSERT_EQ(sound.size(), 1u) << err;
+            EXPECT_NE(err.find((dir / pictures[0]).string()), std::string::npos) << err;
+            EXPECT_NE(err.find((dir / sound[0]).string()), std::string::npos) << err;
+        }
+        fs::remove_all(dir);
+    }
+}
+
+// A stop means "enough", not "throw away what I had": a stopped recording goes
+// beside an earlier file of its name, under a name that says so, and one that runs
+// to its end replaces it. The parts have short names of their own, so a name as
+// long as the file system allows records too.
+TEST_F(CaptureEndToEnd, AStoppedRecordingGoesBesideAnEarlierFileAndLongNamesRecord)
+{
+    const std::string longName = std::string(246, 'l') + ".mp4"; // 250 bytes: 255 is the limit
+    struct Row {
+        const char* what;
+        std::string name;
+        bool earlier; // a file of that name is there before
+        bool stop;    // SIGINT once a tenth is recorded
+    } rows[] = {
+        {"stopped over an earlier file", "m.mp4", true, true},
+        {"stopped over an earlier file of a long name", longName, true, true},
+        {"to its end under a long name", longName, false, false},
+        {"to its end over an earlier file", "m.mp4", true, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const fs::path dir = scratch("beside");
+        const fs::path video = dir / row.name;
+        const fs::path errFile = dir / "err.txt";
+        if (row.earlier)
+            std::ofstream(video) << "an earlier recording";
+        const pid_t pid = startShow({"--no-dialog", "--size", "320x180", "--fps", "30", "--show-end",
+                                     row.stop ? "20" : "1", "--capture", video.string()},
+                                    errFile);
+        ASSERT_GT(pid, 0);
+        if (row.stop) {
+            ASSERT_TRUE(waitFor([&] { return readFile(errFile).find("capture: 10%") != std::string::npos; }));
+            kill(pid, SIGINT);
+        }
+        int raw = 0;
+        waitpid(pid, &raw, 0);
+        const std::string err = readFile(errFile);
+        ASSERT_TRUE(WIFEXITED(raw)) << err;
+        EXPECT_EQ(WEXITSTATUS(raw), row.stop ? 130 : 0) << err;
+        EXPECT_EQ(filesNamed(dir, ".part."), std::vector<std::string>{}) << err;
+        fs::path recorded = video;
+        if (row.earlier && row.stop) {
+            EXPECT_EQ(readFile(video), "an earlier recording");
+            const std::vector<std::string> stopped = filesNamed(dir, ".stopped-at-");
+            ASSERT_EQ(stopped.size(), 1u) << err;
+            recorded = dir / stopped[0];
+            // The name's own stem, shortened where the whole would pass 255 bytes.
+            const std::string stem = fs::path(row.name).stem().string();
+            EXPECT_EQ(stopped[0].rfind(stem.substr(0, 200), 0), 0u) << stopped[0];
+            EXPECT_EQ(recorded.extension(), ".mp4");
+            EXPECT_LE(stopped[0].size(), 255u);
+            EXPECT_NE(err.find("capture: " + video.string() + " is kept as it was"), std::string::npos) << err;
+        }
+        EXPECT_NE(err.find("capture: wrote " + recorded.string()), std::string::npos) << err;
+        const double seconds = streamSeconds(recorded, "video");
+        if (row.stop) {
+            EXPECT_GT(seconds, 1.5) << err;
+            EXPECT_LT(seconds, 19.5) << err;
+        } else {
+            EXPECT_NEAR(seconds, 1.0, 0.05) << err;
         }
         fs::remove_all(dir);
     }

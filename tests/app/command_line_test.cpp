@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -103,6 +104,12 @@ TEST(CommandLine, UsageErrors)
         {{"--fixed-step", "0"}, "bad value for --fixed-step"},
         {{"--fixed-step", "sixty"}, "bad value for --fixed-step"},
         {{"--fixed-step", "60.5"}, "bad value for --fixed-step"},
+        {{"--fixed-step", "1000000"},
+         "bad value for --fixed-step: '1000000' (allowed: a whole number of steps per second from 1 to 100000)"},
+        {{"--size", "0x0"}, "(allowed: WxH, each side a whole number of pixels from 1 to 16384)"},
+        {{"--start", "1e309"}, "bad value for --start: '1e309' (allowed: seconds of show time, a finite number from 0 on)"},
+        {{"--start", "-0.5"}, "bad value for --start"},
+        {{"--start", "--0"}, "bad value for --start"},
         {{"--show-end", "-1"}, "bad value for --show-end"},
         {{"--show-end", "nan"}, "bad value for --show-end"},
         {{"--screenshot", "5"}, "bad value for --screenshot"},
@@ -113,7 +120,7 @@ TEST(CommandLine, UsageErrors)
         {{"--fps", "0"}, "bad value for --fps"},
         {{"--fps", "1001"}, "bad value for --fps"},
         {{"--from", "-1"}, "bad value for --from"},
-        {{"--to", "0"}, "bad value for --to"},
+        {{"--to", "-0"}, "bad value for --to: '-0' (allowed: seconds of show time, a finite number above 0)"},
         {{"--start", "soon"}, "bad value for --start"},
         {{"--from", "12", "--to", "12"}, "--to must come after --from"},
         {{"--fps", "30", "--fixed-step", "60"}, "--fps and --fixed-step ask for different steps"},
@@ -123,7 +130,23 @@ TEST(CommandLine, UsageErrors)
         Parsed p = parse(row.args);
         EXPECT_FALSE(p.ok) << row.errorPart;
         EXPECT_NE(p.error.find(row.errorPart), std::string::npos) << p.error;
+        // Every refused value comes with what the option takes.
+        if (p.error.find("bad value") != std::string::npos) {
+            EXPECT_NE(p.error.find(" (allowed: "), std::string::npos) << p.error;
+        }
     }
+    // What means a valid number is one: a sign, and the zero that has one.
+    const Row good[] = {
+        {{"--start", "-0"}, ""},   {{"--start=+0"}, ""},       {{"--from", "-0.0"}, ""},
+        {{"--start", "+2.5"}, ""}, {{"--fixed-step", "+30"}, ""}, {{"--screenshot", "-0:a.png"}, ""},
+    };
+    for (const Row& row : good) {
+        Parsed p = parse(row.args);
+        EXPECT_TRUE(p.ok) << row.args[0] << ": " << p.error;
+        EXPECT_FALSE(std::signbit(p.line.startSeconds) || std::signbit(p.line.fromSeconds)) << row.args[0];
+    }
+    EXPECT_EQ(parse({"--start", "+2.5"}).line.startSeconds, 2.5);
+    EXPECT_EQ(parse({"--fixed-step", "+30"}).line.fixedStep, 30);
     // Unknown words are collected, and the first one is reported.
     Parsed p = parse({"--a", "--no-sound", "b"});
     EXPECT_FALSE(p.ok);
@@ -304,6 +327,9 @@ TEST(CommandLineProgram, ExitStatusesAndTexts)
     const Row rows[] = {
         {"--bogus", 64, "", "zoduv: unknown option: --bogus\nUsage: zoduv [options]"},
         {"--size 12", 64, "", "Usage: zoduv [options]"},
+        {"--fixed-step 1000000", 64, "",
+         "zoduv: bad value for --fixed-step: '1000000' (allowed: a whole number of steps per second from 1 to "
+         "100000)\nUsage: zoduv [options]"},
         {"extra", 64, "", "unexpected argument: extra"},
         {"--help", 0, "Usage: zoduv [options]", ""},
         {"--version", 0, "Zoduv Aziridiru by ZUR - 2014", ""},

@@ -300,21 +300,31 @@ TEST(CameraKeys, FileRecordsAndDamagedCounts)
     EXPECT_EQ(keys[1].time, 12.345678901234);  // time stays float64
     EXPECT_EQ(keys[1].target.x, -4.0f);
 
+    // A count that cannot be right is named on standard error; the keys that can
+    // be read are kept.
     struct Case {
         int32_t count;
         size_t records, extra, expected;
+        const char* said;
     } cases[] = {
-        {5, 2, 30, 2},           // ends early: the complete records only
-        {1, 2, 0, 1},            // nothing after the N-th record is read
-        {0, 2, 0, 0},
-        {-7, 2, 0, 0},
-        {2147483647, 2, 0, 2},   // a count far past the data: the records that are there
-        {1000001, 2, 56 * 3, 2},
+        {5, 2, 30, 2, "keys.pt: 2 of the 5 camera keys its header counts are in the file"}, // ends early
+        {1, 2, 0, 1, ""},        // nothing after the N-th record is read
+        {0, 2, 0, 0, ""},
+        {-7, 2, 0, 0, "keys.pt: its header counts -7 camera keys, a negative number: the file is damaged"},
+        {-979404358, 0, 0, 0, "counts -979404358 camera keys, a negative number"},
+        {2147483647, 2, 0, 2, "2 of the 2147483647 camera keys"}, // the records that are there
+        {1000001, 2, 56 * 3, 2, "5 of the 1000001 camera keys"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.count);
         std::vector<std::vector<double>> some(records.begin(), records.begin() + c.records);
+        testing::internal::CaptureStderr();
         EXPECT_EQ(loadKeys(keyFile(c.count, some, c.extra)).size(), c.expected);
+        const std::string err = testing::internal::GetCapturedStderr();
+        if (*c.said)
+            EXPECT_NE(err.find(c.said), std::string::npos) << err;
+        else
+            EXPECT_EQ(err, "");
     }
     EXPECT_TRUE(loadKeys(std::string("\x02\x00", 2)).empty());
 

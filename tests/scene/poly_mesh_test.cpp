@@ -116,6 +116,68 @@ TEST(PolyMesh, LoadFromFileAndEditing)
     EXPECT_EQ(m.polygons[2].spare.y, 8.0f);
 }
 
+// One damaged word stops the reader, which keeps its one-stream reading: the line
+// on standard error names the line where it stopped and how many of the file's
+// faces were read.
+TEST(PolyMesh, ReadingThatStopsEarlySaysWhereAndWhatWasLost)
+{
+    // A 6 x 6 grid of vertices, one line each, then its 25 quads (lines 37 to 61).
+    std::vector<std::string> lines;
+    for (int i = 0; i < 36; ++i)
+        lines.push_back("v " + std::to_string(i % 6) + ".25 " + std::to_string(i / 6) + ".5 0.75");
+    for (int q = 0; q < 25; ++q) {
+        const int a = q / 5 * 6 + q % 5 + 1;
+        lines.push_back("f " + std::to_string(a) + "// " + std::to_string(a + 1) + "// " + std::to_string(a + 7) +
+                        "// " + std::to_string(a + 6) + "//");
+    }
+    struct Case {
+        const char* what;
+        int line;          // 1-based line damaged; 0: none
+        const char* from;  // replaced in it ...
+        const char* to;    // ... by this
+        size_t polygons;   // what the reader keeps
+    } cases[] = {
+        {"intact", 0, "", "", 25},
+        {"a byte above 0x7F for a point in a vertex", 10, ".", "\xC3", 0},
+        {"a byte above 0x7F in a face's index", 45, "10//", "1\xC3//", 9},
+        {"a word the reader does not know between faces", 50, "f ", "usemtl x\nf ", 13},
+    };
+    const std::string path = std::string(ZUR_BINARY_DIR) + "/poly_mesh_test_damaged.obj";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string text;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            std::string line = lines[i];
+            if (static_cast<int>(i) + 1 == c.line)
+                line.replace(line.find(c.from), std::strlen(c.from), c.to);
+            text += line + "\n";
+        }
+        FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(text.data(), 1, text.size(), f);
+        std::fclose(f);
+
+        PolyMesh m;
+        testing::internal::CaptureStderr();
+        m.loadPolygons(path.c_str());
+        const std::string err = testing::internal::GetCapturedStderr();
+        const size_t read = static_cast<size_t>(
+            std::count_if(m.polygons.begin(), m.polygons.end(), [](const Polygon& p) { return !p.points.empty(); }));
+        EXPECT_EQ(read, c.polygons);
+        if (c.line == 0) {
+            EXPECT_EQ(err, "");
+            continue;
+        }
+        const std::string said = path + ": reading stopped at line " + std::to_string(c.line) +
+                                 ", at a word it cannot read: " + std::to_string(read) + " of the " +
+                                 "25 faces in the file were read; " +
+                                 (read > 0 ? "the mesh is drawn with those" : "the mesh is empty");
+        EXPECT_NE(err.find(said), std::string::npos) << err;
+        EXPECT_EQ(err.find("holds no faces"), std::string::npos) << err;
+    }
+    std::remove(path.c_str());
+}
+
 TEST(PolyMesh, BeadedAndRingedTubes)
 {
     PathSpline line;

@@ -2,9 +2,11 @@
 # Stops a recording at each of its phases (start-up, the simulated lead-in before
 # --from, encoding, muxing) with SIGINT, SIGTERM and two SIGINTs, over an earlier
 # recording of the same name. Counts what must never happen: a hang, an ffmpeg
-# that outlives the show, a stop that ends in silence, and a broken file under the
-# name (it must be a new recording that ffprobe reads or the earlier file as it
-# was). Not run by test.sh: it takes a few minutes.
+# that outlives the show, a stop that ends in silence, a broken file under the
+# name or beside it (a file there must be one ffprobe reads, or the earlier file as
+# it was), and an earlier file replaced by a stopped recording (only a stop while
+# the file is being finished lets the recording, then whole, take the name). Not
+# run by test.sh: it takes a few minutes.
 #   xvfb-run -a -s "-screen 0 1920x1080x24" tools/test/stop_sweep.sh [BUILD_DIR]
 set -u
 build=$(cd "${1:-build}" && pwd)
@@ -29,7 +31,7 @@ chmod +x "$work/bin/ffmpeg"
 
 alive() { local s; s=$(cat "/proc/$1/stat" 2>/dev/null) || return 1; s=${s##*) }; [ "${s%% *}" != Z ]; }
 
-runs=0 hangs=0 orphans=0 silent=0 broken=0
+runs=0 hangs=0 orphans=0 silent=0 broken=0 replaced=0
 for phase in startup simulation encoding muxing; do
   for stop in INT TERM INTx2; do
     dir="$work/$phase-$stop"; mkdir -p "$dir"
@@ -72,12 +74,19 @@ for phase in startup simulation encoding muxing; do
     fi
     file="kept the earlier file"
     if ! printf 'an earlier recording' | cmp -s - "$dir/m.mp4"; then
-      if ffprobe -v error "$dir/m.mp4" >/dev/null 2>&1; then file="new recording"
-      else file="BROKEN"; verdict=BROKEN; broken=$((broken + 1)); fi
+      if ! ffprobe -v error "$dir/m.mp4" >/dev/null 2>&1; then file="BROKEN"; verdict=BROKEN; broken=$((broken + 1))
+      elif [ "$phase" = muxing ]; then file="new recording"
+      else file="REPLACED"; verdict=REPLACED; replaced=$((replaced + 1)); fi
     fi
-    printf '%-7s %-10s %-6s status %3d  %-20s %s\n' "$verdict" "$phase" "$stop" "$status" "$file" \
+    for beside in "$dir"/m.stopped-at-*.mp4; do
+      [ -e "$beside" ] || continue
+      if ffprobe -v error "$beside" >/dev/null 2>&1; then file="$file, stopped one beside"
+      else file="$file, BROKEN beside"; verdict=BROKEN; broken=$((broken + 1)); fi
+    done
+    printf '%-8s %-10s %-6s status %3d  %-40s %s\n' "$verdict" "$phase" "$stop" "$status" "$file" \
       "$(tr -d '\0' <"$dir/err" | grep -E 'stopped|being finished|left as|parts' | tr '\n' ' ' | cut -c1-160)"
   done
 done
-echo "stop_sweep: $runs runs: $hangs hangs, $orphans ffmpeg left running, $silent silent, $broken broken files"
-[ $hangs -eq 0 ] && [ $orphans -eq 0 ] && [ $broken -eq 0 ] && [ $silent -eq 0 ]
+echo "stop_sweep: $runs runs: $hangs hangs, $orphans ffmpeg left running, $silent silent, $broken broken files," \
+  "$replaced earlier files replaced by a stopped recording"
+[ $hangs -eq 0 ] && [ $orphans -eq 0 ] && [ $broken -eq 0 ] && [ $silent -eq 0 ] && [ $replaced -eq 0 ]

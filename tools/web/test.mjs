@@ -1,18 +1,20 @@
 // End-to-end tests of the show's page in headless Chromium (software WebGL 2 and a
 // running AudioContext). One static server, one browser, the pages side by side:
-//   node test.mjs SITEDIR REFDIR
+//   node test.mjs SITEDIR REFDIR NATIVE
 // SITEDIR: the page as tools/web/build.sh lays it out. REFDIR: what the Linux build
 // wrote for comparison (tools/web/test.sh): shot-T.png for each show time T of
 // kShotRuns, lanternsong.raw and pencil_bassy.raw (the tracks as libmpg123
-// decodes them, raw stereo int16). Prints one line per check; exit status 1 when
-// any failed.
-import {spawn} from 'node:child_process';
+// decodes them, raw stereo int16). NATIVE: the Linux build's zoduv, whose usage
+// errors the page must show in the same words. Prints one line per check; exit
+// status 1 when any failed.
+import {spawn, spawnSync} from 'node:child_process';
 import fs from 'node:fs';
 import net from 'node:net';
 import path from 'node:path';
 import puppeteer from 'puppeteer-core';
 
-const [siteDir, refDir] = process.argv.slice(2);
+const [siteDir, refDir, nativeArgument] = process.argv.slice(2);
+const nativeProgram = path.resolve(nativeArgument);
 // A pixel counts as lost when it differs by more than this from every pixel of the
 // other picture's 3 x 3 neighbourhood; a missing stroke, hole or pencil loses
 // hundreds of them at 320 x 180.
@@ -238,6 +240,66 @@ async function damagedAssets(browser, base) {
   return logs;
 }
 
+// A bad parameter ends with the usage status, and the page shows what the native
+// program says on standard error for the same option, with the parameters it takes.
+const kBadParameters = ['size=0x0', 'size=abc', 'fixed-step=1000000', 'show-end=-1', 'start=1e309', 'start=300',
+                        'screenshot=-1', 'frobnicate', 'capture=x.mp4'];
+
+async function badParameters(browser, base) {
+  const logs = [];
+  for (const parameter of kBadParameters) {
+    const {page, log} = await openShow(browser, base, '?no-dialog&no-sound&size=320x180&' + parameter);
+    const status = await exitStatus(page, 60000);
+    const shown = await page.$eval('#message', (m) => m.textContent).catch(() => '');
+    // The native program with the arguments the page makes of the query, in the
+    // show's folder; capture is the page's own refusal.
+    const [name, value] = parameter.split('=');
+    const arg = value === undefined ? '--' + name : name === 'screenshot' ? `--screenshot=${value}:x.png`
+      : `--${name}=${value}`;
+    const native = spawnSync(nativeProgram, ['--no-dialog', '--no-sound', '--size=320x180', arg],
+                             {cwd: path.join(path.dirname(nativeProgram), 'show'), encoding: 'utf8'});
+    const said = name === 'capture' ? 'zoduv: --capture needs ffmpeg, which a page cannot start'
+      : native.stderr.split('\n')[0].replace(/x\.png/, '/screenshots/0.png');
+    check(status === 64 && (name === 'capture' || native.status === 64) && said.startsWith('zoduv: ') &&
+          shown.includes(said) &&
+          shown.includes('fixed-step=N'),
+          `${parameter}: status ${status}, the page shows "${said}" and its parameters`);
+    logs.push(...log);
+    await page.close();
+  }
+  return logs;
+}
+
+// The list of the asset tree as people write it (Windows line ends, blank lines,
+// no last newline) loads the show; a damaged one ends like a missing file, with
+// status 2 and a message naming the list and its wrong line, within seconds.
+async function assetLists(browser, base) {
+  const list = fs.readFileSync(path.join(siteDir, 'files.txt'), 'utf8').trimEnd().split('\n');
+  const wrong = list.slice();
+  wrong[3] = wrong[3].replace(/^\d+/, '15x9');
+  const cases = [
+    {what: 'CRLF, blank lines, no last newline', body: '\r\n' + list.join('\r\n\r\n'), status: 0},
+    {what: 'zero bytes', body: Buffer.alloc(2000), status: 2, line: 1},
+    {what: 'a size written 15x9', body: wrong.join('\n') + '\n', status: 2, line: 4},
+    {what: 'a path out of the folder', body: list.concat(['10 ../../etc/passwd']).join('\n'), status: 2,
+     line: list.length + 1},
+  ];
+  const logs = [];
+  for (const c of cases) {
+    const {page, log} = await openShow(browser, base, '?no-dialog&no-sound&size=320x180&fixed-step=30&show-end=0.5', {
+      intercept: (request) => request.url().endsWith('/files.txt')
+        ? request.respond({status: 200, contentType: 'text/plain', body: c.body}) : request.continue(),
+    });
+    const status = await exitStatus(page, c.status ? 30000 : 300000);
+    const shown = await page.$eval('#message', (m) => m.textContent).catch(() => '');
+    check(status === c.status && (!c.line || shown.includes(`files.txt, line ${c.line}: `)),
+          `files.txt with ${c.what}: status ${status}` + (c.line ? `, the page names line ${c.line}` : ''));
+    logs.push(...log);
+    await page.close();
+  }
+  return logs;
+}
+
 // What the page hands to Web Audio is the music at its position, plus the pencil
 // loop at its volume, which falls to nothing while the pencil stands still.
 async function sound(browser, base) {
@@ -306,6 +368,8 @@ try {
     ...kShotRuns.map((run) => guarded('screenshots', (b, u) => screenshotRun(b, u, run))),
     (async () => [...await guarded('dialog', dialogRunEscape), ...await guarded('damaged assets', damagedAssets),
                   ...await guarded('sound', sound)])(),
+    (async () => [...await guarded('bad parameters', badParameters),
+                  ...await guarded('asset lists', assetLists)])(),
   ]);
   const errors = consoleErrors(logs.flat());
   check(errors.length === 0, `no console errors${errors.length ? ': ' + errors.slice(0, 3).join(' | ') : ''}`);

@@ -24,4 +24,4 @@ for t in 2 11 33 120; do shots+=(--screenshot "$t:$ref/shot-$t.png"); done
 "$native/mp3pcm" "$native/show/music/lanternsong.mp3" "$ref/lanternsong.raw" >/dev/null
 "$native/mp3pcm" "$native/show/music/pencil_bassy.mp3" "$ref/pencil_bassy.raw" >/dev/null
 
-node tools/web/test.mjs build-web/site "$ref"
+node tools/web/test.mjs build-web/site "$ref" "$native/zoduv"
