@@ -16,9 +16,10 @@ site="$build/site"
 rm -rf "$site"
 mkdir -p "$site"
 cp tools/web/index.html "$build/zoduv.js" "$build/zoduv.wasm" "$site/"
-for item in PostProcessing fonts music newobjects textures try1.sav; do
+mapfile -t tree < <(grep -v -E '^\s*(#|$)' tools/asset_tree.txt)
+for item in "${tree[@]}"; do
   cp -r "$show/$item" "$site/"
 done
 # "SIZE PATH" per asset: the page fetches them into the program's file system and
 # sizes its progress bar by them.
-(cd "$site" && find PostProcessing fonts music newobjects textures try1.sav -type f -printf '%s %p\n' | LC_ALL=C sort -k2 > files.txt)
+(cd "$site" && find "${tree[@]}" -type f -printf '%s %p\n' | LC_ALL=C sort -k2 > files.txt)
