@@ -12,6 +12,8 @@ tools/setup/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZUR_WINDOWS_BUILD_DIR="$PWD/build-win" >/dev/null
 cmake --build build -j"$(nproc)"
 tools/windows/package.sh build-win/package
+# The Debian package from this build, which the DebianPackage tests unpack and run.
+tools/debian/package.sh build/package
 # The virtual X server runs with -noreset: by default it resets whenever its last
 # client leaves, and a test connecting during that reset is refused or finds the
 # server half set up, which fails tests at random.

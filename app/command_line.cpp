@@ -1,6 +1,8 @@
 // Command-line parsing and the usage text.
 #include "app/command_line.h"
 
+#include "app/show_folder.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -189,7 +191,7 @@ bool parseCommandLine(int argc, char** argv, CommandLine& out, std::string& erro
 
 std::string usageText()
 {
-    return "Usage: zoduv [options]\n"
+    return std::string("Usage: zoduv [options]\n"
            "With no options the start dialog asks for the resolution, antialiasing and\n"
            "windowed or full-screen mode.\n"
            "\n"
@@ -225,6 +227,8 @@ std::string usageText()
            "otherwise. Ctrl+C or SIGTERM stops a recording in order: the file keeps what\n"
            "was recorded, and goes beside an earlier file of its name as\n"
            "FILE.stopped-at-Ts.mp4 instead of replacing it.\n"
+           "\n") +
+           showFolderHelpText() +
            "\n"
            "Environment:\n"
            "  ZUR_DEV_DIR          developer build: folder that stands for the drive of the\n"

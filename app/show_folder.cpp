@@ -12,7 +12,13 @@ const char* const kShowFolderMarker = "newobjects/paths.pt";
 
 namespace {
 
-const char* const kAssetFolders[] = {"newobjects", "textures", "music", "PostProcessing"};
+// Folder names that only this show's tree has. A working folder with "music" or
+// "textures" of its own (a home folder, say) is no damaged show folder: the
+// search goes on past it.
+const char* const kAssetFolders[] = {"newobjects", "PostProcessing"};
+
+// Relative to the program's folder; empty where the platform installs nothing.
+const char* const kInstalledShowFolder = ZUR_INSTALLED_SHOW_FOLDER;
 
 // Paths are UTF-8 on every platform; Windows' narrow paths would be the ANSI code page.
 fs::path pathOf(const std::string& text) { return fs::path(std::u8string(text.begin(), text.end())); }
@@ -53,7 +59,10 @@ ShowFolderSearch findShowFolder(const std::string& workingFolder, const std::str
         }
     if (programFolder.empty())
         return search;
-    for (const fs::path& candidate : {pathOf(programFolder), pathOf(programFolder) / "show"}) {
+    std::vector<fs::path> candidates = {pathOf(programFolder), pathOf(programFolder) / "show"};
+    if (*kInstalledShowFolder)
+        candidates.push_back(pathOf(programFolder) / kInstalledShowFolder);
+    for (const fs::path& candidate : candidates) {
         const std::u8string name = candidate.lexically_normal().u8string();
         search.searched.emplace_back(name.begin(), name.end());
         if (isFile(candidate / kShowFolderMarker)) {
@@ -70,6 +79,19 @@ std::string showFolderMissingText(const ShowFolderSearch& search)
     for (size_t i = 0; i < search.searched.size(); ++i)
         text += (i == 0 ? " " : i + 1 == search.searched.size() ? " and " : ", ") + search.searched[i];
     return text + ".";
+}
+
+std::string showFolderHelpText()
+{
+    std::string text = "Files:\n"
+                       "  The show's files (newobjects/, textures/, music/, ...) are taken from the\n"
+                       "  working folder when it holds them, else from the program's folder or its\n"
+                       "  show/ folder";
+    if (!*kInstalledShowFolder)
+        return text + ".\n";
+    const std::u8string installed = (fs::path(u8"/usr/games") / pathOf(kInstalledShowFolder)).lexically_normal().u8string();
+    return text + ", or from " + kInstalledShowFolder + " seen from the program's\n  folder (" +
+           std::string(installed.begin(), installed.end()) + " for the installed /usr/games/zoduv).\n";
 }
 
 void anchorOutputFiles(CommandLine& line, const std::string& from)

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include <jpeglib.h>
+#include <png.h>
 
 Image::Image(int width, int height, float r, float g, float b) : w(width), h(height), px(3 * size_t(width) * height)
 {
@@ -94,5 +95,24 @@ std::vector<uint8_t> encodeJpeg(const Image& img, int quality)
     std::vector<uint8_t> out(buffer, buffer + size);
     jpeg_destroy_compress(&cinfo);
     std::free(buffer);
+    return out;
+}
+
+std::vector<uint8_t> encodePngRgba(int width, int height, const std::vector<uint8_t>& rgba)
+{
+    if (width <= 0 || height <= 0 || rgba.size() != 4 * static_cast<size_t>(width) * height)
+        return {};
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    png.width = static_cast<png_uint_32>(width);
+    png.height = static_cast<png_uint_32>(height);
+    png.format = PNG_FORMAT_RGBA;
+    png_alloc_size_t size = 0;
+    if (!png_image_write_to_memory(&png, nullptr, &size, 0, rgba.data(), 0, nullptr))
+        return {};
+    std::vector<uint8_t> out(size);
+    if (!png_image_write_to_memory(&png, out.data(), &size, 0, rgba.data(), 0, nullptr))
+        return {};
+    out.resize(size);
     return out;
 }

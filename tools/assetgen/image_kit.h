@@ -1,6 +1,7 @@
-// Float RGB images in GL's orientation (row 0 at the bottom), tileable value noise
-// and a JPEG writer on libjpeg's encoder (rows written top first, so the show's
-// loader, which flips them, gets back row 0 at the bottom).
+// Float RGB images in GL's orientation (row 0 at the bottom), tileable value noise,
+// a JPEG writer on libjpeg's encoder (rows written top first, so the show's
+// loader, which flips them, gets back row 0 at the bottom) and a PNG writer on
+// libpng for the pictures with transparency that the packages carry.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -22,3 +23,5 @@ double tileFbm(double x, double y, int periodX, int periodY, int octaves, uint32
 
 // Baseline JPEG, 3 components, integer DCT: the same bytes on every run.
 std::vector<uint8_t> encodeJpeg(const Image& img, int quality);
+// RGBA PNG of 8-bit pixels given top row first; empty on failure.
+std::vector<uint8_t> encodePngRgba(int width, int height, const std::vector<uint8_t>& rgba);

@@ -1,5 +1,5 @@
-// assetgen OUTDIR [ASSET_PATH...]: writes every registered asset (or only the named
-// ones) below OUTDIR. Entries are independent, so two worker threads share the
+// assetgen OUTDIR [ASSET_PATH...]: writes every asset of the show's tree (or only
+// the named ones, which may also be the packages' icons) below OUTDIR. Entries are independent, so two worker threads share the
 // list; each writer builds its file from fixed seeds, so every run gives the same bytes.
 #include "tools/assetgen/asset_registry.h"
 
@@ -25,10 +25,14 @@ int main(int argc, char** argv)
     for (AssetEntry& e : visualAssets())
         all.push_back(std::move(e));
 
+    const size_t treeSize = all.size();
+    for (AssetEntry& e : packageAssets())
+        all.push_back(std::move(e));
+
     std::vector<const AssetEntry*> chosen;
     if (argc == 2) {
-        for (const AssetEntry& e : all)
-            chosen.push_back(&e);
+        for (size_t i = 0; i < treeSize; ++i)
+            chosen.push_back(&all[i]);
     } else {
         for (int a = 2; a < argc; ++a) {
             const std::string want = fs::path(argv[a]).lexically_normal().generic_string();

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -151,7 +152,8 @@ struct PencilLayers {
 PencilLayers drawPencil(int variant)
 {
     PencilLayers out;
-    PencilShape shape{kPencilTipU * kPencilW, kPencilTipV * kPencilH, (variant == 0 ? -9.0 : -7.6) * M_PI / 180.0};
+    PencilShape shape{kPencilTipU * kPencilW, kPencilTipV * kPencilH,
+                      (variant == 0 ? kPencilAngleDegrees : -7.6) * M_PI / 180.0};
     const uint32_t seed = 500u + 17u * variant;
     for (int y = 0; y < kPencilH; ++y)
         for (int x = 0; x < kPencilW; ++x) {
@@ -325,6 +327,15 @@ Image blot()
 }
 
 } // namespace
+
+Image paperPicture() { return paper(); }
+
+void pencilPicture(Image& colour, Image& alpha)
+{
+    PencilLayers layers = drawPencil(0);
+    colour = std::move(layers.colour);
+    alpha = std::move(layers.alpha);
+}
 
 const std::vector<std::string>& textureFiles()
 {

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds the show for the browser (Emscripten, Release) into BUILDDIR and lays out
 # the page in BUILDDIR/site: index.html, zoduv.js, zoduv.wasm, the asset tree from
-# SHOWDIR (a native build's show folder) and files.txt, the list the page fetches.
+# SHOWDIR (a native build's show folder) and files.txt, the list the page fetches;
+# then the same page packed into one file, BUILDDIR/zoduv.html, that plays opened
+# straight from a file manager.
 #   tools/web/build.sh BUILDDIR SHOWDIR
 set -euo pipefail
 build="$(realpath -m "${1:?usage: tools/web/build.sh BUILDDIR SHOWDIR}")"
@@ -16,9 +18,11 @@ site="$build/site"
 rm -rf "$site"
 mkdir -p "$site"
 cp tools/web/index.html "$build/zoduv.js" "$build/zoduv.wasm" "$site/"
-for item in PostProcessing fonts music newobjects textures try1.sav; do
+mapfile -t tree < <(grep -v -E '^\s*(#|$)' tools/asset_tree.txt)
+for item in "${tree[@]}"; do
   cp -r "$show/$item" "$site/"
 done
 # "SIZE PATH" per asset: the page fetches them into the program's file system and
 # sizes its progress bar by them.
-(cd "$site" && find PostProcessing fonts music newobjects textures try1.sav -type f -printf '%s %p\n' | LC_ALL=C sort -k2 > files.txt)
+(cd "$site" && find "${tree[@]}" -type f -printf '%s %p\n' | LC_ALL=C sort -k2 > files.txt)
+python3 tools/web/single_file.py "$site" "$build/zoduv.html"

@@ -2,31 +2,38 @@
 // program: the page's console on standard output and standard error, the
 // benchmark table when asked for, screenshots written as files, the time from
 // loading to the end on standard error ("page: S s ..."), and the page's exit
-// status as this process's.
-//   node page.mjs SITEDIR 'QUERY' [SHOTDIR]
+// status as this process's. SITEDIR is served from a local server; a single-file
+// page (zoduv.html) is opened as a file, with no server.
+//   node page.mjs SITEDIR|FILE.html 'QUERY' [SHOTDIR]
 // e.g. node page.mjs build-web/site '?no-dialog&no-sound&size=320x180&fixed-step=30&show-end=12&screenshot=11' /tmp
 import {spawn} from 'node:child_process';
 import fs from 'node:fs';
 import net from 'node:net';
 import path from 'node:path';
+import {pathToFileURL} from 'node:url';
 import puppeteer from 'puppeteer-core';
 
 const [siteDir, query = '', shotDir] = process.argv.slice(2);
-const port = await new Promise((resolve) => {
-  const probe = net.createServer();
-  probe.listen(0, '127.0.0.1', () => {
-    const {port} = probe.address();
-    probe.close(() => resolve(port));
+async function serve() {
+  const port = await new Promise((resolve) => {
+    const probe = net.createServer();
+    probe.listen(0, '127.0.0.1', () => {
+      const {port} = probe.address();
+      probe.close(() => resolve(port));
+    });
   });
-});
-const server = spawn('python3', ['-m', 'http.server', '--bind', '127.0.0.1', String(port)], {cwd: siteDir, stdio: 'ignore'});
-for (let up = false; !up;) {
-  up = await new Promise((resolve) => {
-    const socket = net.connect(port, '127.0.0.1', () => { socket.end(); resolve(true); });
-    socket.on('error', () => resolve(false));
-  });
-  if (!up) await new Promise((r) => setTimeout(r, 100));
+  const server = spawn('python3', ['-m', 'http.server', '--bind', '127.0.0.1', String(port)], {cwd: siteDir, stdio: 'ignore'});
+  for (let up = false; !up;) {
+    up = await new Promise((resolve) => {
+      const socket = net.connect(port, '127.0.0.1', () => { socket.end(); resolve(true); });
+      socket.on('error', () => resolve(false));
+    });
+    if (!up) await new Promise((r) => setTimeout(r, 100));
+  }
+  return {server, url: `http://127.0.0.1:${port}/index.html`};
 }
+const singleFile = siteDir.endsWith('.html');
+const {server, url} = singleFile ? {server: null, url: pathToFileURL(path.resolve(siteDir)).href} : await serve();
 const browser = await puppeteer.launch({
   executablePath: process.env.ZUR_CHROMIUM || '/usr/bin/chromium',
   headless: true,
@@ -40,7 +47,7 @@ try {
   page.on('console', (m) => (m.type() === 'log' ? process.stdout : process.stderr).write(m.text() + '\n'));
   page.on('pageerror', (e) => process.stderr.write('page error: ' + e.message + '\n'));
   const started = Date.now();
-  await page.goto(`http://127.0.0.1:${port}/index.html${query}`);
+  await page.goto(url + query, {timeout: 0});
   await page.waitForSelector('body[data-exit-status]', {timeout: 0});
   process.stderr.write(`page: ${((Date.now() - started) / 1000).toFixed(3)} s from loading to the end\n`);
   status = await page.$eval('body', (b) => Number(b.dataset.exitStatus));
@@ -51,6 +58,6 @@ try {
   }
 } finally {
   await browser.close();
-  server.kill();
+  if (server) server.kill();
 }
 process.exit(status);

@@ -1,19 +1,21 @@
 // End-to-end tests of the show's page in headless Chromium (software WebGL 2 and a
 // running AudioContext). One static server, one browser, the pages side by side:
-//   node test.mjs SITEDIR REFDIR NATIVE
+//   node test.mjs SITEDIR REFDIR NATIVE [SINGLEFILE]
 // SITEDIR: the page as tools/web/build.sh lays it out. REFDIR: what the Linux build
 // wrote for comparison (tools/web/test.sh): shot-T.png for each show time T of
 // kShotRuns, lanternsong.raw and pencil_bassy.raw (the tracks as libmpg123
 // decodes them, raw stereo int16). NATIVE: the Linux build's zoduv, whose usage
-// errors the page must show in the same words. Prints one line per check; exit
-// status 1 when any failed.
+// errors the page must show in the same words. SINGLEFILE: the page packed into
+// one file (zoduv.html), opened as a file with no server. Prints one line per
+// check; exit status 1 when any failed.
 import {spawn, spawnSync} from 'node:child_process';
 import fs from 'node:fs';
 import net from 'node:net';
 import path from 'node:path';
+import {pathToFileURL} from 'node:url';
 import puppeteer from 'puppeteer-core';
 
-const [siteDir, refDir, nativeArgument] = process.argv.slice(2);
+const [siteDir, refDir, nativeArgument, singleFile] = process.argv.slice(2);
 const nativeProgram = path.resolve(nativeArgument);
 // A pixel counts as lost when it differs by more than this from every pixel of the
 // other picture's 3 x 3 neighbourhood; a missing stroke, hole or pencil loses
@@ -54,7 +56,11 @@ async function startServer(dir) {
 }
 
 // A page of the show with its console kept: errors fail the run.
-async function openShow(browser, base, query, {intercept} = {}) {
+async function openShow(browser, base, query, options = {}) {
+  return openPage(browser, base + 'index.html' + query, options);
+}
+
+async function openPage(browser, url, {intercept} = {}) {
   // A window of its own: a page that is not shown gets no animation frames,
   // and the real-time runs draw on them.
   const context = await browser.createBrowserContext();
@@ -66,7 +72,7 @@ async function openShow(browser, base, query, {intercept} = {}) {
     await page.setRequestInterception(true);
     page.on('request', intercept);
   }
-  await page.goto(base + 'index.html' + query);
+  await page.goto(url, {timeout: 120000});
   return {page, log};
 }
 
@@ -191,18 +197,56 @@ async function screenshotRun(browser, base, run) {
   check(status === 0, `screenshot run (${query}) ends with status 0 (got ${status})`);
   const shots = await page.$$eval('img.screenshot', (imgs) => imgs.map((i) => [i.dataset.time, i.src]));
   check(shots.length === run.times.length, `${shots.length} of ${run.times.length} screenshots held by the page`);
-  for (const [time, src] of shots) {
-    const ref = 'data:image/png;base64,' + fs.readFileSync(path.join(refDir, `shot-${time}.png`)).toString('base64');
-    const r = await comparePictures(page, src, ref);
-    if (r.sizeMismatch) {
-      check(false, `screenshot at ${time} s has the Linux picture's size`);
-      continue;
-    }
-    check(r.mean <= kMaxMeanLevels && r.lost <= r.count * kMaxLostShare,
-          `screenshot at ${time} s against Linux: mean difference ${r.mean.toFixed(2)} levels, ` +
-          `${r.lost} of ${r.count} pixels lost`);
-    fs.writeFileSync(path.join(refDir, `web-${time}.png`), Buffer.from(src.split(',')[1], 'base64'));
+  for (const [time, src] of shots) await checkAgainstLinux(page, time, src, 'screenshot');
+  return log;
+}
+
+// One screenshot of a page against the Linux build's at the same show time; kept
+// in REFDIR as web-T.png (or NAME-T.png) for a look.
+async function checkAgainstLinux(page, time, src, what, name = 'web') {
+  const ref = 'data:image/png;base64,' + fs.readFileSync(path.join(refDir, `shot-${time}.png`)).toString('base64');
+  const r = await comparePictures(page, src, ref);
+  if (r.sizeMismatch) {
+    check(false, `${what} at ${time} s has the Linux picture's size`);
+    return;
   }
+  check(r.mean <= kMaxMeanLevels && r.lost <= r.count * kMaxLostShare,
+        `${what} at ${time} s against Linux: mean difference ${r.mean.toFixed(2)} levels, ` +
+        `${r.lost} of ${r.count} pixels lost`);
+  fs.writeFileSync(path.join(refDir, `${name}-${time}.png`), Buffer.from(src.split(',')[1], 'base64'));
+}
+
+// The served page opened straight from its file, as a double-click opens it: the
+// browser refuses it every fetch, so it says what to do instead of failing.
+async function servedPageAsFile(browser) {
+  const {page, log} = await openPage(browser, pathToFileURL(path.resolve(siteDir, 'index.html')).href);
+  await page.waitForSelector('#message:not(.hidden)', {timeout: 60000});
+  const title = await page.$eval('#message h1', (h) => h.textContent);
+  const text = await page.$eval('#message pre', (p) => p.textContent);
+  check(text.includes('open zoduv.html') && text.includes('python3 -m http.server --bind 127.0.0.1 8000') &&
+        text.includes(path.resolve(siteDir) + '/') && !/fetch/i.test(title + text),
+        `the served page opened as a file says what to do ("${title}": the single file, or the server ` +
+        'command in its own folder)');
+  await page.close();
+  return log;
+}
+
+// The single file opened as a file with no server running: it plays to its end
+// and draws what Linux draws.
+async function singleFileAsFile(browser) {
+  const query = '?no-dialog&no-sound&size=320x180&fixed-step=30&show-end=12&screenshot=11';
+  const started = Date.now();
+  const {page, log} = await openPage(browser, pathToFileURL(path.resolve(singleFile)).href + query);
+  const loaded = (Date.now() - started) / 1000;
+  await page.waitForSelector('#canvas', {visible: true, timeout: 300000});
+  const running = (Date.now() - started) / 1000;
+  const status = await exitStatus(page, 900000);
+  const megabytes = fs.statSync(singleFile).size / 1e6;
+  check(status === 0, `zoduv.html (${megabytes.toFixed(1)} MB) opened as a file (${query}) ends with status 0 ` +
+        `(got ${status}; loaded in ${loaded.toFixed(1)} s, drawing after ${running.toFixed(1)} s)`);
+  const shots = await page.$$eval('img.screenshot', (imgs) => imgs.map((i) => [i.dataset.time, i.src]));
+  check(shots.length === 1, `${shots.length} of 1 screenshots held by the single file`);
+  for (const [time, src] of shots) await checkAgainstLinux(page, time, src, 'single-file screenshot', 'single');
   return log;
 }
 
@@ -366,7 +410,9 @@ try {
   };
   const logs = await Promise.all([
     ...kShotRuns.map((run) => guarded('screenshots', (b, u) => screenshotRun(b, u, run))),
-    (async () => [...await guarded('dialog', dialogRunEscape), ...await guarded('damaged assets', damagedAssets),
+    ...(singleFile ? [guarded('single file', singleFileAsFile)] : []),
+    (async () => [...await guarded('served page as a file', servedPageAsFile),
+                  ...await guarded('dialog', dialogRunEscape), ...await guarded('damaged assets', damagedAssets),
                   ...await guarded('sound', sound)])(),
     (async () => [...await guarded('bad parameters', badParameters),
                   ...await guarded('asset lists', assetLists)])(),

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the show for the browser once and runs its end-to-end tests in headless
 # Chromium (tools/web/test.mjs): the dialog, Run and Escape; screenshots against
-# the Linux build's; a missing texture; the sound handed to Web Audio.
+# the Linux build's; a missing texture; the sound handed to Web Audio; the page
+# opened as a file, served and as the single file zoduv.html.
 #   tools/web/test.sh NATIVEBUILD
 # NATIVEBUILD: a built Linux tree (zoduv, mp3pcm and the asset tree in show/).
 set -euo pipefail
@@ -24,4 +25,4 @@ for t in 2 11 33 120; do shots+=(--screenshot "$t:$ref/shot-$t.png"); done
 "$native/mp3pcm" "$native/show/music/lanternsong.mp3" "$ref/lanternsong.raw" >/dev/null
 "$native/mp3pcm" "$native/show/music/pencil_bassy.mp3" "$ref/pencil_bassy.raw" >/dev/null
 
-node tools/web/test.mjs build-web/site "$ref" "$native/zoduv"
+node tools/web/test.mjs build-web/site "$ref" "$native/zoduv" build-web/zoduv.html

@@ -18,7 +18,8 @@ stage="$out/zoduv-windows-x64"
 rm -rf "$stage" "$out/zoduv-windows-x64.zip"
 mkdir -p "$stage"
 x86_64-w64-mingw32-strip -o "$stage/zoduv.exe" build-win/zoduv.exe
-for item in PostProcessing fonts music newobjects textures try1.sav; do
+mapfile -t tree < <(grep -v -E '^\s*(#|$)' tools/asset_tree.txt)
+for item in "${tree[@]}"; do
   cp -r "build/show/$item" "$stage/"
 done
 # Notepad wants CR LF.
