@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/capture.h"
+#include "app/capture/capture.h"
 #include "app/command_line.h"
 #include "app/dialog.h"
 #include "app/display_modes.h"

@@ -4,7 +4,7 @@
 #pragma once
 #include <string>
 
-#include "app/capture.h"
+#include "app/capture/capture.h"
 #include "engine/frame_driver.h"
 
 struct CommandLine;

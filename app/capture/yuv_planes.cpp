@@ -2,7 +2,7 @@
 // point, as most converters use), two picture rows at a time: each pair gives two
 // Y rows and one row of U and of V. Plain loops over bytes that the compiler can
 // vectorise; no tables.
-#include "app/yuv_planes.h"
+#include "app/capture/yuv_planes.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The encoder feed: buffers handed between the drawing thread and the writer
 // thread that pipes them to ffmpeg.
-#include "app/capture_encoder.h"
+#include "app/capture/capture_encoder.h"
 
 #include "platform/process.h"
 

@@ -1,5 +1,5 @@
 // The muxing of a recording and putting it in place.
-#include "app/capture_mux.h"
+#include "app/capture/capture_mux.h"
 
 #include <algorithm>
 #include <chrono>
@@ -11,7 +11,7 @@
 #include <system_error>
 #include <vector>
 
-#include "app/capture_progress.h"
+#include "app/capture/capture_progress.h"
 #include "platform/process.h"
 
 namespace {

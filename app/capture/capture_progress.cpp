@@ -1,12 +1,12 @@
 // The recording's lines and progress bar on standard error.
-#include "app/capture_progress.h"
+#include "app/capture/capture_progress.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
 
-#include "app/capture.h"
+#include "app/capture/capture.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
 // The pixel-buffer ring and the screenshot read-back.
-#include "app/capture_readback.h"
+#include "app/capture/capture_readback.h"
 
 #include <algorithm>
 #include <cstdint>
 
 #include "gl/gl_api.h"
 
-#include "app/capture_encoder.h"
-#include "app/yuv_planes.h"
+#include "app/capture/capture_encoder.h"
+#include "app/capture/yuv_planes.h"
 
 namespace {
 

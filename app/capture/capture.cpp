@@ -4,7 +4,7 @@
 // together (capture_mux.h). Reading a frame back and encoding it overlap with
 // drawing the next ones (capture_readback.h). Sound stays on the drawing thread,
 // pulled frame by frame, so every volume change lands in the frame that made it.
-#include "app/capture.h"
+#include "app/capture/capture.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,12 +14,12 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/capture_encoder.h"
-#include "app/capture_mux.h"
-#include "app/capture_progress.h"
-#include "app/capture_readback.h"
-#include "app/capture_wav.h"
-#include "app/yuv_planes.h"
+#include "app/capture/capture_encoder.h"
+#include "app/capture/capture_mux.h"
+#include "app/capture/capture_progress.h"
+#include "app/capture/capture_readback.h"
+#include "app/capture/capture_wav.h"
+#include "app/capture/yuv_planes.h"
 #include "audio/sound.h"
 #include "engine/demo_context.h"
 #include "formats/png_write.h"

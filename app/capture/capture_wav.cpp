@@ -1,5 +1,5 @@
 // The recording's WAV file: little-endian header, checked writes.
-#include "app/capture_wav.h"
+#include "app/capture/capture_wav.h"
 
 #include <cerrno>
 #include <system_error>
