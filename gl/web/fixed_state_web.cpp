@@ -164,13 +164,7 @@ void zw_glMaterialfv(GLenum, GLenum name, const GLfloat* p)
 void zw_glShadeModel(GLenum mode) { gl.state.shadeModel = mode; }
 void zw_glHint(GLenum, GLenum) {}
 void zw_glLineWidth(GLfloat width) { gl.state.lineWidth = width; }
-void zw_glPointSize(GLfloat size)
-{
-    // Smooth points read their radius when they are drawn.
-    if (gl.pending == Pending::smoothPoints && size != gl.state.pointSize)
-        flush();
-    gl.state.pointSize = size;
-}
+void zw_glPointSize(GLfloat size) { gl.state.pointSize = size; }
 
 void zw_glPushAttrib(GLbitfield mask)
 {
@@ -222,7 +216,8 @@ void zw_glViewport(GLint x, GLint y, GLsizei width, GLsizei height)
 void zw_glClear(GLbitfield mask)
 {
     flush();
-    glClear(mask);
+    if (!writesNothing())
+        glClear(mask);
 }
 
 void zw_glClearColor(GLfloat r, GLfloat g, GLfloat b, GLfloat a)

@@ -1,5 +1,5 @@
 // The web GL layer's state record and its set-up (loadGlEntryPoints: the vertex
-// array, the streaming buffers, the canvas's viewport and samples), the error it
+// arrays, the streaming buffers, the canvas's viewport and samples), the error it
 // keeps, and the matrix stacks with the GL and GLU calls that change them.
 #include "gl/web/layer_web.h"
 
@@ -57,23 +57,42 @@ bool loadGlEntryPoints()
 {
     if (gl.ready)
         return true;
+    auto attribute = [](int index, int size, GLsizei stride, size_t offset, GLuint divisor) {
+        glEnableVertexAttribArray(index);
+        glVertexAttribPointer(index, size, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offset));
+        glVertexAttribDivisor(index, divisor);
+    };
+    // The widening stages: the quad's corner numbers per vertex, the segment's ends
+    // (or the point) per instance, A and B one vertex apart in the same run.
+    glGenVertexArrays(1, &gl.wideVao);
+    glBindVertexArray(gl.wideVao);
+    glGenBuffers(1, &gl.cornerVbo);
+    glBindBuffer(GL_ARRAY_BUFFER, gl.cornerVbo);
+    const float corners[4] = {0, 1, 2, 3};
+    glBufferData(GL_ARRAY_BUFFER, sizeof corners, corners, GL_STATIC_DRAW);
+    attribute(glsles::corner, 1, 0, 0, 0);
+    glGenBuffers(1, &gl.wideVbo);
+    glBindBuffer(GL_ARRAY_BUFFER, gl.wideVbo);
+    using fixedgl::ClipVertex;
+    const GLsizei end = sizeof(ClipVertex);
+    attribute(glsles::endA, 4, end, offsetof(ClipVertex, position), 1);
+    attribute(glsles::endColourA, 4, end, offsetof(ClipVertex, colour), 1);
+    attribute(glsles::endTexCoordA, 4, end, offsetof(ClipVertex, texCoord), 1);
+    attribute(glsles::endB, 4, end, end + offsetof(ClipVertex, position), 1);
+    attribute(glsles::endColourB, 4, end, end + offsetof(ClipVertex, colour), 1);
+    attribute(glsles::endTexCoordB, 4, end, end + offsetof(ClipVertex, texCoord), 1);
+
     glGenVertexArrays(1, &gl.vao);
     glBindVertexArray(gl.vao);
     glGenBuffers(1, &gl.vbo);
     glGenBuffers(1, &gl.ibo);
-    glGenBuffers(1, &gl.quadIbo);
     glBindBuffer(GL_ARRAY_BUFFER, gl.vbo);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, gl.ibo);
     const GLsizei stride = sizeof(Vertex);
-    auto attribute = [](int index, int size, size_t offset) {
-        glEnableVertexAttribArray(index);
-        glVertexAttribPointer(index, size, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offset));
-    };
-    attribute(glsles::position, 4, offsetof(Vertex, position));
-    attribute(glsles::colour, 4, offsetof(Vertex, colour));
-    attribute(glsles::normal, 3, offsetof(Vertex, normal));
-    attribute(glsles::texCoord, 4, offsetof(Vertex, texCoord));
-    attribute(glsles::corner, 2, offsetof(Vertex, corner));
+    attribute(glsles::position, 4, stride, offsetof(Vertex, position), 0);
+    attribute(glsles::colour, 4, stride, offsetof(Vertex, colour), 0);
+    attribute(glsles::normal, 3, stride, offsetof(Vertex, normal), 0);
+    attribute(glsles::texCoord, 4, stride, offsetof(Vertex, texCoord), 0);
     GLint viewport[4] = {0, 0, 1, 1};
     glGetIntegerv(GL_VIEWPORT, viewport);
     gl.state.viewport = {viewport[0], viewport[1], viewport[2], viewport[3]};

@@ -175,6 +175,7 @@ void zw_glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei w
     bindForTarget(target);
     if (level == 0)
         gl.textureSizes[boundName(target)] = {width, height};
+    storageChanged(boundName(target), 1);
     glTexImage2D(textureTarget(target), level, static_cast<GLint>(sizedFormat(internalFormat, type)), width, height,
                  border, format, type, pixels);
 }
