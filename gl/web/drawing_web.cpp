@@ -13,18 +13,65 @@ using namespace zw;
 
 namespace {
 
+// Ends one draw takes: rows of the ends texture up to the height WebGL 2 promises.
+constexpr size_t kMaxEnds = static_cast<size_t>(glsles::kEndsPerRow) * 2048;
+
 void drawIndexed(GLenum primitive, const std::vector<Vertex>& vertices, const std::vector<uint32_t>& indices)
 {
     assert(gl.ready && "loadGlEntryPoints() before drawing");
     if (indices.empty() || bindProgram(glsles::Widen::none, false) == nullptr)
         return;
-    glBindBuffer(GL_ARRAY_BUFFER, gl.vbo);
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(Vertex)), vertices.data(),
-                 GL_STREAM_DRAW);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, gl.ibo);
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * sizeof(uint32_t)),
-                 indices.data(), GL_STREAM_DRAW);
+    WebGl::StreamSlot& slot = nextStreamSlot();
+    glBindVertexArray(slot.vao);
+    streamUpload(GL_ARRAY_BUFFER, slot.vbo, slot.vboBytes, vertices.data(), vertices.size() * sizeof(Vertex));
+    streamUpload(GL_ELEMENT_ARRAY_BUFFER, slot.ibo, slot.iboBytes, indices.data(), indices.size() * sizeof(uint32_t));
     glDrawElements(primitive, static_cast<GLsizei>(indices.size()), GL_UNSIGNED_INT, nullptr);
+}
+
+// Vertex numbers and the quads' index pattern for at least `quads` quads.
+void coverQuads(size_t quads)
+{
+    if (quads <= gl.quadCapacity)
+        return;
+    gl.quadCapacity = std::max(quads, 2 * gl.quadCapacity);
+    std::vector<float> numbers(gl.quadCapacity * 4);
+    for (size_t n = 0; n < numbers.size(); ++n)
+        numbers[n] = static_cast<float>(n);
+    std::vector<uint32_t> pattern;
+    pattern.reserve(gl.quadCapacity * 6);
+    for (uint32_t q = 0; q < gl.quadCapacity; ++q)
+        for (uint32_t corner : {0u, 1u, 2u, 0u, 2u, 3u})
+            pattern.push_back(4 * q + corner);
+    glBindVertexArray(gl.wideVao);
+    glBindBuffer(GL_ARRAY_BUFFER, gl.vertexNumbers);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(numbers.size() * sizeof(float)), numbers.data(),
+                 GL_STATIC_DRAW);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(pattern.size() * sizeof(uint32_t)), pattern.data(),
+                 GL_STATIC_DRAW);
+}
+
+// The ends into a slot's texture, whole rows, grown only when too small.
+void uploadEnds(WebGl::StreamSlot& slot, std::vector<fixedgl::ClipVertex>& ends)
+{
+    const int rows = static_cast<int>((ends.size() + glsles::kEndsPerRow - 1) / glsles::kEndsPerRow);
+    ends.resize(static_cast<size_t>(rows) * glsles::kEndsPerRow, fixedgl::ClipVertex{});
+    bindRealTexture(kEndsUnit, slot.ends);
+    glActiveTexture(GL_TEXTURE0 + kEndsUnit);
+    const GLsizei width = glsles::kEndsPerRow * 3;
+    if (rows > slot.endsRows) {
+        slot.endsRows = std::max(rows, 2 * slot.endsRows);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA32F, width, slot.endsRows, 0, GL_RGBA, GL_FLOAT, nullptr);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    }
+    GLint alignment = 4;
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+    if (alignment != 4)
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, rows, GL_RGBA, GL_FLOAT, ends.data());
+    if (alignment != 4)
+        glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+    glActiveTexture(GL_TEXTURE0 + gl.state.activeTexture);
 }
 
 } // namespace
@@ -43,20 +90,15 @@ void flush()
         return;
     assert(gl.ready && "loadGlEntryPoints() before drawing");
     const bool lines = kind == Pending::lines;
-    // Points read past their own end for a B they do not use: one gap keeps it in the buffer.
-    if (!lines)
-        gl.widened.emplace_back() = fixedgl::ClipVertex{};
-    const size_t instances = gl.widened.size() - 1;
+    const size_t quads = lines ? gl.widened.size() - 1 : gl.widened.size();
     if (bindProgram(lines ? glsles::Widen::lines : glsles::Widen::points, kind == Pending::smoothPoints) != nullptr) {
         // Culling is for polygons; GL never culls lines or points.
         if (gl.state.cullFace)
             glDisable(GL_CULL_FACE);
+        coverQuads(quads);
+        uploadEnds(nextStreamSlot(), gl.widened);
         glBindVertexArray(gl.wideVao);
-        glBindBuffer(GL_ARRAY_BUFFER, gl.wideVbo);
-        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(gl.widened.size() * sizeof(fixedgl::ClipVertex)),
-                     gl.widened.data(), GL_STREAM_DRAW);
-        glDrawArraysInstanced(GL_TRIANGLE_FAN, 0, 4, static_cast<GLsizei>(instances));
-        glBindVertexArray(gl.vao);
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(quads * 6), GL_UNSIGNED_INT, nullptr);
         if (gl.state.cullFace)
             glEnable(GL_CULL_FACE);
     }
@@ -93,8 +135,11 @@ void drawVertices(GLenum mode, std::vector<Vertex>& vertices)
         const Pending kind = !point ? Pending::lines : smooth ? Pending::smoothPoints : Pending::squarePoints;
         const float size = point ? s.pointSize : s.lineWidth;
         const int rule = multisample ? 1 : smooth ? 2 : 0;
-        if (gl.pending != kind || gl.pendingSize != size || gl.pendingRule != rule)
+        if (gl.pending != kind || gl.pendingSize != size || gl.pendingRule != rule ||
+            gl.widened.size() + count + 2 > kMaxEnds)
             flush();
+        if (count + 2 > kMaxEnds)
+            return setError(GL_OUT_OF_MEMORY);
         gl.pending = kind;
         gl.pendingSize = size;
         gl.pendingRule = rule;

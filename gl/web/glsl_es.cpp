@@ -10,9 +10,8 @@ namespace glsles {
 
 namespace {
 
-const char* kAttributeNames[attributeCount] = {
-    "zr_position", "zr_colour", "zr_normal", "zr_texCoord",
-    "zr_corner", "zr_a", "zr_aColour", "zr_aTexCoord", "zr_b", "zr_bColour", "zr_bTexCoord"};
+const char* kAttributeNames[attributeCount] = {"zr_position", "zr_colour", "zr_normal", "zr_texCoord",
+                                                "zr_corner"};
 
 const char* kPrologue = "#version 300 es\n"
                         "precision highp float;\n"
@@ -76,25 +75,25 @@ std::string wideningShader(Widen widen)
 {
     std::string s = kPrologue;
     s += "in float zr_corner;\n"
-         "in vec4 zr_a;\n"
-         "in vec4 zr_aColour;\n"
-         "in vec4 zr_aTexCoord;\n";
-    if (widen == Widen::lines)
-        s += "in vec4 zr_b;\n"
-             "in vec4 zr_bColour;\n"
-             "in vec4 zr_bTexCoord;\n";
-    s += "uniform mat4 zr_textureMatrix;\n"
+         "uniform highp sampler2D zr_ends;\n"
+         "uniform mat4 zr_textureMatrix;\n"
          "uniform vec4 zr_viewport;\n"
          "uniform vec2 zr_expand;\n"
          "out vec4 zv_color;\n"
          "out vec4 zv_texCoord0;\n"
          "out vec2 zv_corner;\n"
          "vec2 windowOf(vec4 p) { return (p.xy / p.w + 1.0) * 0.5 * zr_viewport.zw + zr_viewport.xy; }\n"
+         "vec4 endPart(int end, int part) {\n"
+         "    return texelFetch(zr_ends, ivec2(end % " + std::to_string(kEndsPerRow) + " * 3 + part, end / " +
+         std::to_string(kEndsPerRow) + "), 0);\n"
+         "}\n"
          "void main() {\n"
-         "    int corner = int(zr_corner);\n";
+         "    int number = int(zr_corner);\n"
+         "    int corner = number % 4;\n"
+         "    int quad = number / 4;\n";
     if (widen == Widen::lines) {
-        s += "    vec4 a = zr_a, ac = zr_aColour, at = zr_aTexCoord;\n"
-             "    vec4 b = zr_b, bc = zr_bColour, bt = zr_bTexCoord;\n"
+        s += "    vec4 a = endPart(quad, 0), ac = endPart(quad, 1), at = endPart(quad, 2);\n"
+             "    vec4 b = endPart(quad + 1, 0), bc = endPart(quad + 1, 1), bt = endPart(quad + 1, 2);\n"
              // Near plane (z >= -w); the other planes are the rasteriser's, which
              // clips the quad where it would have clipped the line.
              "    float da = a.z + a.w, db = b.z + b.w;\n"
@@ -121,7 +120,7 @@ std::string wideningShader(Widen widen)
              "    vec4 texCoord = atB ? bt : at;\n"
              "    zv_corner = vec2(0.0);\n";
     } else {
-        s += "    vec4 p = zr_a;\n"
+        s += "    vec4 p = endPart(quad, 0);\n"
              "    bool keep = p.w > 0.0 && abs(p.x) <= p.w && abs(p.y) <= p.w && abs(p.z) <= p.w;\n"
              "    float size = max(zr_expand.x, 1.0);\n"
              "    float reach = size * 0.5;\n"
@@ -139,8 +138,8 @@ std::string wideningShader(Widen widen)
              "    }\n"
              "    vec2 side = vec2(corner == 1 || corner == 2 ? 1.0 : -1.0, corner >= 2 ? 1.0 : -1.0);\n"
              "    vec2 offset = centre + side * reach;\n"
-             "    vec4 colour = zr_aColour;\n"
-             "    vec4 texCoord = zr_aTexCoord;\n"
+             "    vec4 colour = endPart(quad, 1);\n"
+             "    vec4 texCoord = endPart(quad, 2);\n"
              "    zv_corner = zr_expand.y > 1.5 ? side * reach : vec2(0.0);\n";
     }
     s += "    p.xy += offset * 2.0 / zr_viewport.zw * p.w;\n"

@@ -8,19 +8,18 @@ namespace glsles {
 
 // Names shared by the generated stages and the rewritten fragment programs.
 // Vertex inputs (attribute locations are bound to these indices before linking):
-// a vertex's own, then those of the widening stages: the corner of the quad (0 to
-// 3, a per-vertex array) and the segment's two ends or the point (per instance).
-enum Attribute {
-    position = 0, colour, normal, texCoord,
-    corner, endA, endColourA, endTexCoordA, endB, endColourB, endTexCoordB,
-    attributeCount
-};
+// a vertex's own, and the widening stages' vertex number.
+enum Attribute { position = 0, colour, normal, texCoord, corner, attributeCount };
 const char* attributeName(int attribute);
 
-// Wide lines and points are quads drawn as instances of one triangle fan over the
-// corners 0 1 2 3 (triangles 0 1 2 and 0 2 3), one per segment (ends A and B:
-// corners 0 and 3 at A, 1 and 2 at B) or per point, from clip-space ends
-// (fixedgl::appendLineRuns). The stage widens them in window space by GL's rules:
+// Wide lines and points are quads, triangles 0 1 2 and 0 2 3 of their corners 0
+// to 3, one per segment (ends A and B: corners 0 and 3 at A, 1 and 2 at B) or per
+// point. Vertex number n (the `corner` input, a float) is corner n % 4 of quad
+// n / 4; quad q is the segment from end q to end q + 1, or point q. The ends
+// (fixedgl::ClipVertex: clip-space position, colour, texture coordinates, each a
+// texel) lie in the RGBA32F texture `zr_ends`, kEndsPerRow ends to a row: one
+// draw of plain triangles, which software rasterisers run much faster than as
+// many instances. The stage widens them in window space by GL's rules:
 // a line `zr_expand.x` pixels across its minor axis, or a rectangle that wide
 // into a multisampled buffer (`zr_expand.y` 1), clipped at the near plane first;
 // a point a square of that size, snapped to the pixel grid when aliased (rule 0),
@@ -29,6 +28,7 @@ const char* attributeName(int attribute);
 // with an end at w <= 0 after clipping, or of no length, and points outside the
 // clip volume draw nothing. `zr_viewport` is x, y, width, height.
 enum class Widen { none, lines, points };
+constexpr int kEndsPerRow = 512;
 
 // What picks a generated vertex stage.
 struct VertexKey {

@@ -3,6 +3,7 @@
 // keeps, and the matrix stacks with the GL and GLU calls that change them.
 #include "gl/web/layer_web.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 
@@ -18,6 +19,22 @@ void setError(GLenum error)
 {
     if (gl.error == GL_NO_ERROR)
         gl.error = error;
+}
+
+WebGl::StreamSlot& nextStreamSlot()
+{
+    gl.slotIndex = (gl.slotIndex + 1) % WebGl::kStreamSlots;
+    return gl.slots[gl.slotIndex];
+}
+
+void streamUpload(GLenum target, GLuint buffer, size_t& capacity, const void* data, size_t bytes)
+{
+    glBindBuffer(target, buffer);
+    if (bytes > capacity) {
+        capacity = std::max(bytes, 2 * capacity);
+        glBufferData(target, static_cast<GLsizeiptr>(capacity), nullptr, GL_DYNAMIC_DRAW);
+    }
+    glBufferSubData(target, 0, static_cast<GLsizeiptr>(bytes), data);
 }
 
 } // namespace zw
@@ -62,37 +79,28 @@ bool loadGlEntryPoints()
         glVertexAttribPointer(index, size, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offset));
         glVertexAttribDivisor(index, divisor);
     };
-    // The widening stages: the quad's corner numbers per vertex, the segment's ends
-    // (or the point) per instance, A and B one vertex apart in the same run.
+    // The widening stages read their ends from a texture by vertex number.
     glGenVertexArrays(1, &gl.wideVao);
     glBindVertexArray(gl.wideVao);
-    glGenBuffers(1, &gl.cornerVbo);
-    glBindBuffer(GL_ARRAY_BUFFER, gl.cornerVbo);
-    const float corners[4] = {0, 1, 2, 3};
-    glBufferData(GL_ARRAY_BUFFER, sizeof corners, corners, GL_STATIC_DRAW);
+    glGenBuffers(1, &gl.vertexNumbers);
+    glGenBuffers(1, &gl.quadIndices);
+    glBindBuffer(GL_ARRAY_BUFFER, gl.vertexNumbers);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, gl.quadIndices);
     attribute(glsles::corner, 1, 0, 0, 0);
-    glGenBuffers(1, &gl.wideVbo);
-    glBindBuffer(GL_ARRAY_BUFFER, gl.wideVbo);
-    using fixedgl::ClipVertex;
-    const GLsizei end = sizeof(ClipVertex);
-    attribute(glsles::endA, 4, end, offsetof(ClipVertex, position), 1);
-    attribute(glsles::endColourA, 4, end, offsetof(ClipVertex, colour), 1);
-    attribute(glsles::endTexCoordA, 4, end, offsetof(ClipVertex, texCoord), 1);
-    attribute(glsles::endB, 4, end, end + offsetof(ClipVertex, position), 1);
-    attribute(glsles::endColourB, 4, end, end + offsetof(ClipVertex, colour), 1);
-    attribute(glsles::endTexCoordB, 4, end, end + offsetof(ClipVertex, texCoord), 1);
-
-    glGenVertexArrays(1, &gl.vao);
-    glBindVertexArray(gl.vao);
-    glGenBuffers(1, &gl.vbo);
-    glGenBuffers(1, &gl.ibo);
-    glBindBuffer(GL_ARRAY_BUFFER, gl.vbo);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, gl.ibo);
-    const GLsizei stride = sizeof(Vertex);
-    attribute(glsles::position, 4, stride, offsetof(Vertex, position), 0);
-    attribute(glsles::colour, 4, stride, offsetof(Vertex, colour), 0);
-    attribute(glsles::normal, 3, stride, offsetof(Vertex, normal), 0);
-    attribute(glsles::texCoord, 4, stride, offsetof(Vertex, texCoord), 0);
+    for (WebGl::StreamSlot& slot : gl.slots) {
+        glGenVertexArrays(1, &slot.vao);
+        glBindVertexArray(slot.vao);
+        glGenBuffers(1, &slot.vbo);
+        glGenBuffers(1, &slot.ibo);
+        glBindBuffer(GL_ARRAY_BUFFER, slot.vbo);
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, slot.ibo);
+        const GLsizei stride = sizeof(Vertex);
+        attribute(glsles::position, 4, stride, offsetof(Vertex, position), 0);
+        attribute(glsles::colour, 4, stride, offsetof(Vertex, colour), 0);
+        attribute(glsles::normal, 3, stride, offsetof(Vertex, normal), 0);
+        attribute(glsles::texCoord, 4, stride, offsetof(Vertex, texCoord), 0);
+        glGenTextures(1, &slot.ends);
+    }
     GLint viewport[4] = {0, 0, 1, 1};
     glGetIntegerv(GL_VIEWPORT, viewport);
     gl.state.viewport = {viewport[0], viewport[1], viewport[2], viewport[3]};

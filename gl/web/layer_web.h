@@ -95,8 +95,23 @@ struct WebGl {
     std::vector<Vertex> immediate;
     fixedgl::ClientArrays arrays;
 
-    GLuint vao = 0, vbo = 0, ibo = 0;
-    GLuint wideVao = 0, wideVbo = 0, cornerVbo = 0; // the widening stages' instances
+    // Vertices stream through a few buffers in turn, each written in place and
+    // grown only when too small: storage allocated anew for every draw cost the
+    // GPU process more than the copy, and taking turns leaves each buffer time to
+    // finish the draw that read it before it is written again.
+    struct StreamSlot {
+        GLuint vao = 0, vbo = 0, ibo = 0; // the plain vertex stage's triangles and lines
+        size_t vboBytes = 0, iboBytes = 0;
+        GLuint ends = 0; // the widening stages' ends, a float texture (glsles::kEndsPerRow a row)
+        int endsRows = 0;
+    };
+    static constexpr int kStreamSlots = 4;
+    StreamSlot slots[kStreamSlots];
+    int slotIndex = 0;
+    // The widening stages draw quads 0 1 2, 0 2 3 by vertex number (4 a quad):
+    // the numbers and the pattern are uploaded only as they grow.
+    GLuint wideVao = 0, vertexNumbers = 0, quadIndices = 0;
+    size_t quadCapacity = 0;
     std::vector<Vertex> vertices;
     std::vector<uint32_t> indices;
     // Wide lines or points waiting to be drawn, with the size and rule they take.
@@ -104,6 +119,7 @@ struct WebGl {
     float pendingSize = 0;
     int pendingRule = 0; // zr_expand.y of the widening stage
     std::vector<fixedgl::ClipVertex> widened;
+    std::vector<float> scratch;
 
     std::unordered_map<int, GLuint> vertexShaders; // by VertexKey bits
     ProgramRecord fixedPrograms[48];
@@ -146,6 +162,13 @@ inline bool writesNothing()
 
 // Keeps the first error until glGetError takes it, as GL does (layer_web.cpp).
 void setError(GLenum error);
+// The texture unit of the widening stages' ends, past those the show binds.
+constexpr uint32_t kEndsUnit = fixedgl::kTextureUnits - 1;
+
+// The stream's next slot (layer_web.cpp), and an upload into one of its buffers,
+// bound to `target`, growing it only when `bytes` do not fit.
+WebGl::StreamSlot& nextStreamSlot();
+void streamUpload(GLenum target, GLuint buffer, size_t& capacity, const void* data, size_t bytes);
 // Draws the lines and points waiting in the batch (drawing_web.cpp).
 void flush();
 // The program for the next draw, current and up to date (programs_web.cpp): the

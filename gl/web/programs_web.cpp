@@ -80,10 +80,14 @@ bool linkRecord(ProgramRecord& record, GLuint vertex, GLuint fragment, bool lit)
     record.viewport = glGetUniformLocation(p, "zr_viewport");
     record.expand = glGetUniformLocation(p, "zr_expand");
     const GLint sampler = glGetUniformLocation(p, "zr_texture0");
-    if (sampler >= 0) {
+    const GLint ends = glGetUniformLocation(p, "zr_ends");
+    if (sampler >= 0 || ends >= 0) {
         gl.realProgram = p;
         glUseProgram(p);
-        glUniform1i(sampler, 0);
+        if (sampler >= 0)
+            glUniform1i(sampler, 0);
+        if (ends >= 0)
+            glUniform1i(ends, static_cast<GLint>(kEndsUnit));
     }
     return true;
 }

@@ -47,9 +47,10 @@ protected:
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT);
     }
-    // Clip-space runs drawn as the web layer draws them: instances of one quad
-    // widened by the generated stage, `rule` as its zr_expand.y.
-    static void drawWidened(const std::vector<fixedgl::ClipVertex>& runs, bool lines, float size, int rule)
+    // Clip-space runs drawn as the web layer draws them: quads by vertex number,
+    // widened by the generated stage from the ends in a float texture, `rule` as
+    // its zr_expand.y.
+    static void drawWidened(std::vector<fixedgl::ClipVertex> ends, bool lines, float size, int rule)
     {
         glsles::VertexKey key;
         key.widen = lines ? glsles::Widen::lines : glsles::Widen::points;
@@ -77,35 +78,44 @@ protected:
         glUniform4f(glGetUniformLocation(program, "zr_viewport"), 0, 0, kSize, kSize);
         glUniform2f(glGetUniformLocation(program, "zr_expand"), size, static_cast<float>(rule));
         glUniform1f(glGetUniformLocation(program, "zr_pointRadius"), size / 2);
+        glUniform1i(glGetUniformLocation(program, "zr_ends"), 1);
 
-        std::vector<fixedgl::ClipVertex> ends = runs;
-        ends.push_back(fixedgl::ClipVertex{});
+        const size_t quads = lines ? ends.size() - 1 : ends.size();
+        const size_t rows = (ends.size() + glsles::kEndsPerRow - 1) / glsles::kEndsPerRow;
+        ends.resize(rows * glsles::kEndsPerRow, fixedgl::ClipVertex{});
+        GLuint texture = 0;
+        glGenTextures(1, &texture);
+        glActiveTexture(GL_TEXTURE1);
+        glBindTexture(GL_TEXTURE_2D, texture);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA32F, glsles::kEndsPerRow * 3, static_cast<GLsizei>(rows), 0, GL_RGBA,
+                     GL_FLOAT, ends.data());
+        glActiveTexture(GL_TEXTURE0);
+        std::vector<float> numbers(quads * 4);
+        for (size_t n = 0; n < numbers.size(); ++n)
+            numbers[n] = static_cast<float>(n);
+        std::vector<uint32_t> indices;
+        for (uint32_t q = 0; q < quads; ++q)
+            for (uint32_t corner : {0u, 1u, 2u, 0u, 2u, 3u})
+                indices.push_back(4 * q + corner);
         GLuint vao = 0, buffers[2];
         glGenVertexArrays(1, &vao);
         glBindVertexArray(vao);
         glGenBuffers(2, buffers);
-        const float corners[4] = {0, 1, 2, 3};
         glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
-        glBufferData(GL_ARRAY_BUFFER, sizeof corners, corners, GL_STATIC_DRAW);
+        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(numbers.size() * sizeof(float)), numbers.data(),
+                     GL_STATIC_DRAW);
         glEnableVertexAttribArray(glsles::corner);
         glVertexAttribPointer(glsles::corner, 1, GL_FLOAT, GL_FALSE, 0, nullptr);
-        glBindBuffer(GL_ARRAY_BUFFER, buffers[1]);
-        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(ends.size() * sizeof ends[0]), ends.data(),
-                     GL_STREAM_DRAW);
-        const GLsizei stride = sizeof(fixedgl::ClipVertex);
-        const int firsts[2] = {glsles::endA, glsles::endB};
-        for (int end = 0; end < 2; ++end)
-            for (int k = 0; k < 3; ++k) {
-                const int index = firsts[end] + k;
-                glEnableVertexAttribArray(index);
-                glVertexAttribPointer(index, 4, GL_FLOAT, GL_FALSE, stride,
-                                      reinterpret_cast<const void*>(static_cast<size_t>(end * stride + 16 * k)));
-                glVertexAttribDivisor(index, 1);
-            }
-        glDrawArraysInstanced(GL_TRIANGLE_FAN, 0, 4, static_cast<GLsizei>(lines ? runs.size() - 1 : runs.size()));
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[1]);
+        glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * sizeof(uint32_t)),
+                     indices.data(), GL_STATIC_DRAW);
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices.size()), GL_UNSIGNED_INT, nullptr);
         glBindVertexArray(0);
         glDeleteVertexArrays(1, &vao);
         glDeleteBuffers(2, buffers);
+        glDeleteTextures(1, &texture);
         glUseProgram(0);
         glDeleteProgram(program);
     }
