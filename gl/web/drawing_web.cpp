@@ -21,8 +21,9 @@ void drawIndexed(GLenum primitive, const std::vector<Vertex>& vertices, const st
     assert(gl.ready && "loadGlEntryPoints() before drawing");
     if (indices.empty() || bindProgram(glsles::Widen::none, false) == nullptr)
         return;
+    realEnable(GL_CULL_FACE, gl.state.cullFace);
     WebGl::StreamSlot& slot = nextStreamSlot();
-    glBindVertexArray(slot.vao);
+    realBindVertexArray(slot.vao);
     streamUpload(GL_ARRAY_BUFFER, slot.vbo, slot.vboBytes, vertices.data(), vertices.size() * sizeof(Vertex));
     streamUpload(GL_ELEMENT_ARRAY_BUFFER, slot.ibo, slot.iboBytes, indices.data(), indices.size() * sizeof(uint32_t));
     glDrawElements(primitive, static_cast<GLsizei>(indices.size()), GL_UNSIGNED_INT, nullptr);
@@ -42,8 +43,8 @@ void coverQuads(size_t quads)
     for (uint32_t q = 0; q < gl.quadCapacity; ++q)
         for (uint32_t corner : {0u, 1u, 2u, 0u, 2u, 3u})
             pattern.push_back(4 * q + corner);
-    glBindVertexArray(gl.wideVao);
-    glBindBuffer(GL_ARRAY_BUFFER, gl.vertexNumbers);
+    realBindVertexArray(gl.wideVao);
+    realBindArrayBuffer(gl.vertexNumbers);
     glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(numbers.size() * sizeof(float)), numbers.data(),
                  GL_STATIC_DRAW);
     glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(pattern.size() * sizeof(uint32_t)), pattern.data(),
@@ -56,7 +57,7 @@ void uploadEnds(WebGl::StreamSlot& slot, std::vector<fixedgl::ClipVertex>& ends)
     const int rows = static_cast<int>((ends.size() + glsles::kEndsPerRow - 1) / glsles::kEndsPerRow);
     ends.resize(static_cast<size_t>(rows) * glsles::kEndsPerRow, fixedgl::ClipVertex{});
     bindRealTexture(kEndsUnit, slot.ends);
-    glActiveTexture(GL_TEXTURE0 + kEndsUnit);
+    realActiveTexture(kEndsUnit);
     const GLsizei width = glsles::kEndsPerRow * 3;
     if (rows > slot.endsRows) {
         slot.endsRows = std::max(rows, 2 * slot.endsRows);
@@ -71,7 +72,6 @@ void uploadEnds(WebGl::StreamSlot& slot, std::vector<fixedgl::ClipVertex>& ends)
     glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, rows, GL_RGBA, GL_FLOAT, ends.data());
     if (alignment != 4)
         glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
-    glActiveTexture(GL_TEXTURE0 + gl.state.activeTexture);
 }
 
 } // namespace
@@ -93,14 +93,11 @@ void flush()
     const size_t quads = lines ? gl.widened.size() - 1 : gl.widened.size();
     if (bindProgram(lines ? glsles::Widen::lines : glsles::Widen::points, kind == Pending::smoothPoints) != nullptr) {
         // Culling is for polygons; GL never culls lines or points.
-        if (gl.state.cullFace)
-            glDisable(GL_CULL_FACE);
+        realEnable(GL_CULL_FACE, false);
         coverQuads(quads);
         uploadEnds(nextStreamSlot(), gl.widened);
-        glBindVertexArray(gl.wideVao);
+        realBindVertexArray(gl.wideVao);
         glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(quads * 6), GL_UNSIGNED_INT, nullptr);
-        if (gl.state.cullFace)
-            glEnable(GL_CULL_FACE);
     }
     gl.widened.clear();
 }

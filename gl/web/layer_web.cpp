@@ -21,6 +21,57 @@ void setError(GLenum error)
         gl.error = error;
 }
 
+void realEnable(GLenum cap, bool on)
+{
+    bool* real = cap == GL_BLEND ? &gl.real.blend : cap == GL_DEPTH_TEST ? &gl.real.depthTest
+                 : cap == GL_CULL_FACE ? &gl.real.cullFace : cap == GL_SCISSOR_TEST ? &gl.real.scissorTest : nullptr;
+    if (real && *real == on)
+        return;
+    if (real)
+        *real = on;
+    on ? glEnable(cap) : glDisable(cap);
+}
+
+void realBlendFunc(GLenum source, GLenum destination)
+{
+    if (gl.real.blendSource == source && gl.real.blendDestination == destination)
+        return;
+    gl.real.blendSource = source, gl.real.blendDestination = destination;
+    glBlendFunc(source, destination);
+}
+
+void realDepthFunc(GLenum func)
+{
+    if (gl.real.depthFunc == func)
+        return;
+    gl.real.depthFunc = func;
+    glDepthFunc(func);
+}
+
+void realActiveTexture(uint32_t unit)
+{
+    if (gl.real.activeTexture == unit)
+        return;
+    gl.real.activeTexture = unit;
+    glActiveTexture(GL_TEXTURE0 + unit);
+}
+
+void realBindArrayBuffer(GLuint buffer)
+{
+    if (gl.real.arrayBuffer == buffer)
+        return;
+    gl.real.arrayBuffer = buffer;
+    glBindBuffer(GL_ARRAY_BUFFER, buffer);
+}
+
+void realBindVertexArray(GLuint array)
+{
+    if (gl.real.vertexArray == array)
+        return;
+    gl.real.vertexArray = array;
+    glBindVertexArray(array);
+}
+
 WebGl::StreamSlot& nextStreamSlot()
 {
     gl.slotIndex = (gl.slotIndex + 1) % WebGl::kStreamSlots;
@@ -29,7 +80,9 @@ WebGl::StreamSlot& nextStreamSlot()
 
 void streamUpload(GLenum target, GLuint buffer, size_t& capacity, const void* data, size_t bytes)
 {
-    glBindBuffer(target, buffer);
+    // An element buffer is the bound vertex array's own.
+    if (target == GL_ARRAY_BUFFER)
+        realBindArrayBuffer(buffer);
     if (bytes > capacity) {
         capacity = std::max(bytes, 2 * capacity);
         glBufferData(target, static_cast<GLsizeiptr>(capacity), nullptr, GL_DYNAMIC_DRAW);
@@ -62,6 +115,8 @@ Matrix& currentMatrix()
     if (gl.state.matrixMode == GL_TEXTURE) {
         flush();
         ++gl.textureSerial;
+    } else if (gl.state.matrixMode == GL_PROJECTION) {
+        ++gl.projectionSerial;
     } else {
         ++gl.matrixSerial;
     }
@@ -81,18 +136,18 @@ bool loadGlEntryPoints()
     };
     // The widening stages read their ends from a texture by vertex number.
     glGenVertexArrays(1, &gl.wideVao);
-    glBindVertexArray(gl.wideVao);
+    realBindVertexArray(gl.wideVao);
     glGenBuffers(1, &gl.vertexNumbers);
     glGenBuffers(1, &gl.quadIndices);
-    glBindBuffer(GL_ARRAY_BUFFER, gl.vertexNumbers);
+    realBindArrayBuffer(gl.vertexNumbers);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, gl.quadIndices);
     attribute(glsles::corner, 1, 0, 0, 0);
     for (WebGl::StreamSlot& slot : gl.slots) {
         glGenVertexArrays(1, &slot.vao);
-        glBindVertexArray(slot.vao);
+        realBindVertexArray(slot.vao);
         glGenBuffers(1, &slot.vbo);
         glGenBuffers(1, &slot.ibo);
-        glBindBuffer(GL_ARRAY_BUFFER, slot.vbo);
+        realBindArrayBuffer(slot.vbo);
         glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, slot.ibo);
         const GLsizei stride = sizeof(Vertex);
         attribute(glsles::position, 4, stride, offsetof(Vertex, position), 0);

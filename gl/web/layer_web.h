@@ -37,7 +37,8 @@ struct ProgramRecord {
     GLint lightPosition = -1, lightAmbient = -1, lightDiffuse = -1, lightSpecular = -1, lightEnabled = -1;
     GLint materialAmbient = -1, materialDiffuse = -1, materialSpecular = -1, materialEmission = -1;
     GLint materialShininess = -1, lightModelAmbient = -1, pointRadius = -1, viewport = -1, expand = -1;
-    uint64_t matrixSerial = ~0ull, textureSerial = ~0ull, lightSerial = ~0ull, uniformSerial = ~0ull;
+    uint64_t matrixSerial = ~0ull, projectionSerial = ~0ull, textureSerial = ~0ull, lightSerial = ~0ull;
+    uint64_t uniformSerial = ~0ull;
     // The widening stage's uniforms as last given.
     float viewportValue[4] = {}, expandValue[2] = {-1, -1}, pointRadiusValue = -1;
     std::vector<GLint> userLocations; // by the show's location (an index into UserProgram::uniforms)
@@ -80,6 +81,16 @@ struct KnownStatus {
     GLenum status;
 };
 
+// What WebGL has been told of the state the show changes most, so that calls that
+// would change nothing are not made: each WebGL call crosses into JavaScript and
+// on to the GPU process. Changed only through the real* helpers (layer_web.cpp).
+struct RealState {
+    bool blend = false, depthTest = false, cullFace = false, scissorTest = false;
+    GLenum blendSource = GL_ONE, blendDestination = GL_ZERO, depthFunc = GL_LESS;
+    uint32_t activeTexture = 0; // unit index
+    GLuint arrayBuffer = 0, vertexArray = 0;
+};
+
 // The layer's whole state: GL is one state machine per context, and the show has one.
 struct WebGl {
     bool ready = false;
@@ -87,7 +98,8 @@ struct WebGl {
     std::vector<std::pair<uint32_t, fixedgl::AttribState>> attribStack;
     fixedgl::MatrixStack modelview{32}, projection{32};
     fixedgl::MatrixStack textureStacks[fixedgl::kTextureUnits];
-    uint64_t matrixSerial = 1, textureSerial = 1, lightSerial = 1;
+    uint64_t matrixSerial = 1, projectionSerial = 1, textureSerial = 1, lightSerial = 1;
+    RealState real;
     GLenum error = GL_NO_ERROR;
 
     bool inBegin = false;
@@ -162,6 +174,15 @@ inline bool writesNothing()
 
 // Keeps the first error until glGetError takes it, as GL does (layer_web.cpp).
 void setError(GLenum error);
+// WebGL's state through its shadow (layer_web.cpp). Culling is set just before
+// each draw, as the draw needs it (never for lines and points).
+void realEnable(GLenum cap, bool on);
+void realBlendFunc(GLenum source, GLenum destination);
+void realDepthFunc(GLenum func);
+void realActiveTexture(uint32_t unit);
+void realBindArrayBuffer(GLuint buffer);
+void realBindVertexArray(GLuint array);
+
 // The texture unit of the widening stages' ends, past those the show binds.
 constexpr uint32_t kEndsUnit = fixedgl::kTextureUnits - 1;
 

@@ -185,9 +185,12 @@ ProgramRecord* bindProgram(glsles::Widen widen, bool smoothPoint)
         record->matrixSerial = gl.matrixSerial;
         const Matrix& mv = gl.modelview.top();
         glUniformMatrix4fv(record->modelview, 1, GL_FALSE, mv.data());
-        glUniformMatrix4fv(record->projection, 1, GL_FALSE, gl.projection.top().data());
         if (record->lit)
             glUniformMatrix3fv(record->normalMatrix, 1, GL_FALSE, fixedgl::normalMatrix(mv).data());
+    }
+    if (!pretransformed && record->projectionSerial != gl.projectionSerial) {
+        record->projectionSerial = gl.projectionSerial;
+        glUniformMatrix4fv(record->projection, 1, GL_FALSE, gl.projection.top().data());
     }
     if (pretransformed) {
         const float viewport[4] = {static_cast<float>(s.viewport.x), static_cast<float>(s.viewport.y),
