@@ -52,16 +52,15 @@ void coverQuads(size_t quads)
 }
 
 // The ends into a slot's texture, whole rows, grown only when too small.
-void uploadEnds(WebGl::StreamSlot& slot, std::vector<fixedgl::ClipVertex>& ends)
+void uploadEnds(WebGl::StreamSlot& slot, const std::vector<fixedgl::ClipVertex>& ends, int texels)
 {
-    const int rows = static_cast<int>((ends.size() + glsles::kEndsPerRow - 1) / glsles::kEndsPerRow);
-    ends.resize(static_cast<size_t>(rows) * glsles::kEndsPerRow, fixedgl::ClipVertex{});
+    const int rows = static_cast<int>(fixedgl::packEnds(ends, texels, glsles::kEndsPerRow, gl.scratch));
     bindRealTexture(kEndsUnit, slot.ends);
     realActiveTexture(kEndsUnit);
-    const GLsizei width = glsles::kEndsPerRow * 3;
     if (rows > slot.endsRows) {
         slot.endsRows = std::max(rows, 2 * slot.endsRows);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA32F, width, slot.endsRows, 0, GL_RGBA, GL_FLOAT, nullptr);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA32F, glsles::kEndsPerRow * 3, slot.endsRows, 0, GL_RGBA, GL_FLOAT,
+                     nullptr);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     }
@@ -69,7 +68,7 @@ void uploadEnds(WebGl::StreamSlot& slot, std::vector<fixedgl::ClipVertex>& ends)
     glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
     if (alignment != 4)
         glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, rows, GL_RGBA, GL_FLOAT, ends.data());
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, glsles::kEndsPerRow * texels, rows, GL_RGBA, GL_FLOAT, gl.scratch.data());
     if (alignment != 4)
         glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
 }
@@ -91,11 +90,13 @@ void flush()
     assert(gl.ready && "loadGlEntryPoints() before drawing");
     const bool lines = kind == Pending::lines;
     const size_t quads = lines ? gl.widened.size() - 1 : gl.widened.size();
+    // Texture coordinates go only where a fragment stage may read them.
+    gl.pendingTexels = gl.userProgram != 0 || (gl.state.texture2dUnits & 1) != 0 ? 3 : 2;
     if (bindProgram(lines ? glsles::Widen::lines : glsles::Widen::points, kind == Pending::smoothPoints) != nullptr) {
         // Culling is for polygons; GL never culls lines or points.
         realEnable(GL_CULL_FACE, false);
         coverQuads(quads);
-        uploadEnds(nextStreamSlot(), gl.widened);
+        uploadEnds(nextStreamSlot(), gl.widened, gl.pendingTexels);
         realBindVertexArray(gl.wideVao);
         glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(quads * 6), GL_UNSIGNED_INT, nullptr);
     }

@@ -280,6 +280,16 @@ void appendPoints(const Vertex* vertices, uint32_t count, const Matrix& mvp, std
         appendClip(vertices[i], mvp, out);
 }
 
+size_t packEnds(const std::vector<ClipVertex>& ends, int texelsPerEnd, int endsPerRow, std::vector<float>& out)
+{
+    const size_t rows = (ends.size() + static_cast<size_t>(endsPerRow) - 1) / static_cast<size_t>(endsPerRow);
+    const size_t floats = static_cast<size_t>(texelsPerEnd) * 4;
+    out.assign(rows * static_cast<size_t>(endsPerRow) * floats, 0.0f);
+    for (size_t i = 0; i < ends.size(); ++i)
+        std::memcpy(out.data() + i * floats, &ends[i], floats * sizeof(float));
+    return rows;
+}
+
 // ---------------------------------------------------------------- client arrays
 
 namespace {

@@ -88,6 +88,11 @@ void appendLineRuns(uint32_t mode, const Vertex* vertices, uint32_t count, const
                     std::vector<ClipVertex>& out);
 // Each point in clip space, one quad each.
 void appendPoints(const Vertex* vertices, uint32_t count, const Matrix& mvp, std::vector<ClipVertex>& out);
+// The ends as the widening stage reads them from its texture: `endsPerRow` ends a
+// row, each as three texels (position, colour, texture coordinates) or, when
+// nothing reads the coordinates, two; the last row filled with zeros. Replaces
+// the contents of `out`; returns the rows.
+size_t packEnds(const std::vector<ClipVertex>& ends, int texelsPerEnd, int endsPerRow, std::vector<float>& out);
 
 // Client-side arrays (float components only, which is all the show sends).
 struct ArrayPointer {

@@ -76,6 +76,7 @@ std::string wideningShader(Widen widen)
     std::string s = kPrologue;
     s += "in float zr_corner;\n"
          "uniform highp sampler2D zr_ends;\n"
+         "uniform int zr_endTexels;\n"
          "uniform mat4 zr_textureMatrix;\n"
          "uniform vec4 zr_viewport;\n"
          "uniform vec2 zr_expand;\n"
@@ -84,7 +85,8 @@ std::string wideningShader(Widen widen)
          "out vec2 zv_corner;\n"
          "vec2 windowOf(vec4 p) { return (p.xy / p.w + 1.0) * 0.5 * zr_viewport.zw + zr_viewport.xy; }\n"
          "vec4 endPart(int end, int part) {\n"
-         "    return texelFetch(zr_ends, ivec2(end % " + std::to_string(kEndsPerRow) + " * 3 + part, end / " +
+         "    if (part >= zr_endTexels) return vec4(0.0, 0.0, 0.0, 1.0);\n"
+         "    return texelFetch(zr_ends, ivec2(end % " + std::to_string(kEndsPerRow) + " * zr_endTexels + part, end / " +
          std::to_string(kEndsPerRow) + "), 0);\n"
          "}\n"
          "void main() {\n"

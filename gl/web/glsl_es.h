@@ -17,7 +17,8 @@ const char* attributeName(int attribute);
 // point. Vertex number n (the `corner` input, a float) is corner n % 4 of quad
 // n / 4; quad q is the segment from end q to end q + 1, or point q. The ends
 // (fixedgl::ClipVertex: clip-space position, colour, texture coordinates, each a
-// texel) lie in the RGBA32F texture `zr_ends`, kEndsPerRow ends to a row: one
+// texel; `zr_endTexels` 2 leaves the coordinates out, for a fragment stage that
+// reads none) lie in the RGBA32F texture `zr_ends`, kEndsPerRow ends to a row: one
 // draw of plain triangles, which software rasterisers run much faster than as
 // many instances. The stage widens them in window space by GL's rules:
 // a line `zr_expand.x` pixels across its minor axis, or a rectangle that wide

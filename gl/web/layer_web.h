@@ -37,6 +37,8 @@ struct ProgramRecord {
     GLint lightPosition = -1, lightAmbient = -1, lightDiffuse = -1, lightSpecular = -1, lightEnabled = -1;
     GLint materialAmbient = -1, materialDiffuse = -1, materialSpecular = -1, materialEmission = -1;
     GLint materialShininess = -1, lightModelAmbient = -1, pointRadius = -1, viewport = -1, expand = -1;
+    GLint endTexels = -1;
+    int endTexelsValue = 0;
     uint64_t matrixSerial = ~0ull, projectionSerial = ~0ull, textureSerial = ~0ull, lightSerial = ~0ull;
     uint64_t uniformSerial = ~0ull;
     // The widening stage's uniforms as last given.
@@ -130,6 +132,7 @@ struct WebGl {
     Pending pending = Pending::none;
     float pendingSize = 0;
     int pendingRule = 0; // zr_expand.y of the widening stage
+    int pendingTexels = 3; // zr_endTexels: 2 when nothing reads texture coordinates
     std::vector<fixedgl::ClipVertex> widened;
     std::vector<float> scratch;
 

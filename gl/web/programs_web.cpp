@@ -79,6 +79,7 @@ bool linkRecord(ProgramRecord& record, GLuint vertex, GLuint fragment, bool lit)
     record.pointRadius = glGetUniformLocation(p, "zr_pointRadius");
     record.viewport = glGetUniformLocation(p, "zr_viewport");
     record.expand = glGetUniformLocation(p, "zr_expand");
+    record.endTexels = glGetUniformLocation(p, "zr_endTexels");
     const GLint sampler = glGetUniformLocation(p, "zr_texture0");
     const GLint ends = glGetUniformLocation(p, "zr_ends");
     if (sampler >= 0 || ends >= 0) {
@@ -203,6 +204,10 @@ ProgramRecord* bindProgram(glsles::Widen widen, bool smoothPoint)
         if (std::memcmp(expand, record->expandValue, sizeof expand) != 0) {
             std::memcpy(record->expandValue, expand, sizeof expand);
             glUniform2fv(record->expand, 1, expand);
+        }
+        if (record->endTexelsValue != gl.pendingTexels) {
+            record->endTexelsValue = gl.pendingTexels;
+            glUniform1i(record->endTexels, gl.pendingTexels);
         }
         const float radius = gl.pendingSize * 0.5f;
         if (record->pointRadius >= 0 && radius != record->pointRadiusValue) {

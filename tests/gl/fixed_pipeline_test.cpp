@@ -48,9 +48,10 @@ protected:
         glClear(GL_COLOR_BUFFER_BIT);
     }
     // Clip-space runs drawn as the web layer draws them: quads by vertex number,
-    // widened by the generated stage from the ends in a float texture, `rule` as
-    // its zr_expand.y.
-    static void drawWidened(std::vector<fixedgl::ClipVertex> ends, bool lines, float size, int rule)
+    // widened by the generated stage from the ends packed into a float texture
+    // (`texels` a end), `rule` as its zr_expand.y.
+    static void drawWidened(const std::vector<fixedgl::ClipVertex>& ends, bool lines, float size, int rule,
+                            int texels = 3)
     {
         glsles::VertexKey key;
         key.widen = lines ? glsles::Widen::lines : glsles::Widen::points;
@@ -79,18 +80,19 @@ protected:
         glUniform2f(glGetUniformLocation(program, "zr_expand"), size, static_cast<float>(rule));
         glUniform1f(glGetUniformLocation(program, "zr_pointRadius"), size / 2);
         glUniform1i(glGetUniformLocation(program, "zr_ends"), 1);
+        glUniform1i(glGetUniformLocation(program, "zr_endTexels"), texels);
 
         const size_t quads = lines ? ends.size() - 1 : ends.size();
-        const size_t rows = (ends.size() + glsles::kEndsPerRow - 1) / glsles::kEndsPerRow;
-        ends.resize(rows * glsles::kEndsPerRow, fixedgl::ClipVertex{});
+        std::vector<float> packed;
+        const size_t rows = fixedgl::packEnds(ends, texels, glsles::kEndsPerRow, packed);
         GLuint texture = 0;
         glGenTextures(1, &texture);
         glActiveTexture(GL_TEXTURE1);
         glBindTexture(GL_TEXTURE_2D, texture);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA32F, glsles::kEndsPerRow * 3, static_cast<GLsizei>(rows), 0, GL_RGBA,
-                     GL_FLOAT, ends.data());
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA32F, glsles::kEndsPerRow * texels, static_cast<GLsizei>(rows), 0,
+                     GL_RGBA, GL_FLOAT, packed.data());
         glActiveTexture(GL_TEXTURE0);
         std::vector<float> numbers(quads * 4);
         for (size_t n = 0; n < numbers.size(); ++n)
@@ -318,7 +320,7 @@ TEST_F(FixedPipelineTest, WideLinesCoverMesasPixels)
         glLoadIdentity();
         glMatrixMode(GL_MODELVIEW);
         clear();
-        drawWidened(runs, true, 2, 0);
+        drawWidened(runs, true, 2, 0, (&row - table.data()) % 2 ? 2 : 3); // both layouts of the ends
         int differ = 0, lit = 0;
         compareCoverage(expected, readPixelsRgba(0, 0, kSize, kSize), differ, lit);
         EXPECT_GT(lit, 50) << row.what;
