@@ -110,9 +110,9 @@ struct WebGl {
     fixedgl::ClientArrays arrays;
 
     // Vertices stream through a few buffers in turn, each written in place and
-    // grown only when too small: storage allocated anew for every draw cost the
-    // GPU process more than the copy, and taking turns leaves each buffer time to
-    // finish the draw that read it before it is written again.
+    // grown only when too small rather than given new storage for every draw;
+    // taking turns leaves each buffer time to finish the draw that read it before
+    // it is written again.
     struct StreamSlot {
         GLuint vao = 0, vbo = 0, ibo = 0; // the plain vertex stage's triangles and lines
         size_t vboBytes = 0, iboBytes = 0;
