@@ -17,8 +17,9 @@ GLuint framebufferOf(GLenum target) { return target == GL_READ_FRAMEBUFFER ? gl.
 
 uint64_t imageKey(GLuint name, int kind, GLint level)
 {
-    return name != 0 ? static_cast<uint64_t>(name) << 8 | static_cast<uint64_t>(level & 63) << 2 | static_cast<uint64_t>(kind)
-                     : 0;
+    if (name == 0)
+        return 0;
+    return static_cast<uint64_t>(name) << 8 | static_cast<uint64_t>(level & 63) << 2 | static_cast<uint64_t>(kind);
 }
 
 void attach(GLenum target, GLenum attachment, uint64_t image)

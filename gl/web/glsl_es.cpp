@@ -86,8 +86,8 @@ std::string wideningShader(Widen widen)
          "vec2 windowOf(vec4 p) { return (p.xy / p.w + 1.0) * 0.5 * zr_viewport.zw + zr_viewport.xy; }\n"
          "vec4 endPart(int end, int part) {\n"
          "    if (part >= zr_endTexels) return vec4(0.0, 0.0, 0.0, 1.0);\n"
-         "    return texelFetch(zr_ends, ivec2(end % " + std::to_string(kEndsPerRow) + " * zr_endTexels + part, end / " +
-         std::to_string(kEndsPerRow) + "), 0);\n"
+         "    return texelFetch(zr_ends, ivec2(end % " + std::to_string(kEndsPerRow) +
+         " * zr_endTexels + part, end / " + std::to_string(kEndsPerRow) + "), 0);\n"
          "}\n"
          "void main() {\n"
          "    int number = int(zr_corner);\n"
