@@ -28,7 +28,10 @@ runs="${2:-3}"
 seconds="${3:-10}"
 cd "$(dirname "$0")/../.."
 site="${ZUR_WEB_SITE:-build-web/site}"
-[ -f "$site/zoduv.wasm" ] || { echo "bench.sh: no page in $site; build it with tools/web/build.sh build-web $native/show" >&2; exit 2; }
+if [ ! -f "$site/zoduv.wasm" ]; then
+  echo "bench.sh: no page in $site; build it with tools/web/build.sh build-web $native/show" >&2
+  exit 2
+fi
 [ -d tools/web/node_modules ] || (cd tools/web && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
 display=(xvfb-run -a -s "-screen 0 1920x1080x24")
 
@@ -47,7 +50,10 @@ linux_run() { # ARGUMENTS
   end=$(date +%s.%N)
   awk -v a="$start" -v b="$end" 'BEGIN { print b - a }'
 }
-median() { tr ' ' '\n' | grep -v '^$' | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+median() {
+  tr ' ' '\n' | grep -v '^$' | sort -g |
+    awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
