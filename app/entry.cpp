@@ -159,6 +159,8 @@ struct ScriptedInput {
 struct LoopState {
     WindowProcHooks hooks;
     ScriptedInput scripted;
+    double startSeconds = 0; // a late start's show time, 0 for none
+    bool startShown = false; // its progress has been taken down
 };
 LoopState* loop = nullptr;
 
@@ -189,6 +191,16 @@ int loopTurn()
     idleTurn(rs, loop->hooks);
     if (!rs.active)
         std::this_thread::sleep_for(std::chrono::milliseconds(1)); // minimised: don't spin a core
+    // The frames before a late start show nothing: the page runs them back to
+    // back and shows how far they have come.
+    if (loop->startSeconds > 0 && !loop->startShown && rs.active) {
+        if (frameIsMasked()) {
+            platform::showStartProgress(rs.showTime / loop->startSeconds);
+            return platform::kTurnUnseen;
+        }
+        platform::showStartProgress(-1);
+        loop->startShown = true;
+    }
     return -1;
 }
 
@@ -282,6 +294,7 @@ int runShow(const CommandLine& given)
     platform::setSwapInterval(plan.waitForDisplay ? 1 : 0);
 
     static LoopState state{windowHooks(), ScriptedInput()};
+    state.startSeconds = plan.start.seconds;
     loop = &state;
     return platform::runLoop(loopTurn);
 }

@@ -105,12 +105,21 @@ bool peekMessage(Message& out);
 void postQuitMessage(int code);
 void postMessage(const Message& message); // also used by tests to inject input
 
-// The message loop's driver. `turn` runs one loop turn and returns -1 while the
-// program goes on, else its exit status. Native backends call it in a plain loop
-// and return that status. A browser page cannot block: its animation frames (or,
-// with a swap interval of 0, turns as fast as the page allows) call it, the call
-// never returns, and the status ends the process (std::exit).
+// The message loop's driver. `turn` runs one loop turn and returns -1 (or
+// kTurnUnseen) while the program goes on, else its exit status. Native backends
+// call it in a plain loop and return that status. A browser page cannot block:
+// its animation frames (or, with a swap interval of 0, turns as fast as the page
+// allows) call it, the call never returns, and the status ends the process
+// (std::exit). A turn whose frame drew nothing to see (the frames run before a
+// late start) returns kTurnUnseen: the page runs the next one at once, within a
+// time box well under a display frame, before it yields to the browser.
+constexpr int kTurnUnseen = -2;
 int runLoop(int (*turn)());
+
+// How far the frames run before a late start have come, 0 to 1, and a negative
+// value once they are done: a page shows it on its progress bar; elsewhere
+// nothing shows it.
+void showStartProgress(double done);
 
 // Cursor position in screen pixels.
 void getCursorPos(double& x, double& y);

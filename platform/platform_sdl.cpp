@@ -338,6 +338,8 @@ int runLoop(int (*turn)())
             return status;
 }
 
+void showStartProgress(double) {}
+
 void getCursorPos(double& x, double& y)
 {
     int ix = 0, iy = 0;

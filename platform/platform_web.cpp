@@ -125,11 +125,20 @@ void listen()
     emscripten_set_wheel_callback(kCanvas, nullptr, EM_FALSE, onWheel);
 }
 
+// Frames that show nothing follow each other for this long within one turn of
+// the browser's loop: well under a display frame, so the page keeps answering
+// and its progress bar moves while the show catches up to a late start.
+constexpr double kUnseenTurnsMs = 10;
+
 void runTurn(void*)
 {
-    const int status = loopTurn();
-    if (status >= 0) {
-        std::exit(status); // platform_web.js: stops this loop and ends the program
+    const double until = emscripten_get_now() + kUnseenTurnsMs;
+    for (;;) {
+        const int status = loopTurn();
+        if (status >= 0)
+            std::exit(status); // platform_web.js: stops this loop and ends the program
+        if (status != kTurnUnseen || emscripten_get_now() >= until)
+            return;
     }
 }
 
@@ -300,6 +309,13 @@ int runLoop(int (*turn)())
     }
     emscripten_exit_with_live_runtime();
     return 0; // not reached
+}
+
+void showStartProgress(double done)
+{
+    EM_ASM({
+        if (Module.zurStartProgress) Module.zurStartProgress($0);
+    }, done);
 }
 
 void getCursorPos(double& x, double& y)

@@ -237,6 +237,8 @@ int runLoop(int (*turn)())
             return status;
 }
 
+void showStartProgress(double) {}
+
 void getCursorPos(double& x, double& y)
 {
     POINT point{0, 0};

@@ -1,6 +1,7 @@
 // Drawing in the web GL layer: immediate mode and client arrays gathered into
-// vertices, primitives assembled into triangles, wide lines and points batched as
-// quads until the state changes, all streamed through one vertex buffer.
+// vertices, primitives assembled into triangles and drawn from one streaming
+// vertex buffer; wide lines and points kept as clip-space runs until the state
+// changes, then drawn as instances of one quad that the vertex stage widens.
 #include "gl/web/layer_web.h"
 
 #include <algorithm>
@@ -12,59 +13,94 @@ using namespace zw;
 
 namespace {
 
-void uploadVertices(const std::vector<Vertex>& vertices)
-{
-    glBindBuffer(GL_ARRAY_BUFFER, gl.vbo);
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(Vertex)), vertices.data(),
-                 GL_STREAM_DRAW);
-}
+// Ends one draw takes: rows of the ends texture up to the height WebGL 2 promises.
+constexpr size_t kMaxEnds = static_cast<size_t>(glsles::kEndsPerRow) * 2048;
 
 void drawIndexed(GLenum primitive, const std::vector<Vertex>& vertices, const std::vector<uint32_t>& indices)
 {
     assert(gl.ready && "loadGlEntryPoints() before drawing");
-    if (indices.empty() || bindProgram(false, false) == nullptr)
+    if (indices.empty() || bindProgram(glsles::Widen::none, false) == nullptr)
         return;
-    uploadVertices(vertices);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, gl.ibo);
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * sizeof(uint32_t)),
-                 indices.data(), GL_STREAM_DRAW);
+    realEnable(GL_CULL_FACE, gl.state.cullFace);
+    WebGl::StreamSlot& slot = nextStreamSlot();
+    realBindVertexArray(slot.vao);
+    streamUpload(GL_ARRAY_BUFFER, slot.vbo, slot.vboBytes, vertices.data(), vertices.size() * sizeof(Vertex));
+    streamUpload(GL_ELEMENT_ARRAY_BUFFER, slot.ibo, slot.iboBytes, indices.data(), indices.size() * sizeof(uint32_t));
     glDrawElements(primitive, static_cast<GLsizei>(indices.size()), GL_UNSIGNED_INT, nullptr);
+}
+
+// Vertex numbers and the quads' index pattern for at least `quads` quads.
+void coverQuads(size_t quads)
+{
+    if (quads <= gl.quadCapacity)
+        return;
+    gl.quadCapacity = std::max(quads, 2 * gl.quadCapacity);
+    std::vector<float> numbers(gl.quadCapacity * 4);
+    for (size_t n = 0; n < numbers.size(); ++n)
+        numbers[n] = static_cast<float>(n);
+    std::vector<uint32_t> pattern;
+    pattern.reserve(gl.quadCapacity * 6);
+    for (uint32_t q = 0; q < gl.quadCapacity; ++q)
+        for (uint32_t corner : {0u, 1u, 2u, 0u, 2u, 3u})
+            pattern.push_back(4 * q + corner);
+    realBindVertexArray(gl.wideVao);
+    realBindArrayBuffer(gl.vertexNumbers);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(numbers.size() * sizeof(float)), numbers.data(),
+                 GL_STATIC_DRAW);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(pattern.size() * sizeof(uint32_t)), pattern.data(),
+                 GL_STATIC_DRAW);
+}
+
+// The ends into a slot's texture, whole rows, grown only when too small.
+void uploadEnds(WebGl::StreamSlot& slot, const std::vector<fixedgl::ClipVertex>& ends, int texels)
+{
+    const int rows = static_cast<int>(fixedgl::packEnds(ends, texels, glsles::kEndsPerRow, gl.scratch));
+    bindRealTexture(kEndsUnit, slot.ends);
+    realActiveTexture(kEndsUnit);
+    if (rows > slot.endsRows) {
+        slot.endsRows = std::max(rows, 2 * slot.endsRows);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA32F, glsles::kEndsPerRow * 3, slot.endsRows, 0, GL_RGBA, GL_FLOAT,
+                     nullptr);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    }
+    GLint alignment = 4;
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+    if (alignment != 4)
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, glsles::kEndsPerRow * texels, rows, GL_RGBA, GL_FLOAT, gl.scratch.data());
+    if (alignment != 4)
+        glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
 }
 
 } // namespace
 
 namespace zw {
 
-// Expanded lines and points wait in `expanded` until something changes the state
-// they would be drawn with; the stroke pass's many strips become a few draws.
+// Wide lines and points wait in `widened` until something changes the state they
+// would be drawn with; the stroke pass's many strips become a few draws.
 void flush()
 {
     if (gl.pending == Pending::none)
         return;
     const Pending kind = gl.pending;
     gl.pending = Pending::none;
-    if (gl.expanded.empty())
+    if (gl.widened.empty())
         return;
     assert(gl.ready && "loadGlEntryPoints() before drawing");
-    if (bindProgram(true, kind == Pending::smoothPoints) != nullptr) {
+    const bool lines = kind == Pending::lines;
+    const size_t quads = lines ? gl.widened.size() - 1 : gl.widened.size();
+    // Texture coordinates go only where a fragment stage may read them.
+    gl.pendingTexels = gl.userProgram != 0 || (gl.state.texture2dUnits & 1) != 0 ? 3 : 2;
+    if (bindProgram(lines ? glsles::Widen::lines : glsles::Widen::points, kind == Pending::smoothPoints) != nullptr) {
         // Culling is for polygons; GL never culls lines or points.
-        if (gl.state.cullFace)
-            glDisable(GL_CULL_FACE);
-        uploadVertices(gl.expanded);
-        // Every batch uses the same corner pattern: it is uploaded only as it grows.
-        const size_t quads = gl.expanded.size() / 4;
-        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, gl.quadIbo);
-        if (quads > gl.quadIboQuads) {
-            gl.quadIboQuads = std::max(quads, 2 * gl.quadIboQuads);
-            fixedgl::quadCornerIndices(gl.quadIboQuads, gl.indices);
-            glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(gl.indices.size() * sizeof(uint32_t)),
-                         gl.indices.data(), GL_STATIC_DRAW);
-        }
+        realEnable(GL_CULL_FACE, false);
+        coverQuads(quads);
+        uploadEnds(nextStreamSlot(), gl.widened, gl.pendingTexels);
+        realBindVertexArray(gl.wideVao);
         glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(quads * 6), GL_UNSIGNED_INT, nullptr);
-        if (gl.state.cullFace)
-            glEnable(GL_CULL_FACE);
     }
-    gl.expanded.clear();
+    gl.widened.clear();
 }
 
 } // namespace zw
@@ -95,19 +131,23 @@ void drawVertices(GLenum mode, std::vector<Vertex>& vertices)
         const bool multisample = drawingMultisampled();
         const bool smooth = point && s.pointSmooth && !multisample;
         const Pending kind = !point ? Pending::lines : smooth ? Pending::smoothPoints : Pending::squarePoints;
-        if (gl.pending != kind)
+        const float size = point ? s.pointSize : s.lineWidth;
+        const int rule = multisample ? 1 : smooth ? 2 : 0;
+        if (gl.pending != kind || gl.pendingSize != size || gl.pendingRule != rule ||
+            gl.widened.size() + count + 2 > kMaxEnds)
             flush();
+        if (count + 2 > kMaxEnds)
+            return setError(GL_OUT_OF_MEMORY);
         gl.pending = kind;
+        gl.pendingSize = size;
+        gl.pendingRule = rule;
+        if (s.viewport.width <= 0 || s.viewport.height <= 0)
+            return;
         const Matrix mvp = fixedgl::multiply(gl.projection.top(), gl.modelview.top());
-        if (point) {
-            fixedgl::expandPoints(vertices.data(), count, mvp, s.viewport, s.pointSize, s.pointSmooth, multisample,
-                                  gl.expanded);
-        } else {
-            gl.segments.clear();
-            fixedgl::segmentIndices(mode, count, gl.segments);
-            fixedgl::expandLines(vertices.data(), count, gl.segments.data(), gl.segments.size() / 2, mvp, s.viewport,
-                                 s.lineWidth, multisample, gl.expanded);
-        }
+        if (point)
+            fixedgl::appendPoints(vertices.data(), count, mvp, gl.widened);
+        else
+            fixedgl::appendLineRuns(mode, vertices.data(), count, mvp, gl.widened);
         return;
     }
     flush();
@@ -147,7 +187,8 @@ void zw_glEnd()
     if (!gl.inBegin)
         return setError(GL_INVALID_OPERATION);
     gl.inBegin = false;
-    drawVertices(gl.beginMode, gl.immediate);
+    if (!writesNothing())
+        drawVertices(gl.beginMode, gl.immediate);
 }
 
 void zw_glVertex3f(GLfloat x, GLfloat y, GLfloat z)
@@ -234,6 +275,8 @@ void zw_glDrawArrays(GLenum mode, GLint first, GLsizei count)
 {
     if (first < 0 || count < 0)
         return setError(GL_INVALID_VALUE);
+    if (writesNothing())
+        return;
     gl.vertices.clear();
     fixedgl::fetchVertices(gl.arrays, currentVertex(), static_cast<uint32_t>(first), static_cast<uint32_t>(count),
                            gl.vertices);
@@ -242,7 +285,7 @@ void zw_glDrawArrays(GLenum mode, GLint first, GLsizei count)
 
 void zw_glDrawElements(GLenum mode, GLsizei count, GLenum type, const void* indices)
 {
-    if (count <= 0 || indices == nullptr)
+    if (count <= 0 || indices == nullptr || writesNothing())
         return;
     auto indexAt = [type, indices](GLsizei k) -> uint32_t {
         if (type == GL_UNSIGNED_INT)

@@ -175,17 +175,6 @@ bool isPointMode(uint32_t mode) { return mode == points; }
 bool isLineMode(uint32_t mode) { return mode == lines || mode == lineLoop || mode == lineStrip; }
 bool isValidMode(uint32_t mode) { return mode <= polygon; }
 
-void quadCornerIndices(size_t quadCount, std::vector<uint32_t>& out)
-{
-    out.clear();
-    out.reserve(quadCount * 6);
-    for (uint32_t q = 0; q < quadCount; ++q) {
-        const uint32_t base = 4 * q;
-        for (uint32_t corner : {0u, 1u, 2u, 0u, 2u, 3u})
-            out.push_back(base + corner);
-    }
-}
-
 void triangleIndices(uint32_t mode, uint32_t count, std::vector<uint32_t>& out)
 {
     auto tri = [&out](uint32_t a, uint32_t b, uint32_t c) {
@@ -250,125 +239,55 @@ void segmentIndices(uint32_t mode, uint32_t count, std::vector<uint32_t>& out)
 
 namespace {
 
-void lerpVertex(const Vertex& a, const Vertex& b, float t, Vertex& out)
+void appendClip(const Vertex& v, const Matrix& mvp, std::vector<ClipVertex>& out)
 {
-    const float* pa = &a.position[0];
-    const float* pb = &b.position[0];
-    float* po = &out.position[0];
-    for (size_t k = 0; k < sizeof(Vertex) / sizeof(float); ++k)
-        po[k] = pa[k] + (pb[k] - pa[k]) * t;
+    ClipVertex& c = out.emplace_back();
+    transform(mvp, v.position, c.position);
+    std::memcpy(c.colour, v.colour, sizeof c.colour);
+    std::memcpy(c.texCoord, v.texCoord, sizeof c.texCoord);
 }
 
-// A corner at window offset (ox, oy) pixels from a clip-space vertex.
-void pushCorner(const Vertex& v, float ox, float oy, float cornerX, float cornerY, const Viewport& viewport,
-                std::vector<Vertex>& out)
-{
-    Vertex c = v;
-    const float w = v.position[3];
-    c.position[0] += ox * 2.0f / static_cast<float>(viewport.width) * w;
-    c.position[1] += oy * 2.0f / static_cast<float>(viewport.height) * w;
-    c.corner[0] = cornerX;
-    c.corner[1] = cornerY;
-    out.push_back(c);
-}
-
-void windowPosition(const Vertex& v, const Viewport& viewport, float& x, float& y)
-{
-    const float w = v.position[3];
-    x = (v.position[0] / w + 1.0f) * 0.5f * static_cast<float>(viewport.width) + static_cast<float>(viewport.x);
-    y = (v.position[1] / w + 1.0f) * 0.5f * static_cast<float>(viewport.height) + static_cast<float>(viewport.y);
-}
+void appendGap(std::vector<ClipVertex>& out) { out.emplace_back() = ClipVertex{}; }
 
 } // namespace
 
-void expandLines(const Vertex* vertices, size_t vertexCount, const uint32_t* pairs, size_t pairCount,
-                 const Matrix& mvp, const Viewport& viewport, float width, bool multisample,
-                 std::vector<Vertex>& out)
+void appendLineRuns(uint32_t mode, const Vertex* vertices, uint32_t count, const Matrix& mvp,
+                    std::vector<ClipVertex>& out)
 {
-    if (viewport.width <= 0 || viewport.height <= 0)
+    if (count < 2 || !isLineMode(mode))
         return;
-    // Clip-space copies of the vertices, transformed once however many segments share them.
-    thread_local std::vector<Vertex> clip;
-    clip.resize(vertexCount);
-    for (size_t i = 0; i < vertexCount; ++i) {
-        clip[i] = vertices[i];
-        transform(mvp, vertices[i].position, clip[i].position);
-    }
-    const float half = std::max(width, 1.0f) * 0.5f;
-    for (size_t s = 0; s < pairCount; ++s) {
-        assert(pairs[2 * s] < vertexCount && pairs[2 * s + 1] < vertexCount && "segment index past the vertices");
-        Vertex a = clip[pairs[2 * s]];
-        Vertex b = clip[pairs[2 * s + 1]];
-        // Near plane (z >= -w); the side and far planes are left to the rasteriser,
-        // which clips the triangles exactly where it would have clipped the line.
-        const float da = a.position[2] + a.position[3];
-        const float db = b.position[2] + b.position[3];
-        if (da < 0 && db < 0)
-            continue;
-        if (da < 0)
-            lerpVertex(a, b, da / (da - db), a);
-        else if (db < 0)
-            lerpVertex(b, a, db / (db - da), b);
-        if (a.position[3] <= 0 || b.position[3] <= 0)
-            continue;
-        float ax, ay, bx, by;
-        windowPosition(a, viewport, ax, ay);
-        windowPosition(b, viewport, bx, by);
-        const float dx = bx - ax, dy = by - ay;
-        if (dx == 0 && dy == 0)
-            continue;
-        // GL widens an aliased line along its minor axis, not perpendicular to it;
-        // a multisampled one is a true rectangle.
-        float ox, oy;
-        if (multisample) {
-            const float length = std::sqrt(dx * dx + dy * dy);
-            ox = -dy / length * half, oy = dx / length * half;
-        } else {
-            const bool xMajor = std::fabs(dx) >= std::fabs(dy);
-            ox = xMajor ? 0 : half, oy = xMajor ? half : 0;
+    if (mode == lines) {
+        out.reserve(out.size() + count / 2 * 3);
+        for (uint32_t i = 0; i + 2 <= count; i += 2) {
+            appendClip(vertices[i], mvp, out);
+            appendClip(vertices[i + 1], mvp, out);
+            appendGap(out);
         }
-        pushCorner(a, -ox, -oy, 0, 0, viewport, out);
-        pushCorner(b, -ox, -oy, 0, 0, viewport, out);
-        pushCorner(b, ox, oy, 0, 0, viewport, out);
-        pushCorner(a, ox, oy, 0, 0, viewport, out);
+        return;
     }
+    out.reserve(out.size() + count + 2);
+    for (uint32_t i = 0; i < count; ++i)
+        appendClip(vertices[i], mvp, out);
+    if (mode == lineLoop)
+        out.push_back(out[out.size() - count]);
+    appendGap(out);
 }
 
-void expandPoints(const Vertex* vertices, size_t count, const Matrix& mvp, const Viewport& viewport, float size,
-                  bool smooth, bool multisample, std::vector<Vertex>& out)
+void appendPoints(const Vertex* vertices, uint32_t count, const Matrix& mvp, std::vector<ClipVertex>& out)
 {
-    if (viewport.width <= 0 || viewport.height <= 0)
-        return;
-    size = std::max(size, 1.0f);
-    // A multisampled buffer takes a square's sample coverage, smooth or not.
-    smooth = smooth && !multisample;
-    for (size_t i = 0; i < count; ++i) {
-        Vertex v = vertices[i];
-        transform(mvp, vertices[i].position, v.position);
-        const float w = v.position[3];
-        if (!(w > 0) || std::fabs(v.position[0]) > w || std::fabs(v.position[1]) > w || std::fabs(v.position[2]) > w)
-            continue;
-        float half = size * 0.5f;
-        float cx = 0, cy = 0; // window shift of the centre
-        if (!smooth && !multisample) {
-            // An aliased point of odd size centres on the pixel it falls in, one of
-            // even size on the nearest pixel corner; a whole number of pixels is lit.
-            float x, y;
-            windowPosition(v, viewport, x, y);
-            const float n = std::floor(size + 0.5f);
-            half = n * 0.5f;
-            const bool odd = static_cast<int>(n) % 2 == 1;
-            cx = (odd ? std::floor(x) + 0.5f : std::floor(x + 0.5f)) - x;
-            cy = (odd ? std::floor(y) + 0.5f : std::floor(y + 0.5f)) - y;
-        } else if (smooth) {
-            half += 0.5f;
-        }
-        const float k = smooth ? half : 0;
-        pushCorner(v, cx - half, cy - half, -k, -k, viewport, out);
-        pushCorner(v, cx + half, cy - half, k, -k, viewport, out);
-        pushCorner(v, cx + half, cy + half, k, k, viewport, out);
-        pushCorner(v, cx - half, cy + half, -k, k, viewport, out);
-    }
+    out.reserve(out.size() + count);
+    for (uint32_t i = 0; i < count; ++i)
+        appendClip(vertices[i], mvp, out);
+}
+
+size_t packEnds(const std::vector<ClipVertex>& ends, int texelsPerEnd, int endsPerRow, std::vector<float>& out)
+{
+    const size_t rows = (ends.size() + static_cast<size_t>(endsPerRow) - 1) / static_cast<size_t>(endsPerRow);
+    const size_t floats = static_cast<size_t>(texelsPerEnd) * 4;
+    out.assign(rows * static_cast<size_t>(endsPerRow) * floats, 0.0f);
+    for (size_t i = 0; i < ends.size(); ++i)
+        std::memcpy(out.data() + i * floats, &ends[i], floats * sizeof(float));
+    return rows;
 }
 
 // ---------------------------------------------------------------- client arrays

@@ -1,8 +1,8 @@
 // The fixed-function GL the show draws with, as plain data and arithmetic: matrix
 // stacks, the state glPushAttrib saves, assembly of every primitive type into
-// triangles or segments, and wide lines and points as triangles in window space.
-// No GL here; the web layer (the *_web.cpp files beside it) feeds its results to
-// WebGL 2.
+// triangles, and wide lines and points as runs of clip-space vertices for the
+// vertex stage that widens them (glsl_es.h). No GL here; the web layer (the
+// *_web.cpp files beside it) feeds its results to WebGL 2.
 #pragma once
 #include <array>
 #include <cstddef>
@@ -51,23 +51,18 @@ bool isPointMode(uint32_t mode);
 bool isLineMode(uint32_t mode);
 bool isValidMode(uint32_t mode);
 
-// One vertex as the vertex stage sees it. `corner` is where a fragment sits inside
-// an expanded point, in pixels from its centre (used for smooth points only).
+// One vertex as the vertex stage sees it.
 struct Vertex {
     float position[4];
     float colour[4];
     float normal[3];
     float texCoord[4];
-    float corner[2];
 };
 
 // Indices of a triangle list (relative to the run's first vertex) for `count`
 // vertices of a triangle mode; quads split as Mesa splits them, so colours
 // interpolate across the same diagonal. Trailing incomplete primitives are dropped.
 void triangleIndices(uint32_t mode, uint32_t count, std::vector<uint32_t>& out);
-// The triangles of `quadCount` quads given as four corners each (0 1 2, 0 2 3),
-// as the expansions below emit them; replaces the contents of `out`.
-void quadCornerIndices(size_t quadCount, std::vector<uint32_t>& out);
 // Index pairs, one per segment, for a line mode.
 void segmentIndices(uint32_t mode, uint32_t count, std::vector<uint32_t>& out);
 
@@ -75,22 +70,29 @@ struct Viewport {
     int x = 0, y = 0, width = 1, height = 1;
 };
 
-// Each segment (index pairs into `vertices`, positions in object space) becomes a
-// parallelogram `width` pixels across the segment's minor axis, as GL rasterises
-// wide aliased lines, or with `multisample` a rectangle `width` pixels across the
-// segment itself, as GL (and Mesa) rasterises lines into a multisampled buffer;
-// its four corners, in clip space (pre-transformed), are appended to `out`.
-// Segments are clipped to the near plane first.
-void expandLines(const Vertex* vertices, size_t vertexCount, const uint32_t* pairs, size_t pairCount,
-                 const Matrix& mvp, const Viewport& viewport, float width, bool multisample,
-                 std::vector<Vertex>& out);
-// Each point becomes a square `size` pixels wide: four corners in clip space.
-// Aliased points snap to the pixel grid as GL places them; smooth ones are one
-// pixel wider with `corner` set, so the fragment stage can cut a disc out. In a
-// multisampled buffer both are plain squares off the grid, as Mesa draws them.
-// Points whose centre is outside the clip volume vanish, as in GL.
-void expandPoints(const Vertex* vertices, size_t count, const Matrix& mvp, const Viewport& viewport, float size,
-                  bool smooth, bool multisample, std::vector<Vertex>& out);
+// One end of a wide line, or a point, as the widening vertex stage reads it: in
+// clip space, with its colour and texture coordinates.
+struct ClipVertex {
+    float position[4];
+    float colour[4];
+    float texCoord[4];
+};
+
+// Wide lines and points are drawn as one quad per segment or point, widened in the
+// vertex stage (glsl_es.h: the rules GL rasterises them by), from these runs.
+// appendLineRuns appends the vertices of a line primitive in clip space so that
+// every two neighbours make a segment: a strip as it is, a loop closed on its
+// first vertex, each pair of GL_LINES on its own; each run ends with a gap vertex
+// of all zeros, which no segment survives (its w is 0), so runs share one draw.
+void appendLineRuns(uint32_t mode, const Vertex* vertices, uint32_t count, const Matrix& mvp,
+                    std::vector<ClipVertex>& out);
+// Each point in clip space, one quad each.
+void appendPoints(const Vertex* vertices, uint32_t count, const Matrix& mvp, std::vector<ClipVertex>& out);
+// The ends as the widening stage reads them from its texture: `endsPerRow` ends a
+// row, each as three texels (position, colour, texture coordinates) or, when
+// nothing reads the coordinates, two; the last row filled with zeros. Replaces
+// the contents of `out`; returns the rows.
+size_t packEnds(const std::vector<ClipVertex>& ends, int texelsPerEnd, int endsPerRow, std::vector<float>& out);
 
 // Client-side arrays (float components only, which is all the show sends).
 struct ArrayPointer {

@@ -19,20 +19,17 @@ constexpr GLenum kAmbientAndDiffuse = 0x1602;
 void applyRealState()
 {
     const fixedgl::AttribState& s = gl.state;
-    auto enable = [](GLenum cap, bool on) { on ? glEnable(cap) : glDisable(cap); };
-    enable(GL_BLEND, s.blend);
-    enable(GL_DEPTH_TEST, s.depthTest);
-    enable(GL_CULL_FACE, s.cullFace);
-    enable(GL_SCISSOR_TEST, s.scissorTest);
-    glBlendFunc(s.blendSource, s.blendDestination);
-    glDepthFunc(s.depthFunc);
+    realEnable(GL_BLEND, s.blend);
+    realEnable(GL_DEPTH_TEST, s.depthTest);
+    realEnable(GL_SCISSOR_TEST, s.scissorTest);
+    realBlendFunc(s.blendSource, s.blendDestination);
+    realDepthFunc(s.depthFunc);
     glViewport(s.viewport.x, s.viewport.y, s.viewport.width, s.viewport.height);
     glScissor(s.scissor[0], s.scissor[1], s.scissor[2], s.scissor[3]);
     glClearColor(s.clearColour[0], s.clearColour[1], s.clearColour[2], s.clearColour[3]);
     glClearDepthf(s.clearDepth);
     for (uint32_t unit = 0; unit < fixedgl::kTextureUnits; ++unit)
         bindRealTexture(unit, s.boundTextures[unit] ? s.boundTextures[unit] : gl.bound1d[unit]);
-    glActiveTexture(GL_TEXTURE0 + s.activeTexture);
 }
 
 // Where an enable lives: in WebGL too (true) or only in the layer's state.
@@ -85,8 +82,8 @@ void setEnabled(GLenum cap, bool on)
     if (cap == GL_LIGHT0 && *flag != on)
         ++gl.lightSerial;
     *flag = on;
-    if (real)
-        on ? glEnable(cap) : glDisable(cap);
+    if (real && cap != GL_CULL_FACE)
+        realEnable(cap, on);
 }
 
 } // namespace
@@ -164,13 +161,7 @@ void zw_glMaterialfv(GLenum, GLenum name, const GLfloat* p)
 void zw_glShadeModel(GLenum mode) { gl.state.shadeModel = mode; }
 void zw_glHint(GLenum, GLenum) {}
 void zw_glLineWidth(GLfloat width) { gl.state.lineWidth = width; }
-void zw_glPointSize(GLfloat size)
-{
-    // Smooth points read their radius when they are drawn.
-    if (gl.pending == Pending::smoothPoints && size != gl.state.pointSize)
-        flush();
-    gl.state.pointSize = size;
-}
+void zw_glPointSize(GLfloat size) { gl.state.pointSize = size; }
 
 void zw_glPushAttrib(GLbitfield mask)
 {
@@ -194,14 +185,14 @@ void zw_glBlendFunc(GLenum source, GLenum destination)
 {
     flush();
     gl.state.blendSource = source, gl.state.blendDestination = destination;
-    glBlendFunc(source, destination);
+    realBlendFunc(source, destination);
 }
 
 void zw_glDepthFunc(GLenum func)
 {
     flush();
     gl.state.depthFunc = func;
-    glDepthFunc(func);
+    realDepthFunc(func);
 }
 
 void zw_glScissor(GLint x, GLint y, GLsizei width, GLsizei height)
@@ -222,7 +213,8 @@ void zw_glViewport(GLint x, GLint y, GLsizei width, GLsizei height)
 void zw_glClear(GLbitfield mask)
 {
     flush();
-    glClear(mask);
+    if (!writesNothing())
+        glClear(mask);
 }
 
 void zw_glClearColor(GLfloat r, GLfloat g, GLfloat b, GLfloat a)

@@ -10,7 +10,8 @@ namespace glsles {
 
 namespace {
 
-const char* kAttributeNames[attributeCount] = {"zr_position", "zr_colour", "zr_normal", "zr_texCoord", "zr_corner"};
+const char* kAttributeNames[attributeCount] = {"zr_position", "zr_colour", "zr_normal", "zr_texCoord",
+                                                "zr_corner"};
 
 const char* kPrologue = "#version 300 es\n"
                         "precision highp float;\n"
@@ -65,14 +66,104 @@ const char* attributeName(int attribute)
     return attribute >= 0 && attribute < attributeCount ? kAttributeNames[attribute] : "";
 }
 
+namespace {
+
+// The arithmetic repeats GL's (and the order of its float operations that the
+// layer's pictures were checked with): window positions from clip space, offsets
+// in pixels turned back into clip space at the vertex's own w.
+std::string wideningShader(Widen widen)
+{
+    std::string s = kPrologue;
+    s += "in float zr_corner;\n"
+         "uniform highp sampler2D zr_ends;\n"
+         "uniform int zr_endTexels;\n"
+         "uniform mat4 zr_textureMatrix;\n"
+         "uniform vec4 zr_viewport;\n"
+         "uniform vec2 zr_expand;\n"
+         "out vec4 zv_color;\n"
+         "out vec4 zv_texCoord0;\n"
+         "out vec2 zv_corner;\n"
+         "vec2 windowOf(vec4 p) { return (p.xy / p.w + 1.0) * 0.5 * zr_viewport.zw + zr_viewport.xy; }\n"
+         "vec4 endPart(int end, int part) {\n"
+         "    if (part >= zr_endTexels) return vec4(0.0, 0.0, 0.0, 1.0);\n"
+         "    return texelFetch(zr_ends, ivec2(end % " + std::to_string(kEndsPerRow) +
+         " * zr_endTexels + part, end / " + std::to_string(kEndsPerRow) + "), 0);\n"
+         "}\n"
+         "void main() {\n"
+         "    int number = int(zr_corner);\n"
+         "    int corner = number % 4;\n"
+         "    int quad = number / 4;\n";
+    if (widen == Widen::lines) {
+        s += "    vec4 a = endPart(quad, 0), ac = endPart(quad, 1), at = endPart(quad, 2);\n"
+             "    vec4 b = endPart(quad + 1, 0), bc = endPart(quad + 1, 1), bt = endPart(quad + 1, 2);\n"
+             // Near plane (z >= -w); the other planes are the rasteriser's, which
+             // clips the quad where it would have clipped the line.
+             "    float da = a.z + a.w, db = b.z + b.w;\n"
+             "    bool keep = da >= 0.0 || db >= 0.0;\n"
+             "    if (da < 0.0) {\n"
+             "        float t = da / (da - db);\n"
+             "        a = a + (b - a) * t; ac = ac + (bc - ac) * t; at = at + (bt - at) * t;\n"
+             "    } else if (db < 0.0) {\n"
+             "        float t = db / (db - da);\n"
+             "        b = b + (a - b) * t; bc = bc + (ac - bc) * t; bt = bt + (at - bt) * t;\n"
+             "    }\n"
+             "    keep = keep && a.w > 0.0 && b.w > 0.0;\n"
+             "    vec2 d = windowOf(b) - windowOf(a);\n"
+             "    keep = keep && (d.x != 0.0 || d.y != 0.0);\n"
+             "    float reach = max(zr_expand.x, 1.0) * 0.5;\n"
+             // GL widens an aliased line along its minor axis, not across it; a
+             // multisampled one is a true rectangle.
+             "    vec2 o = zr_expand.y > 0.5 ? vec2(-d.y, d.x) / length(d) * reach\n"
+             "           : abs(d.x) >= abs(d.y) ? vec2(0.0, reach) : vec2(reach, 0.0);\n"
+             "    bool atB = corner == 1 || corner == 2;\n"
+             "    vec4 p = atB ? b : a;\n"
+             "    vec2 offset = corner < 2 ? -o : o;\n"
+             "    vec4 colour = atB ? bc : ac;\n"
+             "    vec4 texCoord = atB ? bt : at;\n"
+             "    zv_corner = vec2(0.0);\n";
+    } else {
+        s += "    vec4 p = endPart(quad, 0);\n"
+             "    bool keep = p.w > 0.0 && abs(p.x) <= p.w && abs(p.y) <= p.w && abs(p.z) <= p.w;\n"
+             "    float size = max(zr_expand.x, 1.0);\n"
+             "    float reach = size * 0.5;\n"
+             "    vec2 centre = vec2(0.0);\n"
+             "    if (zr_expand.y < 0.5) {\n"
+             // An aliased point of odd size centres on the pixel it falls in, one
+             // of even size on the nearest pixel corner; a whole number of pixels
+             // is lit.
+             "        vec2 w = windowOf(p);\n"
+             "        float n = floor(size + 0.5);\n"
+             "        reach = n * 0.5;\n"
+             "        centre = (mod(n, 2.0) == 1.0 ? floor(w) + 0.5 : floor(w + 0.5)) - w;\n"
+             "    } else if (zr_expand.y > 1.5) {\n"
+             "        reach += 0.5;\n"
+             "    }\n"
+             "    vec2 side = vec2(corner == 1 || corner == 2 ? 1.0 : -1.0, corner >= 2 ? 1.0 : -1.0);\n"
+             "    vec2 offset = centre + side * reach;\n"
+             "    vec4 colour = endPart(quad, 1);\n"
+             "    vec4 texCoord = endPart(quad, 2);\n"
+             "    zv_corner = zr_expand.y > 1.5 ? side * reach : vec2(0.0);\n";
+    }
+    s += "    p.xy += offset * 2.0 / zr_viewport.zw * p.w;\n"
+         // Every corner at one point outside the clip volume: nothing is drawn.
+         "    gl_Position = keep ? p : vec4(2.0, 2.0, 2.0, 1.0);\n"
+         "    zv_color = clamp(colour, 0.0, 1.0);\n"
+         "    zv_texCoord0 = zr_textureMatrix * texCoord;\n"
+         "}\n";
+    return s;
+}
+
+} // namespace
+
 std::string vertexShader(const VertexKey& key)
 {
+    if (key.widen != Widen::none)
+        return wideningShader(key.widen);
     std::string s = kPrologue;
     s += "in vec4 zr_position;\n"
          "in vec4 zr_colour;\n"
          "in vec3 zr_normal;\n"
          "in vec4 zr_texCoord;\n"
-         "in vec2 zr_corner;\n"
          "uniform mat4 zr_modelview;\n"
          "uniform mat4 zr_projection;\n"
          "uniform mat4 zr_textureMatrix;\n"
@@ -97,7 +188,7 @@ std::string vertexShader(const VertexKey& key)
          "    vec4 eye = zr_modelview * zr_position;\n"
          "    gl_Position = zr_projection * eye;\n"
          "    zv_texCoord0 = zr_textureMatrix * zr_texCoord;\n"
-         "    zv_corner = zr_corner;\n";
+         "    zv_corner = vec2(0.0);\n";
     if (key.lighting) {
         s += key.colourMaterial ? "    vec4 ambient = zr_colour;\n    vec4 diffuse = zr_colour;\n"
                                 : "    vec4 ambient = zr_materialAmbient;\n    vec4 diffuse = zr_materialDiffuse;\n";

@@ -1,8 +1,9 @@
 // The web GL layer's state record and its set-up (loadGlEntryPoints: the vertex
-// array, the streaming buffers, the canvas's viewport and samples), the error it
+// arrays, the streaming buffers, the canvas's viewport and samples), the error it
 // keeps, and the matrix stacks with the GL and GLU calls that change them.
 #include "gl/web/layer_web.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 
@@ -18,6 +19,75 @@ void setError(GLenum error)
 {
     if (gl.error == GL_NO_ERROR)
         gl.error = error;
+}
+
+void realEnable(GLenum cap, bool on)
+{
+    bool* real = cap == GL_BLEND ? &gl.real.blend : cap == GL_DEPTH_TEST ? &gl.real.depthTest
+                 : cap == GL_CULL_FACE ? &gl.real.cullFace : cap == GL_SCISSOR_TEST ? &gl.real.scissorTest : nullptr;
+    if (real && *real == on)
+        return;
+    if (real)
+        *real = on;
+    on ? glEnable(cap) : glDisable(cap);
+}
+
+void realBlendFunc(GLenum source, GLenum destination)
+{
+    if (gl.real.blendSource == source && gl.real.blendDestination == destination)
+        return;
+    gl.real.blendSource = source, gl.real.blendDestination = destination;
+    glBlendFunc(source, destination);
+}
+
+void realDepthFunc(GLenum func)
+{
+    if (gl.real.depthFunc == func)
+        return;
+    gl.real.depthFunc = func;
+    glDepthFunc(func);
+}
+
+void realActiveTexture(uint32_t unit)
+{
+    if (gl.real.activeTexture == unit)
+        return;
+    gl.real.activeTexture = unit;
+    glActiveTexture(GL_TEXTURE0 + unit);
+}
+
+void realBindArrayBuffer(GLuint buffer)
+{
+    if (gl.real.arrayBuffer == buffer)
+        return;
+    gl.real.arrayBuffer = buffer;
+    glBindBuffer(GL_ARRAY_BUFFER, buffer);
+}
+
+void realBindVertexArray(GLuint array)
+{
+    if (gl.real.vertexArray == array)
+        return;
+    gl.real.vertexArray = array;
+    glBindVertexArray(array);
+}
+
+WebGl::StreamSlot& nextStreamSlot()
+{
+    gl.slotIndex = (gl.slotIndex + 1) % WebGl::kStreamSlots;
+    return gl.slots[gl.slotIndex];
+}
+
+void streamUpload(GLenum target, GLuint buffer, size_t& capacity, const void* data, size_t bytes)
+{
+    // An element buffer is the bound vertex array's own.
+    if (target == GL_ARRAY_BUFFER)
+        realBindArrayBuffer(buffer);
+    if (bytes > capacity) {
+        capacity = std::max(bytes, 2 * capacity);
+        glBufferData(target, static_cast<GLsizeiptr>(capacity), nullptr, GL_DYNAMIC_DRAW);
+    }
+    glBufferSubData(target, 0, static_cast<GLsizeiptr>(bytes), data);
 }
 
 } // namespace zw
@@ -45,6 +115,8 @@ Matrix& currentMatrix()
     if (gl.state.matrixMode == GL_TEXTURE) {
         flush();
         ++gl.textureSerial;
+    } else if (gl.state.matrixMode == GL_PROJECTION) {
+        ++gl.projectionSerial;
     } else {
         ++gl.matrixSerial;
     }
@@ -57,23 +129,33 @@ bool loadGlEntryPoints()
 {
     if (gl.ready)
         return true;
-    glGenVertexArrays(1, &gl.vao);
-    glBindVertexArray(gl.vao);
-    glGenBuffers(1, &gl.vbo);
-    glGenBuffers(1, &gl.ibo);
-    glGenBuffers(1, &gl.quadIbo);
-    glBindBuffer(GL_ARRAY_BUFFER, gl.vbo);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, gl.ibo);
-    const GLsizei stride = sizeof(Vertex);
-    auto attribute = [](int index, int size, size_t offset) {
+    auto attribute = [](int index, int size, GLsizei stride, size_t offset, GLuint divisor) {
         glEnableVertexAttribArray(index);
         glVertexAttribPointer(index, size, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offset));
+        glVertexAttribDivisor(index, divisor);
     };
-    attribute(glsles::position, 4, offsetof(Vertex, position));
-    attribute(glsles::colour, 4, offsetof(Vertex, colour));
-    attribute(glsles::normal, 3, offsetof(Vertex, normal));
-    attribute(glsles::texCoord, 4, offsetof(Vertex, texCoord));
-    attribute(glsles::corner, 2, offsetof(Vertex, corner));
+    // The widening stages read their ends from a texture by vertex number.
+    glGenVertexArrays(1, &gl.wideVao);
+    realBindVertexArray(gl.wideVao);
+    glGenBuffers(1, &gl.vertexNumbers);
+    glGenBuffers(1, &gl.quadIndices);
+    realBindArrayBuffer(gl.vertexNumbers);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, gl.quadIndices);
+    attribute(glsles::corner, 1, 0, 0, 0);
+    for (WebGl::StreamSlot& slot : gl.slots) {
+        glGenVertexArrays(1, &slot.vao);
+        realBindVertexArray(slot.vao);
+        glGenBuffers(1, &slot.vbo);
+        glGenBuffers(1, &slot.ibo);
+        realBindArrayBuffer(slot.vbo);
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, slot.ibo);
+        const GLsizei stride = sizeof(Vertex);
+        attribute(glsles::position, 4, stride, offsetof(Vertex, position), 0);
+        attribute(glsles::colour, 4, stride, offsetof(Vertex, colour), 0);
+        attribute(glsles::normal, 3, stride, offsetof(Vertex, normal), 0);
+        attribute(glsles::texCoord, 4, stride, offsetof(Vertex, texCoord), 0);
+        glGenTextures(1, &slot.ends);
+    }
     GLint viewport[4] = {0, 0, 1, 1};
     glGetIntegerv(GL_VIEWPORT, viewport);
     gl.state.viewport = {viewport[0], viewport[1], viewport[2], viewport[3]};

@@ -33,7 +33,7 @@ GLuint compileShader(GLenum type, const std::string& source, std::string* log)
 
 GLuint vertexShaderFor(const glsles::VertexKey& key)
 {
-    const int bits = (key.lighting ? 1 : 0) | (key.colourMaterial ? 2 : 0);
+    const int bits = (key.lighting ? 1 : 0) | (key.colourMaterial ? 2 : 0) | static_cast<int>(key.widen) << 2;
     auto found = gl.vertexShaders.find(bits);
     if (found != gl.vertexShaders.end())
         return found->second;
@@ -77,24 +77,33 @@ bool linkRecord(ProgramRecord& record, GLuint vertex, GLuint fragment, bool lit)
     record.materialShininess = glGetUniformLocation(p, "zr_materialShininess");
     record.lightModelAmbient = glGetUniformLocation(p, "zr_lightModelAmbient");
     record.pointRadius = glGetUniformLocation(p, "zr_pointRadius");
+    record.viewport = glGetUniformLocation(p, "zr_viewport");
+    record.expand = glGetUniformLocation(p, "zr_expand");
+    record.endTexels = glGetUniformLocation(p, "zr_endTexels");
     const GLint sampler = glGetUniformLocation(p, "zr_texture0");
-    if (sampler >= 0) {
+    const GLint ends = glGetUniformLocation(p, "zr_ends");
+    if (sampler >= 0 || ends >= 0) {
         gl.realProgram = p;
         glUseProgram(p);
-        glUniform1i(sampler, 0);
+        if (sampler >= 0)
+            glUniform1i(sampler, 0);
+        if (ends >= 0)
+            glUniform1i(ends, static_cast<GLint>(kEndsUnit));
     }
     return true;
 }
 
-ProgramRecord* fixedProgram(bool lit, bool textured, bool smoothPoint)
+ProgramRecord* fixedProgram(bool lit, bool textured, bool smoothPoint, glsles::Widen widen)
 {
     const bool colourMaterial = lit && gl.state.colourMaterial;
-    const int bits = (lit ? 1 : 0) | (colourMaterial ? 2 : 0) | (textured ? 4 : 0) | (smoothPoint ? 8 : 0);
+    const int bits = (lit ? 1 : 0) | (colourMaterial ? 2 : 0) | (textured ? 4 : 0) | (smoothPoint ? 8 : 0) |
+                     static_cast<int>(widen) << 4;
     ProgramRecord& record = gl.fixedPrograms[bits];
     if (record.program == 0) {
         glsles::VertexKey vertexKey;
         vertexKey.lighting = lit;
         vertexKey.colourMaterial = colourMaterial;
+        vertexKey.widen = widen;
         glsles::FixedFragmentKey fragmentKey;
         fragmentKey.texture2d = textured;
         fragmentKey.smoothPoint = smoothPoint;
@@ -104,9 +113,9 @@ ProgramRecord* fixedProgram(bool lit, bool textured, bool smoothPoint)
     return &record;
 }
 
-ProgramRecord* userVariant(UserProgram& program, bool lit)
+ProgramRecord* userVariant(UserProgram& program, bool lit, glsles::Widen widen)
 {
-    ProgramRecord& record = program.variants[lit ? 1 : 0];
+    ProgramRecord& record = program.variants[widen != glsles::Widen::none ? 1 + static_cast<int>(widen) : lit];
     if (record.program == 0) {
         auto shader = gl.shaders.find(program.fragment);
         if (shader == gl.shaders.end() || shader->second.shader == 0)
@@ -114,6 +123,7 @@ ProgramRecord* userVariant(UserProgram& program, bool lit)
         glsles::VertexKey key;
         key.lighting = lit;
         key.colourMaterial = lit && gl.state.colourMaterial;
+        key.widen = widen;
         if (!linkRecord(record, vertexShaderFor(key), shader->second.shader, lit))
             return nullptr;
     }
@@ -148,11 +158,12 @@ void uploadUserUniforms(UserProgram& program, ProgramRecord& record)
 
 namespace zw {
 
-// Makes the program for the next draw current and up to date. Pre-transformed
-// vertices (expanded lines and points) are in clip space already and unlit.
-ProgramRecord* bindProgram(bool pretransformed, bool smoothPoint)
+// Makes the program for the next draw current and up to date. Widened lines and
+// points are in clip space already and unlit.
+ProgramRecord* bindProgram(glsles::Widen widen, bool smoothPoint)
 {
     const fixedgl::AttribState& s = gl.state;
+    const bool pretransformed = widen != glsles::Widen::none;
     const bool lit = s.lighting && !pretransformed;
     ProgramRecord* record = nullptr;
     UserProgram* user = nullptr;
@@ -161,9 +172,9 @@ ProgramRecord* bindProgram(bool pretransformed, bool smoothPoint)
         if (found == gl.programs.end() || !found->second.linked)
             return nullptr;
         user = &found->second;
-        record = userVariant(*user, lit);
+        record = userVariant(*user, lit, widen);
     } else {
-        record = fixedProgram(lit, (s.texture2dUnits & 1) != 0, smoothPoint);
+        record = fixedProgram(lit, (s.texture2dUnits & 1) != 0, smoothPoint, widen);
     }
     if (record == nullptr || record->program == 0)
         return nullptr;
@@ -171,15 +182,38 @@ ProgramRecord* bindProgram(bool pretransformed, bool smoothPoint)
         gl.realProgram = record->program;
         glUseProgram(record->program);
     }
-    const uint64_t matrixSerial = pretransformed ? 0 : gl.matrixSerial;
-    if (record->matrixSerial != matrixSerial) {
-        record->matrixSerial = matrixSerial;
-        const Matrix identity = fixedgl::identityMatrix();
-        const Matrix& mv = pretransformed ? identity : gl.modelview.top();
+    if (!pretransformed && record->matrixSerial != gl.matrixSerial) {
+        record->matrixSerial = gl.matrixSerial;
+        const Matrix& mv = gl.modelview.top();
         glUniformMatrix4fv(record->modelview, 1, GL_FALSE, mv.data());
-        glUniformMatrix4fv(record->projection, 1, GL_FALSE, pretransformed ? identity.data() : gl.projection.top().data());
         if (record->lit)
             glUniformMatrix3fv(record->normalMatrix, 1, GL_FALSE, fixedgl::normalMatrix(mv).data());
+    }
+    if (!pretransformed && record->projectionSerial != gl.projectionSerial) {
+        record->projectionSerial = gl.projectionSerial;
+        glUniformMatrix4fv(record->projection, 1, GL_FALSE, gl.projection.top().data());
+    }
+    if (pretransformed) {
+        const float viewport[4] = {static_cast<float>(s.viewport.x), static_cast<float>(s.viewport.y),
+                                   static_cast<float>(s.viewport.width), static_cast<float>(s.viewport.height)};
+        if (std::memcmp(viewport, record->viewportValue, sizeof viewport) != 0) {
+            std::memcpy(record->viewportValue, viewport, sizeof viewport);
+            glUniform4fv(record->viewport, 1, viewport);
+        }
+        const float expand[2] = {gl.pendingSize, static_cast<float>(gl.pendingRule)};
+        if (std::memcmp(expand, record->expandValue, sizeof expand) != 0) {
+            std::memcpy(record->expandValue, expand, sizeof expand);
+            glUniform2fv(record->expand, 1, expand);
+        }
+        if (record->endTexelsValue != gl.pendingTexels) {
+            record->endTexelsValue = gl.pendingTexels;
+            glUniform1i(record->endTexels, gl.pendingTexels);
+        }
+        const float radius = gl.pendingSize * 0.5f;
+        if (record->pointRadius >= 0 && radius != record->pointRadiusValue) {
+            record->pointRadiusValue = radius;
+            glUniform1f(record->pointRadius, radius);
+        }
     }
     if (record->textureSerial != gl.textureSerial) {
         record->textureSerial = gl.textureSerial;
@@ -199,8 +233,6 @@ ProgramRecord* bindProgram(bool pretransformed, bool smoothPoint)
         glUniform1f(record->materialShininess, s.materialShininess);
         glUniform4fv(record->lightModelAmbient, 1, s.lightModelAmbient);
     }
-    if (record->pointRadius >= 0)
-        glUniform1f(record->pointRadius, s.pointSize * 0.5f);
     if (user)
         uploadUserUniforms(*user, *record);
     return record;
@@ -318,7 +350,7 @@ void zw_glLinkProgram(GLuint program)
         }
         variant = ProgramRecord{};
     }
-    p.linked = userVariant(p, false) != nullptr;
+    p.linked = userVariant(p, false, glsles::Widen::none) != nullptr;
     ++p.uniformSerial;
 }
 

@@ -24,16 +24,16 @@ GLenum textureTarget(GLenum target) { return target == GL_TEXTURE_1D ? GL_TEXTUR
 namespace zw {
 
 // WebGL has one 2D target per unit where desktop GL has a 1D and a 2D one. The
-// unit holds the 2D texture unless a 1D one was bound last (or alone).
+// unit holds the 2D texture unless a 1D one was bound last (or alone). WebGL's
+// active unit is left where the binding was made: what works on the active unit
+// makes it the show's first (bindForTarget).
 void bindRealTexture(uint32_t unit, GLuint name)
 {
     if (gl.realBound[unit] == name)
         return;
     gl.realBound[unit] = name;
-    glActiveTexture(GL_TEXTURE0 + unit);
+    realActiveTexture(unit);
     glBindTexture(GL_TEXTURE_2D, name);
-    if (unit != gl.state.activeTexture)
-        glActiveTexture(GL_TEXTURE0 + gl.state.activeTexture);
 }
 
 } // namespace zw
@@ -45,6 +45,7 @@ void bindForTarget(GLenum target)
 {
     const uint32_t unit = gl.state.activeTexture;
     bindRealTexture(unit, target == GL_TEXTURE_1D ? gl.bound1d[unit] : gl.state.boundTextures[unit]);
+    realActiveTexture(unit);
 }
 
 GLuint boundName(GLenum target)
@@ -136,7 +137,6 @@ void zw_glActiveTexture(GLenum unit)
         return setError(GL_INVALID_ENUM);
     flush();
     gl.state.activeTexture = index;
-    glActiveTexture(unit);
 }
 
 void zw_glGenTextures(GLsizei n, GLuint* names) { glGenTextures(n, names); }
@@ -175,6 +175,7 @@ void zw_glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei w
     bindForTarget(target);
     if (level == 0)
         gl.textureSizes[boundName(target)] = {width, height};
+    storageChanged(boundName(target), 1);
     glTexImage2D(textureTarget(target), level, static_cast<GLint>(sizedFormat(internalFormat, type)), width, height,
                  border, format, type, pixels);
 }
@@ -250,6 +251,8 @@ void zw_glBindBuffer(GLenum target, GLuint name)
 {
     if (target == GL_PIXEL_PACK_BUFFER)
         gl.pixelPackBuffer = name;
+    if (target == GL_ARRAY_BUFFER)
+        return realBindArrayBuffer(name);
     glBindBuffer(target, name);
 }
 

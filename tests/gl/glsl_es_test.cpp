@@ -123,10 +123,12 @@ TEST_F(GlslEsTest, EveryProgramCompilesAndLinksAsEs300)
         fragments.push_back(glsles::fixedFragmentShader(key));
     }
     const bool validator = haveValidator();
-    for (int bits = 0; bits < 3; ++bits) {
+    // Plain, lit, lit with colour material; the widening stages of lines and points.
+    for (int bits = 0; bits < 5; ++bits) {
         glsles::VertexKey key;
-        key.lighting = bits >= 1;
+        key.lighting = bits == 1 || bits == 2;
         key.colourMaterial = bits == 2;
+        key.widen = bits == 3 ? glsles::Widen::lines : bits == 4 ? glsles::Widen::points : glsles::Widen::none;
         const std::string vertexText = glsles::vertexShader(key);
         std::string log;
         const GLuint vertex = compile(GL_VERTEX_SHADER, vertexText, log);

@@ -60,7 +60,7 @@ async function openShow(browser, base, query, options = {}) {
   return openPage(browser, base + 'index.html' + query, options);
 }
 
-async function openPage(browser, url, {intercept} = {}) {
+async function openPage(browser, url, {intercept, beforeLoad} = {}) {
   // A window of its own: a page that is not shown gets no animation frames,
   // and the real-time runs draw on them.
   const context = await browser.createBrowserContext();
@@ -68,6 +68,7 @@ async function openPage(browser, url, {intercept} = {}) {
   const log = [];
   page.on('console', (m) => log.push({type: m.type(), text: m.text()}));
   page.on('pageerror', (e) => log.push({type: 'error', text: String(e.message)}));
+  if (beforeLoad) await page.evaluateOnNewDocument(beforeLoad);
   if (intercept) {
     await page.setRequestInterception(true);
     page.on('request', intercept);
@@ -181,20 +182,43 @@ async function dialogRunEscape(browser, base) {
   return [...log, ...quit.log];
 }
 
-// Screenshots at fixed steps against the Linux build's (a plain run to 121 s). The
-// late one comes from a run that starts shortly before it (--start: the frames
-// before run masked, cheaply, to the same state), side by side with the others.
+// Screenshots at fixed steps against the Linux build's (a plain run to 121 s, and
+// one started late). The later ones come from runs that start before them
+// (start=: the frames before run unseen, cheaply, to the same state), side by
+// side with the others; the latest also shows its way there on the progress bar.
 const kShotRuns = [
   {times: ['2', '11', '33'], extra: '&show-end=34'},
   {times: ['120'], extra: '&start=118&show-end=121'},
+  {times: ['230'], extra: '&start=229&show-end=231', progress: true},
 ];
+
+// In the page before its scripts: the fractions its progress bar shows on the way
+// to a late start. The bar's observer runs once the page's turn ends, so several
+// fractions mean the page yielded to the browser on the way.
+function watchStartProgress() {
+  window.zurTestProgress = [];
+  document.addEventListener('DOMContentLoaded', () => {
+    const text = document.getElementById('loading-text');
+    new MutationObserver(() => {
+      if (/^Going to show time/.test(text.textContent))
+        window.zurTestProgress.push(document.getElementById('progress').value);
+    }).observe(text, {childList: true, characterData: true, subtree: true});
+  });
+}
 
 async function screenshotRun(browser, base, run) {
   const query = '?no-dialog&no-sound&size=320x180&fixed-step=30' + run.extra +
                 run.times.map((t) => '&screenshot=' + t).join('');
-  const {page, log} = await openShow(browser, base, query);
+  const {page, log} = await openShow(browser, base, query, {beforeLoad: run.progress ? watchStartProgress : null});
   const status = await exitStatus(page, 900000);
   check(status === 0, `screenshot run (${query}) ends with status 0 (got ${status})`);
+  if (run.progress) {
+    const seen = await page.evaluate(() => window.zurTestProgress);
+    const hidden = await page.$eval('#loading', (e) => e.classList.contains('hidden'));
+    const between = new Set(seen.filter((v) => v > 0 && v < 1)).size;
+    check(between >= 2 && hidden, `the way to start=${run.extra.match(/start=([\d.]+)/)[1]} shows on the progress ` +
+          `bar in ${between} steps between 0 and 1, which goes at the start`);
+  }
   const shots = await page.$$eval('img.screenshot', (imgs) => imgs.map((i) => [i.dataset.time, i.src]));
   check(shots.length === run.times.length, `${shots.length} of ${run.times.length} screenshots held by the page`);
   for (const [time, src] of shots) await checkAgainstLinux(page, time, src, 'screenshot');
@@ -408,8 +432,15 @@ try {
       return [];
     }
   };
+  // The runs from a late start one after the other: catching up keeps a core busy.
+  const shots = (run) => guarded('screenshots', (b, u) => screenshotRun(b, u, run));
   const logs = await Promise.all([
-    ...kShotRuns.map((run) => guarded('screenshots', (b, u) => screenshotRun(b, u, run))),
+    ...kShotRuns.filter((run) => !run.extra.includes('start=')).map(shots),
+    (async () => {
+      const late = [];
+      for (const run of kShotRuns.filter((r) => r.extra.includes('start='))) late.push(...await shots(run));
+      return late;
+    })(),
     ...(singleFile ? [guarded('single file', singleFileAsFile)] : []),
     (async () => [...await guarded('served page as a file', servedPageAsFile),
                   ...await guarded('dialog', dialogRunEscape), ...await guarded('damaged assets', damagedAssets),

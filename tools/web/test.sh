@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the show for the browser once and runs its end-to-end tests in headless
 # Chromium (tools/web/test.mjs): the dialog, Run and Escape; screenshots against
-# the Linux build's; a missing texture; the sound handed to Web Audio; the page
-# opened as a file, served and as the single file zoduv.html.
+# the Linux build's, also after a late start; a missing texture; the sound handed
+# to Web Audio; the page opened as a file, served and as the single file zoduv.html.
 #   tools/web/test.sh NATIVEBUILD
 # NATIVEBUILD: a built Linux tree (zoduv, mp3pcm and the asset tree in show/).
 set -euo pipefail
@@ -22,6 +22,9 @@ shots=()
 for t in 2 11 33 120; do shots+=(--screenshot "$t:$ref/shot-$t.png"); done
 (cd "$native/show" && xvfb-run -a -s "-screen 0 1280x720x24" ../zoduv --no-dialog --no-sound --size 320x180 \
   --fixed-step 30 --show-end 121 "${shots[@]}" >/dev/null)
+# A late moment from a late start, as the page takes it.
+(cd "$native/show" && xvfb-run -a -s "-screen 0 1280x720x24" ../zoduv --no-dialog --no-sound --size 320x180 \
+  --fixed-step 30 --start 229 --show-end 231 --screenshot "230:$ref/shot-230.png" >/dev/null)
 "$native/mp3pcm" "$native/show/music/lanternsong.mp3" "$ref/lanternsong.raw" >/dev/null
 "$native/mp3pcm" "$native/show/music/pencil_bassy.mp3" "$ref/pencil_bassy.raw" >/dev/null
 
