@@ -183,6 +183,19 @@ double screenBrightness(int width, int height)
     return sum / pixels.size();
 }
 
+// The brightness of that part of the screen once it passes `level`, or the last
+// one seen at the time limit: a loaded machine draws the first frames late.
+double brightnessPasses(int width, int height, double level, std::chrono::seconds limit)
+{
+    const auto until = std::chrono::steady_clock::now() + limit;
+    double seen = screenBrightness(width, height);
+    while (seen <= level && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(500ms);
+        seen = screenBrightness(width, height);
+    }
+    return seen;
+}
+
 struct Image {
     int width = 0, height = 0;
     std::vector<unsigned char> rgb;
@@ -233,9 +246,8 @@ TEST_F(WindowsShow, TheDialogRunsTheDefaultChoiceAndEscapeEndsTheShowWithZero)
     std::this_thread::sleep_for(1s);
     pressKey("Return");
     ASSERT_TRUE(show.waitForText("111", 120s)) << show.out() << show.err(); // the last mark of loading
-    std::this_thread::sleep_for(4s);
     // The paper is light: frames are drawn and shown.
-    EXPECT_GT(screenBrightness(1280, 720), 120.0);
+    EXPECT_GT(brightnessPasses(1280, 720, 120.0, 60s), 120.0);
     pressKey("Escape");
     EXPECT_EQ(show.wait(60s), 0) << show.err();
     EXPECT_EQ(show.err().find("[ERROR]"), std::string::npos) << show.err();
@@ -255,9 +267,8 @@ TEST_F(WindowsShow, WindowedChosenByKeysRunsInAWindowThatAltF4Closes)
     }
     ASSERT_TRUE(show.waitForText("111", 120s)) << show.out() << show.err();
     ASSERT_TRUE(windowShown(" =  Zoduv Aziridiru by ZUR - 2014 = ", 30s));
-    std::this_thread::sleep_for(3s);
     // Paper inside the window at (50, 50); the desktop beside it.
-    const double inside = screenBrightness(1200, 600);
+    const double inside = brightnessPasses(1200, 600, 120.0, 60s);
     const double desktop = screenBrightness(1920, 1080);
     EXPECT_GT(inside, 120.0);
     EXPECT_LT(desktop, inside - 20.0) << "the show fills the screen: not windowed";
@@ -438,9 +449,8 @@ TEST_F(WindowsShow, ADoubleClickOpensNoConsoleAndTheShowFindsItsFilesFromAnyFold
     // The show's window comes only once its files are found; after the opening
     // tiles the paper is drawn in it.
     ASSERT_TRUE(windowShown(" =  Zoduv Aziridiru by ZUR - 2014 = ", 60s)) << show.err();
-    std::this_thread::sleep_for(10s);
+    EXPECT_GT(brightnessPasses(1280, 720, 120.0, 60s), 120.0) << "the paper is drawn";
     EXPECT_EQ(show.wait(0s), -1) << "the show is still running";
-    EXPECT_GT(screenBrightness(1280, 720), 120.0) << "the paper is drawn";
     pressKey("Escape");
     EXPECT_EQ(show.wait(60s), 0) << show.err();
     fs::remove_all(folder);
