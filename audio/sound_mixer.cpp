@@ -187,6 +187,14 @@ void sound_mixer::skip(uint64_t frames) {
     publish();
 }
 
+bool sound_mixer::idle() const {
+    if (held_.load(std::memory_order_acquire)) return true;
+    for (const Channel& c : channels_) {
+        if (c.playing) return false;
+    }
+    return true;
+}
+
 void sound_mixer::publish() {
     for (int ch = 0; ch < kMaxChannels; ++ch) {
         publishedPosition_[ch].store(channels_[ch].position, std::memory_order_relaxed);

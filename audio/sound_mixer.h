@@ -41,6 +41,9 @@ public:
     // --- audio thread ---
     // Applies pending commands, then writes `frames` stereo frames to `out`.
     void mix(int16_t* out, int frames);
+    // True when the last mix() or skip() played no channel, or the mixer is held:
+    // commands still pending do not count.
+    bool idle() const;
     // Applies pending commands, then moves every channel on by `frames` as mix()
     // would, writing nothing: a starved output catching up with the clock. Does
     // nothing while held.

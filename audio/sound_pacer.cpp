@@ -17,17 +17,33 @@ uint64_t stream_pacer::behind(double nowSeconds)
     return due > given_ + kSlackFrames ? due - given_ : 0;
 }
 
+void stream_pacer::forgive(double nowSeconds)
+{
+    started_ = true;
+    start_ = nowSeconds - double(given_) / kSoundRate;
+}
+
 double steadySeconds()
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-void mixInStep(sound_mixer& mixer, stream_pacer& pacer, int16_t* out, int frames, double nowSeconds)
+void catchUp(sound_mixer& mixer, stream_pacer& pacer, double nowSeconds)
 {
-    if (const uint64_t late = pacer.behind(nowSeconds)) {
+    // A stream that plays nothing cannot fall behind. What a device starved while
+    // nothing played (a busy start-up loading its files) must not be paid for with
+    // the first notes of what starts next: the music starts with the show clock.
+    if (mixer.idle()) {
+        pacer.forgive(nowSeconds);
+    } else if (const uint64_t late = pacer.behind(nowSeconds)) {
         mixer.skip(late);
         pacer.delivered(late);
     }
+}
+
+void mixInStep(sound_mixer& mixer, stream_pacer& pacer, int16_t* out, int frames, double nowSeconds)
+{
+    catchUp(mixer, pacer, nowSeconds);
     mixer.mix(out, frames);
     pacer.delivered(uint64_t(frames));
 }

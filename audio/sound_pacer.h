@@ -21,6 +21,8 @@ public:
     uint64_t behind(double nowSeconds);
     // Frames handed to the device (or skipped in its place).
     void delivered(uint64_t frames) { given_ += frames; }
+    // The stream counts as in step at `nowSeconds`: what it was behind is forgiven.
+    void forgive(double nowSeconds);
 
 private:
     bool started_ = false;
@@ -31,6 +33,9 @@ private:
 // Seconds of the steady clock, for stream_pacer::behind.
 double steadySeconds();
 
-// One block of a device output at `nowSeconds`: skips what the stream has fallen
-// behind, then mixes `frames` stereo frames into `out`.
+// Before a block at `nowSeconds`: skips what the stream has fallen behind, while
+// something plays.
+void catchUp(sound_mixer& mixer, stream_pacer& pacer, double nowSeconds);
+// One block of a device output at `nowSeconds`: catches up, then mixes `frames`
+// stereo frames into `out`.
 void mixInStep(sound_mixer& mixer, stream_pacer& pacer, int16_t* out, int frames, double nowSeconds);

@@ -114,10 +114,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE const int16_t* zur_sound_fill(SoundOutput* outpu
     output->block.resize(size_t(frames) * 2);
     // Where the music (1) and the pencil loop (0) stand as this block begins: the
     // tests compare the block with the tracks at those places.
-    if (const uint64_t late = output->pacer.behind(clock)) {
-        output->mixer->skip(late);
-        output->pacer.delivered(late);
-    }
+    catchUp(*output->mixer, output->pacer, clock);
     noteBlockPositions(output->mixer->position(1), output->mixer->position(0));
     output->mixer->mix(output->block.data(), frames);
     output->pacer.delivered(uint64_t(frames));

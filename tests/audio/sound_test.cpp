@@ -362,6 +362,33 @@ TEST(SoundMixer, AStarvedOutputCatchesUpWithTheClock) {
     EXPECT_GT(double(m.position(0)), double(played) + 2.2 * 44100) << "the gaps were skipped";
 }
 
+// Start-up as a busy machine sees it: the device is opened and gets its first
+// block while nothing plays, then starves for a second while the files load; the
+// music starts just before the next block. It must start from its beginning
+// (the show clock starts with it), not a second in; once it plays, a starved
+// device catches up again.
+TEST(SoundMixer, LatenessGatheredInSilenceSkipsNoMusic) {
+    const uint32_t length = 5 * 44100;
+    const std::vector<int16_t> s = ramp(length);
+    sound_mixer m;
+    stream_pacer pacer;
+    std::vector<int16_t> block(1024 * 2);
+    double now = 100.0;
+    for (int i = 0; i < 8; ++i) mixInStep(m, pacer, block.data(), 1024, now); // the device's first round
+    now += 1.0;
+    m.play(1, s.data(), length, false);
+    mixInStep(m, pacer, block.data(), 1024, now);
+    EXPECT_EQ(m.position(1), 1024u) << "the music starts from its beginning";
+    for (int i = 0; i < 20; ++i) {
+        now += 1024.0 / 44100.0;
+        mixInStep(m, pacer, block.data(), 1024, now);
+    }
+    EXPECT_EQ(m.position(1), 21u * 1024u) << "fed in time, nothing is skipped";
+    now += 0.5;
+    mixInStep(m, pacer, block.data(), 1024, now);
+    EXPECT_GT(m.position(1), 22u * 1024u + 20000u) << "a starved device playing music catches up";
+}
+
 TEST(SoundMixer, VolumeIsLinearAndImmediate) {
     const std::vector<int16_t> s = ramp(4000);
     for (int volume : {0, 1, 10, 128, 254, 255, 300, -5}) {

@@ -56,6 +56,11 @@ async function startServer(dir) {
 }
 
 // A page of the show with its console kept: errors fail the run.
+// How long a check waits for what a working page does (loading, a dialog, an exit
+// status): the limit only ends a page that hangs, so it is generous, and a busy
+// machine, where the pages share two cores with other work, never reaches it.
+const kPatience = 600000;
+
 async function openShow(browser, base, query, options = {}) {
   return openPage(browser, base + 'index.html' + query, options);
 }
@@ -73,7 +78,7 @@ async function openPage(browser, url, {intercept, beforeLoad} = {}) {
     await page.setRequestInterception(true);
     page.on('request', intercept);
   }
-  await page.goto(url, {timeout: 120000});
+  await page.goto(url, {timeout: kPatience});
   return {page, log};
 }
 
@@ -137,7 +142,7 @@ function readRaw(file) {
 // Quit ends with 0 too.
 async function dialogRunEscape(browser, base) {
   const {page, log} = await openShow(browser, base, '');
-  await page.waitForSelector('#dialog:not(.hidden)', {timeout: 120000});
+  await page.waitForSelector('#dialog:not(.hidden)', {timeout: kPatience});
   const labels = await page.$$eval('#modes option', (o) => o.map((x) => x.textContent));
   check(labels.length > 0 && labels.every((l) => /^ \d+ x \d+ /.test(l)),
         `dialog lists the display's modes (${labels.map((l) => l.trim()).join(', ')})`);
@@ -145,7 +150,7 @@ async function dialogRunEscape(browser, base) {
   await page.click('#windowed');
   await page.click('#antialiased');
   await page.click('#run');
-  await page.waitForSelector('#canvas', {visible: true, timeout: 120000});
+  await page.waitForSelector('#canvas', {visible: true, timeout: kPatience});
   // Frames are drawn once the canvas shows more than one colour.
   let drawn = false;
   for (let i = 0; i < 120 && !drawn; i++) {
@@ -168,13 +173,13 @@ async function dialogRunEscape(browser, base) {
   const size = await page.$eval('#canvas', (c) => [c.width, c.height]);
   check(labels.length > 0 && labels[0].includes(` ${size[0]} x `), `the canvas has the chosen size (${size.join(' x ')})`);
   await page.keyboard.press('Escape');
-  const status = await exitStatus(page, 120000);
+  const status = await exitStatus(page, kPatience);
   check(status === 0, `Escape fades and ends the show with status 0 (got ${status})`);
   const shown = await page.$eval('#exit', (e) => e.textContent);
   check(/status 0/.test(shown), 'the page shows the exit status');
   // Quit ends the program with 0 before any window exists.
   const quit = await openShow(browser, base, '');
-  await quit.page.waitForSelector('#dialog:not(.hidden)', {timeout: 120000});
+  await quit.page.waitForSelector('#dialog:not(.hidden)', {timeout: kPatience});
   await quit.page.click('#quit');
   const quitStatus = await exitStatus(quit.page, 60000);
   const canvasShown = await quit.page.$eval('#canvas', (c) => c.style.display === 'block');
@@ -244,7 +249,7 @@ async function checkAgainstLinux(page, time, src, what, name = 'web') {
 // browser refuses it every fetch, so it says what to do instead of failing.
 async function servedPageAsFile(browser) {
   const {page, log} = await openPage(browser, pathToFileURL(path.resolve(siteDir, 'index.html')).href);
-  await page.waitForSelector('#message:not(.hidden)', {timeout: 60000});
+  await page.waitForSelector('#message:not(.hidden)', {timeout: kPatience});
   const title = await page.$eval('#message h1', (h) => h.textContent);
   const text = await page.$eval('#message pre', (p) => p.textContent);
   check(text.includes('open zoduv.html') && text.includes('python3 -m http.server --bind 127.0.0.1 8000') &&
@@ -262,7 +267,7 @@ async function singleFileAsFile(browser) {
   const started = Date.now();
   const {page, log} = await openPage(browser, pathToFileURL(path.resolve(singleFile)).href + query);
   const loaded = (Date.now() - started) / 1000;
-  await page.waitForSelector('#canvas', {visible: true, timeout: 300000});
+  await page.waitForSelector('#canvas', {visible: true, timeout: kPatience});
   const running = (Date.now() - started) / 1000;
   const status = await exitStatus(page, 900000);
   const megabytes = fs.statSync(singleFile).size / 1e6;
@@ -292,7 +297,7 @@ async function damagedAssets(browser, base) {
         : damage.body === null ? request.respond({status: 404, body: ''})
         : request.respond({status: 200, contentType: 'application/octet-stream', body: damage.body}),
     });
-    const status = await exitStatus(page, 120000);
+    const status = await exitStatus(page, kPatience);
     const what = `${damage.file} ${damage.body === null ? 'missing' : 'broken'}`;
     check(status === damage.status, `${what}: status ${damage.status} (got ${status})`);
     if (damage.title) {
@@ -317,7 +322,7 @@ async function badParameters(browser, base) {
   const logs = [];
   for (const parameter of kBadParameters) {
     const {page, log} = await openShow(browser, base, '?no-dialog&no-sound&size=320x180&' + parameter);
-    const status = await exitStatus(page, 60000);
+    const status = await exitStatus(page, kPatience);
     const shown = await page.$eval('#message', (m) => m.textContent).catch(() => '');
     // The native program with the arguments the page makes of the query, in the
     // show's folder; capture is the page's own refusal.
@@ -358,7 +363,7 @@ async function assetLists(browser, base) {
       intercept: (request) => request.url().endsWith('/files.txt')
         ? request.respond({status: 200, contentType: 'text/plain', body: c.body}) : request.continue(),
     });
-    const status = await exitStatus(page, c.status ? 30000 : 300000);
+    const status = await exitStatus(page, kPatience);
     const shown = await page.$eval('#message', (m) => m.textContent).catch(() => '');
     check(status === c.status && (!c.line || shown.includes(`files.txt, line ${c.line}: `)),
           `files.txt with ${c.what}: status ${status}` + (c.line ? `, the page names line ${c.line}` : ''));
@@ -374,7 +379,7 @@ async function sound(browser, base) {
   const music = readRaw(path.join(refDir, 'lanternsong.raw'));
   const pencil = readRaw(path.join(refDir, 'pencil_bassy.raw'));
   const {page, log} = await openShow(browser, base, '?no-dialog&size=320x180&show-end=9&sound-blocks');
-  const status = await exitStatus(page, 300000);
+  const status = await exitStatus(page, kPatience);
   check(status === 0, `sound run ends with status 0 (got ${status})`);
   const blocks = await page.evaluate(() => Module.zurSoundBlocks.map((b) => ({
     music: b.music, ambient: b.ambient, pcm: Array.from(b.pcm)})));
@@ -428,7 +433,7 @@ try {
     try {
       return await run(browser, url);
     } catch (e) {
-      check(false, `${name} ran to its end: ${e.message}`);
+      check(false, `${name} ran to its end: ${e.message}${e.cause ? ' (' + e.cause.message + ')' : ''}`);
       return [];
     }
   };
