@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/yuv_planes.h"
+#include "app/capture/yuv_planes.h"
 
 namespace fs = std::filesystem;
 
