@@ -3,8 +3,9 @@
 # tools and tests for Linux and, cross-built, for Windows, and runs every test:
 # the Linux ones under a virtual X display, the Windows ones under Wine on a
 # display of their own, the browser build in headless Chromium, the developer
-# configuration's developer aids, and the tests again under the sanitizers. At the
-# end it prints how long each stage took.
+# configuration's developer aids, and the tests again under the sanitizers. After
+# the Linux build, two lanes of stages run side by side (their logs go to
+# build/test-logs/). At the end it prints how long each stage took.
 #   ./test.sh [--quick] [ctest options...]
 # --quick: the Linux build and its tests only, for a developer's inner loop (CI
 # runs the whole suite). Arguments after it go to every ctest run.
@@ -31,6 +32,8 @@ linux_build() {
   # The same build folder and build type as ./run.sh, which then has nothing to rebuild.
   cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZUR_WINDOWS_BUILD_DIR="$PWD/build-win" >/dev/null
   cmake --build build -j"$(nproc)"
+  # The Debian package from this build, which the DebianPackage tests unpack and run.
+  if ! $quick; then tools/debian/package.sh build/package; fi
 }
 
 linux_tests() {
@@ -38,9 +41,6 @@ linux_tests() {
   if $quick; then
     echo "(--quick: no Debian package is made, so its test is left out)"
     skip=(-LE "^(wine|debian_package_test)$")
-  else
-    # The Debian package from this build, which the DebianPackage tests unpack and run.
-    tools/debian/package.sh build/package
   fi
   (cd build && "${xvfb[@]}" ctest --output-on-failure -j2 --timeout 1200 "${skip[@]}" "$@")
 }
@@ -57,14 +57,26 @@ developer_configuration() {
     -L "dev_tools_test|dialog_xvfb_test|frame_driver_test" "$@")
 }
 
+# The lanes after the Linux build: the Linux configurations in one, the Windows and
+# browser builds with their checks in the other. Both keep two cores busy between
+# them where one alone would leave one idle (a test program that runs alone, Wine's
+# and Chromium's waits, links); each has a log of its own in build/test-logs/.
+linux_lane() {
+  stage "Linux tests" linux_tests "${ctest_args[@]}"
+  stage "Developer configuration" developer_configuration "${ctest_args[@]}"
+  stage "Sanitizer builds and tests" tools/test/sanitizers.sh "${ctest_args[@]}"
+}
+windows_and_browser_lane() {
+  stage "Windows cross-build and zip" tools/windows/package.sh build-win/package
+  stage "Windows tests under Wine" tools/windows/test.sh build-win build "${ctest_args[@]}"
+  stage "Browser build and checks in Chromium" tools/web/test.sh build
+}
+
+ctest_args=("$@")
 stage "Debian packages the build and tests need" tools/setup/install-deps.sh
 stage "Linux build" linux_build
-stage "Linux tests" linux_tests "$@"
 if $quick; then
+  stage "Linux tests" linux_tests "$@"
   exit 0
 fi
-stage "Windows cross-build and zip" tools/windows/package.sh build-win/package
-stage "Windows tests under Wine" tools/windows/test.sh build-win build "$@"
-stage "Browser build and checks in Chromium" tools/web/test.sh build
-stage "Developer configuration" developer_configuration "$@"
-stage "Sanitizer builds and tests" tools/test/sanitizers.sh "$@"
+lanes build/test-logs linux_lane windows_and_browser_lane
