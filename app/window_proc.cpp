@@ -18,9 +18,9 @@ void commonTail(RuntimeState& state, FrameInput& input)
         input.nudgeB += 1.5 * delta;
     if (state.keyTable[kVkDown])
         input.nudgeB -= 1.5 * delta;
-    if (state.keyTable['A'])
+    if (state.keyTable[int{'A'}])
         input.nudgeA -= delta;
-    if (state.keyTable['Q'])
+    if (state.keyTable[int{'Q'}])
         input.nudgeA += delta;
 }
 

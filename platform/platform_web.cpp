@@ -254,7 +254,8 @@ void showCursor(bool visible)
 {
     EM_ASM({
         var canvas = document.getElementById('canvas');
-        if (canvas) canvas.style.cursor = $0 ? '' : 'none';
+        if (canvas && $0) canvas.style.removeProperty('cursor');
+        else if (canvas) canvas.style.cursor = 'none';
     }, visible ? 1 : 0);
 }
 
