@@ -9,31 +9,16 @@
 // the renderer ("page: WebGL renderer ...").
 //   node page.mjs SITEDIR|FILE.html 'QUERY' [SHOTDIR]
 // e.g. node page.mjs build-web/site '?no-dialog&no-sound&size=320x180&fixed-step=30&show-end=12&screenshot=11' /tmp
-import {spawn} from 'node:child_process';
 import fs from 'node:fs';
-import net from 'node:net';
 import path from 'node:path';
 import {pathToFileURL} from 'node:url';
 import puppeteer from 'puppeteer-core';
+import {serveFolder} from './serve.mjs';
 
 const [siteDir, query = '', shotDir] = process.argv.slice(2);
 async function serve() {
-  const port = await new Promise((resolve) => {
-    const probe = net.createServer();
-    probe.listen(0, '127.0.0.1', () => {
-      const {port} = probe.address();
-      probe.close(() => resolve(port));
-    });
-  });
-  const server = spawn('python3', ['-m', 'http.server', '--bind', '127.0.0.1', String(port)], {cwd: siteDir, stdio: 'ignore'});
-  for (let up = false; !up;) {
-    up = await new Promise((resolve) => {
-      const socket = net.connect(port, '127.0.0.1', () => { socket.end(); resolve(true); });
-      socket.on('error', () => resolve(false));
-    });
-    if (!up) await new Promise((r) => setTimeout(r, 100));
-  }
-  return {server, url: `http://127.0.0.1:${port}/index.html`};
+  const {server, url} = await serveFolder(siteDir);
+  return {server, url: url + 'index.html'};
 }
 const singleFile = siteDir.endsWith('.html');
 const {server, url} = singleFile ? {server: null, url: pathToFileURL(path.resolve(siteDir)).href} : await serve();

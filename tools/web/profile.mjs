@@ -8,31 +8,16 @@
 // --profiling-funcs (see tools/web/README.md).
 //   xvfb-run -a -s '-screen 0 1920x1080x24' node profile.mjs SITEDIR 'QUERY' [SKIP] [TOP]
 // e.g. ... node profile.mjs build-web-prof/site '?no-dialog&no-sound&size=64x36&no-aa&fixed-step=30&start=195&show-end=225' 1
-import {spawn} from 'node:child_process';
-import net from 'node:net';
 import puppeteer from 'puppeteer-core';
+import {serveFolder} from './serve.mjs';
 
 const [siteDir, query = '', skipArgument = '1', topArgument = '25'] = process.argv.slice(2);
 const skip = Number(skipArgument);
 const lateStart = new URLSearchParams(query).has('start');
 
 async function serve() {
-  const port = await new Promise((resolve) => {
-    const probe = net.createServer();
-    probe.listen(0, '127.0.0.1', () => {
-      const {port} = probe.address();
-      probe.close(() => resolve(port));
-    });
-  });
-  const server = spawn('python3', ['-m', 'http.server', '--bind', '127.0.0.1', String(port)], {cwd: siteDir, stdio: 'ignore'});
-  for (let up = false; !up;) {
-    up = await new Promise((resolve) => {
-      const socket = net.connect(port, '127.0.0.1', () => { socket.end(); resolve(true); });
-      socket.on('error', () => resolve(false));
-    });
-    if (!up) await new Promise((r) => setTimeout(r, 100));
-  }
-  return {server, url: `http://127.0.0.1:${port}/index.html`};
+  const {server, url} = await serveFolder(siteDir);
+  return {server, url: url + 'index.html'};
 }
 
 // In the page before its scripts: every WebGL 2 method counted once the main

@@ -8,12 +8,12 @@
 // errors the page must show in the same words. SINGLEFILE: the page packed into
 // one file (zoduv.html), opened as a file with no server. Prints one line per
 // check; exit status 1 when any failed.
-import {spawn, spawnSync} from 'node:child_process';
+import {spawnSync} from 'node:child_process';
 import fs from 'node:fs';
-import net from 'node:net';
 import path from 'node:path';
 import {pathToFileURL} from 'node:url';
 import puppeteer from 'puppeteer-core';
+import {serveFolder} from './serve.mjs';
 
 const [siteDir, refDir, nativeArgument, singleFile] = process.argv.slice(2);
 const nativeProgram = path.resolve(nativeArgument);
@@ -28,31 +28,6 @@ let failures = 0;
 function check(ok, what) {
   console.log((ok ? 'ok    ' : 'FAIL  ') + what);
   if (!ok) failures++;
-}
-
-async function freePort() {
-  return new Promise((resolve) => {
-    const server = net.createServer();
-    server.listen(0, '127.0.0.1', () => {
-      const {port} = server.address();
-      server.close(() => resolve(port));
-    });
-  });
-}
-
-async function startServer(dir) {
-  const port = await freePort();
-  const server = spawn('python3', ['-m', 'http.server', '--bind', '127.0.0.1', String(port)],
-                       {cwd: dir, stdio: 'ignore'});
-  for (let i = 0; i < 100; i++) {
-    const up = await new Promise((resolve) => {
-      const socket = net.connect(port, '127.0.0.1', () => { socket.end(); resolve(true); });
-      socket.on('error', () => resolve(false));
-    });
-    if (up) return {server, url: `http://127.0.0.1:${port}/`};
-    await new Promise((r) => setTimeout(r, 100));
-  }
-  throw new Error('the file server did not start');
 }
 
 // A page of the show with its console kept: errors fail the run.
@@ -419,7 +394,7 @@ async function sound(browser, base) {
   return log;
 }
 
-const {server, url} = await startServer(siteDir);
+const {server, url} = await serveFolder(siteDir);
 const browser = await puppeteer.launch({
   executablePath: process.env.ZUR_CHROMIUM || '/usr/bin/chromium',
   headless: true,
