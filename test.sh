@@ -17,6 +17,7 @@ if [ "${1:-}" = "--quick" ]; then
   shift
 fi
 source tools/test/stage.sh
+source tools/test/ninja_folder.sh
 
 # The virtual X server runs with -noreset: by default it resets whenever its last
 # client leaves, and a test connecting during that reset is refused or finds the
@@ -49,7 +50,8 @@ developer_configuration() {
   # Caption, frame-rate log, state recording, asset report; it runs from the
   # release build's asset folder. Only its developer aids are tested here, so its
   # code is optimised as little as the sanitizer build's.
-  cmake -S . -B build-dev -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZUR_DEVELOPER=ON -DZUR_GENERATE_ASSETS=OFF \
+  ninja_folder build-dev
+  cmake -S . -B build-dev -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZUR_DEVELOPER=ON -DZUR_GENERATE_ASSETS=OFF \
     -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
     -DZUR_SHOW_DIR="$PWD/build/show" >/dev/null
   cmake --build build-dev -j"$(nproc)" --target zoduv dev_tools_test dialog_xvfb_test frame_driver_test

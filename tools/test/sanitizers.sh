@@ -11,6 +11,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root="$PWD"
+source tools/test/ninja_folder.sh
+ninja_folder build-asan
+ninja_folder build-tsan
 if [ ! -d build/show ]; then
   echo "sanitizers.sh: build/show is missing; build the plain configuration first (./test.sh does)" >&2
   exit 1
@@ -32,7 +35,7 @@ xvfb=(xvfb-run -a -s "-screen 0 1920x1080x24 -noreset")
 configure() { # build folder, sanitizer list, extra cmake arguments...
   local dir="$1" list="$2"
   shift 2
-  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZUR_SANITIZE="$list" -DZUR_GENERATE_ASSETS=OFF \
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZUR_SANITIZE="$list" -DZUR_GENERATE_ASSETS=OFF \
     -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
     -DZUR_TEST_OPTIMIZATION=-O0 \
     -DZUR_SHOW_DIR="$root/build/show" -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON "$@" >/dev/null
