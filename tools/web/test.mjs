@@ -162,8 +162,8 @@ async function dialogRunEscape(browser, base) {
   return [...log, ...quit.log];
 }
 
-// Screenshots at fixed steps against the Linux build's (a plain run to 121 s, and
-// one started late). The later ones come from runs that start before them
+// Screenshots at fixed steps against the Linux build's (a plain run to 34 s, and
+// late starts). The later ones come from runs that start before them
 // (start=: the frames before run unseen, cheaply, to the same state), side by
 // side with the others; the latest also shows its way there on the progress bar.
 const kShotRuns = [
