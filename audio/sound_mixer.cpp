@@ -11,7 +11,7 @@ namespace {
 
 constexpr int kBlockFrames = 256; // accumulator block on the audio thread's stack
 
-bool validChannel(int channel) { return channel >= 0 && channel < sound_mixer::kMaxChannels; }
+bool isMixerChannel(int channel) { return channel >= 0 && channel < sound_mixer::kMaxChannels; }
 
 int16_t scaleDown(int32_t acc) {
     const int32_t v = acc >= 0 ? (acc + 127) / 255 : -((-acc + 127) / 255);
@@ -30,7 +30,7 @@ sound_mixer::Pending& sound_mixer::pendingFor(int channel) {
 }
 
 void sound_mixer::play(int channel, const int16_t* frames, uint32_t frameCount, bool loop) {
-    if (!validChannel(channel)) return;
+    if (!isMixerChannel(channel)) return;
     std::lock_guard<std::mutex> hold(lock_);
     Pending& p = pendingFor(channel);
     // A start replaces an earlier stop or jump and resets the volume, as a fresh
@@ -47,7 +47,7 @@ void sound_mixer::play(int channel, const int16_t* frames, uint32_t frameCount, 
 }
 
 void sound_mixer::stop(int channel) {
-    if (!validChannel(channel)) return;
+    if (!isMixerChannel(channel)) return;
     std::lock_guard<std::mutex> hold(lock_);
     Pending& p = pendingFor(channel);
     p.halt = true;
@@ -61,7 +61,7 @@ void sound_mixer::stopAll() {
 }
 
 void sound_mixer::setVolume(int channel, int volume) {
-    if (!validChannel(channel)) return;
+    if (!isMixerChannel(channel)) return;
     std::lock_guard<std::mutex> hold(lock_);
     Pending& p = pendingFor(channel);
     p.hasVolume = true;
@@ -69,7 +69,7 @@ void sound_mixer::setVolume(int channel, int volume) {
 }
 
 void sound_mixer::setPosition(int channel, uint32_t frame) {
-    if (!validChannel(channel)) return;
+    if (!isMixerChannel(channel)) return;
     std::lock_guard<std::mutex> hold(lock_);
     Pending& p = pendingFor(channel);
     p.hasPosition = true;
@@ -77,15 +77,15 @@ void sound_mixer::setPosition(int channel, uint32_t frame) {
 }
 
 uint32_t sound_mixer::position(int channel) const {
-    return validChannel(channel) ? publishedPosition_[channel].load(std::memory_order_acquire) : 0;
+    return isMixerChannel(channel) ? publishedPosition_[channel].load(std::memory_order_acquire) : 0;
 }
 
 bool sound_mixer::playing(int channel) const {
-    return validChannel(channel) && publishedPlaying_[channel].load(std::memory_order_acquire);
+    return isMixerChannel(channel) && publishedPlaying_[channel].load(std::memory_order_acquire);
 }
 
 bool sound_mixer::busy(int channel) const {
-    if (!validChannel(channel)) return false;
+    if (!isMixerChannel(channel)) return false;
     // Both are published together at the end of a mix, the sequence number last.
     return publishedStartSeq_[channel].load(std::memory_order_acquire) != startSeq_[channel] || playing(channel);
 }

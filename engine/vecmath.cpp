@@ -64,6 +64,8 @@ double easeInOutPow(double t, double p)
     return std::pow(1.0 - std::pow(w, q), p);
 }
 
+double ease(double t) { return easeInOutPow(t, 1.0); }
+
 double softStart(double t)
 {
     double c = t >= 0.0 ? t : 0.0;

@@ -84,6 +84,7 @@ Vec3 transform(const Mat4& m, const Vec3& v);
 void rotateVector(Vec3& v, double a, double b, double c);
 
 double easeInOutPow(double t, double p);
+double ease(double t); // easeInOutPow(t, 1): the parts' usual ease
 double softStart(double t);
 
 // rand() / 32767.0 from the process-wide generator: 0 to 1 inclusive.

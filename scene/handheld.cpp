@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr size_t kRecordBytes = 28;
+constexpr size_t kSwayRecordBytes = 28;
 constexpr double kOffsetScale = 0.0001482;
 
 // Blends the last six values from value[n - 6] towards value[0] so that the wrap
@@ -65,12 +65,12 @@ bool HandheldRecording::loadFromMemory(const uint8_t* data, size_t size)
     samples.clear();
     tilt.clear();
     second.clear();
-    const size_t n = size / kRecordBytes;
+    const size_t n = size / kSwayRecordBytes;
     samples.reserve(n);
     tilt.reserve(n);
     second.reserve(n);
     for (size_t k = 0; k < n; ++k) {
-        const uint8_t* r = data + k * kRecordBytes;
+        const uint8_t* r = data + k * kSwayRecordBytes;
         samples.push_back(Vec3{1, le::f32(r), le::f32(r + 4), le::f32(r + 8)});
         tilt.push_back(le::f64(r + 12));
         second.push_back(le::f64(r + 20));
@@ -105,9 +105,9 @@ bool HandheldRecording::load(const char* path)
         std::fprintf(stderr, "%s holds %zu records (%zu bytes), too few to use; the show plays without the "
                      "hand-held sway\n",
                      path, samples.size(), bytes.size());
-    else if (bytes.size() % kRecordBytes != 0)
+    else if (bytes.size() % kSwayRecordBytes != 0)
         std::fprintf(stderr, "%s ends inside a record (%zu bytes left over): it may be cut short\n", path,
-                     bytes.size() % kRecordBytes);
+                     bytes.size() % kSwayRecordBytes);
     return true;
 }
 

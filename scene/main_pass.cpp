@@ -22,7 +22,6 @@
 
 namespace {
 
-double ease(double x) { return easeInOutPow(x, 1.0); }
 double rand01() { return rng::rand() / 32767.0; }
 
 // How far from its projected position a draw can touch pixels, and more: a

@@ -16,8 +16,6 @@
 
 namespace {
 
-double ease(double x) { return easeInOutPow(x, 1.0); }
-
 struct Ramp {
     double weight, start, rate; // weight · E((t − start) · rate)
 };

@@ -16,7 +16,6 @@
 
 namespace {
 
-double ease(double x) { return easeInOutPow(x, 1.0); }
 double soften(double x) { return softStart(x); }
 double u01() { return rng::rand() / 32767.0; }
 

@@ -174,8 +174,6 @@ Matrix lookAt(double ex, double ey, double ez, double cx, double cy, double cz)
     return r * translate(-ex, -ey, -ez);
 }
 
-double ease(double x) { return easeInOutPow(x, 1.0); }
-
 // The stroke pass's camera, and its still-life "layer camera" at scene time t.
 Matrix setupCamera() { return lookAt(0, 3, 10, 0, 0, 0); }
 Matrix layerCamera(double t)

@@ -32,8 +32,6 @@ const struct {
     {14, "newobjects/ant_Kormos.obj", 1.0f, false}, {1, "newobjects/face.obj", 1.0f, false},
 };
 
-double ease(double x) { return easeInOutPow(x, 1.0); }
-
 } // namespace
 
 int main(int argc, char** argv)

@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 constexpr int kControlBlock = 32;           // frames per control step (filter centres, pan)
 constexpr double kRunInSeconds = 6.0;       // longer than any filter or reverb memory
 constexpr uint32_t kStrokeSeed = 4711u;

@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 
 float clampf(float v, float lo, float hi) { return v < lo ? lo : (v > hi ? hi : v); }
 

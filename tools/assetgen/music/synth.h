@@ -8,6 +8,7 @@
 #include <vector>
 
 constexpr int kSampleRate = 44100;
+constexpr double kPi = 3.14159265358979323846;
 
 // Planar stereo, -1..1 full scale.
 struct StereoBuffer {
