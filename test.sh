@@ -49,9 +49,10 @@ linux_tests() {
 developer_configuration() {
   # Caption, frame-rate log, state recording, asset report; it runs from the
   # release build's asset folder. Only its developer aids are tested here, so its
-  # code is optimised as little as the sanitizer build's.
+  # code is optimised as little as the sanitizer build's, and built as theirs is.
   ninja_folder build-dev
-  cmake -S . -B build-dev -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZUR_DEVELOPER=ON -DZUR_GENERATE_ASSETS=OFF \
+  cmake -S . -B build-dev -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_UNITY_BUILD=ON \
+    -DZUR_DEVELOPER=ON -DZUR_GENERATE_ASSETS=OFF \
     -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
     -DZUR_SHOW_DIR="$PWD/build/show" >/dev/null
   cmake --build build-dev -j"$(nproc)" --target zoduv dev_tools_test dialog_xvfb_test frame_driver_test
