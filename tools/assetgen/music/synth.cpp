@@ -15,7 +15,6 @@
 
 namespace {
 
-
 float clampf(float v, float lo, float hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
 // Constant-power pan, pan -1 (left) .. 1 (right).
