@@ -70,13 +70,40 @@ linux_lane() {
   stage "Sanitizer builds and tests" tools/test/sanitizers.sh "${ctest_args[@]}"
 }
 windows_and_browser_lane() {
+  stage "Debian packages of the Windows and browser builds" windows_web_packages
   stage "Windows cross-build and zip" tools/windows/package.sh build-win/package
   stage "Windows tests under Wine" tools/windows/test.sh build-win build "${ctest_args[@]}"
   stage "Browser build and checks in Chromium" tools/web/test.sh build
 }
 
+# The Windows and browser builds' packages (Wine, MinGW, Emscripten, Chromium) are
+# installed while the Linux build compiles, which mostly waits on the processor
+# where the installs wait on the network and the disk; their lane waits for them.
+windows_web_packages_pid=""
+start_windows_web_packages() {
+  mkdir -p build/test-logs
+  rm -f build/test-logs/windows-web-packages.status
+  (
+    start=$SECONDS status=0
+    tools/setup/install-deps.sh --windows-web || status=$?
+    echo "(took $((SECONDS - start)) s)"
+    echo "$status" >build/test-logs/windows-web-packages.status
+  ) >build/test-logs/windows-web-packages.log 2>&1 &
+  windows_web_packages_pid=$!
+  # A run that stops early still lets the installs finish: dpkg stopped halfway
+  # would have to be repaired by hand before the next run.
+  trap 'wait "$windows_web_packages_pid" 2>/dev/null || true; stage_report' EXIT
+}
+windows_web_packages() {
+  # The lane is a subshell, not the installs' parent: wait for the process to end.
+  tail --pid="$windows_web_packages_pid" -f /dev/null
+  cat build/test-logs/windows-web-packages.log
+  return "$(cat build/test-logs/windows-web-packages.status 2>/dev/null || echo 1)"
+}
+
 ctest_args=("$@")
-stage "Debian packages the build and tests need" tools/setup/install-deps.sh
+stage "Debian packages the Linux build and tests need" tools/setup/install-deps.sh
+if ! $quick; then start_windows_web_packages; fi
 stage "Linux build" linux_build
 if $quick; then
   stage "Linux tests" linux_tests "$@"

@@ -1,13 +1,31 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the show, its tools and its tests need, when any
 # is missing (apt-get as root, through sudo otherwise).
+#   tools/setup/install-deps.sh                 the Linux build and its tests (packages.txt)
+#   tools/setup/install-deps.sh --windows-web   the Windows and browser builds and their
+#                                               tests (packages-windows-web.txt), and npm
+#                                               when no npm is at hand
+#   tools/setup/install-deps.sh --all           both
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-mapfile -t wanted < <(grep -v -E '^\s*(#|$)' "$here/packages.txt")
+case "${1:-}" in
+  "") lists=(packages.txt) ;;
+  --windows-web) lists=(packages-windows-web.txt) ;;
+  --all) lists=(packages.txt packages-windows-web.txt) ;;
+  *) echo "usage: tools/setup/install-deps.sh [--windows-web | --all]" >&2; exit 2 ;;
+esac
+wanted=()
+for list in "${lists[@]}"; do
+  mapfile -t -O ${#wanted[@]} wanted < <(grep -v -E '^\s*(#|$)' "$here/$list")
+done
 missing=()
 for pkg in "${wanted[@]}"; do
   dpkg -s "$pkg" >/dev/null 2>&1 || missing+=("$pkg")
 done
+# Debian's node comes without npm, which is a package of its own there.
+if [[ " ${lists[*]} " == *" packages-windows-web.txt "* ]] && ! command -v npm >/dev/null; then
+  missing+=(npm)
+fi
 [ ${#missing[@]} -eq 0 ] && exit 0
 echo "Installing: ${missing[*]}"
 if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi

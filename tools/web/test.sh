@@ -9,10 +9,9 @@ set -euo pipefail
 native="$(realpath "${1:?usage: tools/web/test.sh NATIVEBUILD}")"
 cd "$(dirname "$0")/../.."
 root="$PWD"
+tools/setup/install-deps.sh --windows-web # Emscripten, Chromium, node and npm
 tools/web/build.sh build-web "$native/show"
 
-# Debian's node comes without npm, which is a package of its own there.
-command -v npm >/dev/null || { [ "$(id -u)" -eq 0 ] && apt-get install -y -qq npm || sudo apt-get install -y -qq npm; }
 (cd tools/web && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
 
 ref="$root/build-web/reference"
