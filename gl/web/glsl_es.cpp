@@ -115,6 +115,17 @@ std::string wideningShader(Widen widen)
              // multisampled one is a true rectangle.
              "    vec2 o = zr_expand.y > 0.5 ? vec2(-d.y, d.x) / length(d) * reach\n"
              "           : abs(d.x) >= abs(d.y) ? vec2(0.0, reach) : vec2(reach, 0.0);\n"
+             // An aliased quad lights the pixels whose centres it holds. One whose
+             // box holds no centre (most segments of a small picture) is sent out
+             // of the clip volume, where the rasteriser drops it before setting it
+             // up. The box is widened by 1/16 pixel, more than a rasteriser's
+             // snapping to its sub-pixel grid can move a corner (GL asks for at
+             // least 4 sub-pixel bits).
+             "    if (zr_expand.y < 0.5) {\n"
+             "        vec2 wa = windowOf(a), wb = windowOf(b);\n"
+             "        vec2 low = ceil(min(wa, wb) - abs(o) - 0.5625), high = floor(max(wa, wb) + abs(o) - 0.4375);\n"
+             "        keep = keep && all(lessThanEqual(low, high));\n"
+             "    }\n"
              "    bool atB = corner == 1 || corner == 2;\n"
              "    vec4 p = atB ? b : a;\n"
              "    vec2 offset = corner < 2 ? -o : o;\n"

@@ -49,16 +49,20 @@ protected:
     }
     // Clip-space runs drawn as the web layer draws them: quads by vertex number,
     // widened by the generated stage from the ends packed into a float texture
-    // (`texels` a end), `rule` as its zr_expand.y.
+    // (`texels` a end), `rule` as its zr_expand.y; `vertexStage` may change the
+    // generated stage's text first.
     static void drawWidened(const std::vector<fixedgl::ClipVertex>& ends, bool lines, float size, int rule,
-                            int texels = 3)
+                            int texels = 3, const std::function<void(std::string&)>& vertexStage = {})
     {
         glsles::VertexKey key;
         key.widen = lines ? glsles::Widen::lines : glsles::Widen::points;
         glsles::FixedFragmentKey fragmentKey;
         fragmentKey.smoothPoint = rule == 2;
+        std::string vertexText = glsles::vertexShader(key);
+        if (vertexStage)
+            vertexStage(vertexText);
         const GLuint program = glCreateProgram();
-        for (const auto& [type, text] : {std::pair{GL_VERTEX_SHADER, glsles::vertexShader(key)},
+        for (const auto& [type, text] : {std::pair{GL_VERTEX_SHADER, vertexText},
                                          std::pair{GL_FRAGMENT_SHADER, glsles::fixedFragmentShader(fragmentKey)}}) {
             const GLuint shader = glCreateShader(type);
             const char* source = text.c_str();
@@ -325,6 +329,56 @@ TEST_F(FixedPipelineTest, WideLinesCoverMesasPixels)
         compareCoverage(expected, readPixelsRgba(0, 0, kSize, kSize), differ, lit);
         EXPECT_GT(lit, 50) << row.what;
         EXPECT_LE(differ, row.allowed) << row.what << ": " << differ << " of " << lit << " pixels differ";
+    }
+}
+
+TEST_F(FixedPipelineTest, SkippingQuadsThatHoldNoPixelCentreChangesNoPixel)
+{
+    // Short segments of every direction and of lengths from a hundredth of a pixel
+    // to a few pixels, where most quads hold no pixel centre (a strip drawn small),
+    // blended so that every quad drawn counts. The stage's pictures with and
+    // without its skipping must be the same, byte for byte.
+    std::vector<fixedgl::Vertex> strip;
+    uint32_t state = 12345;
+    auto next = [&state] {
+        state = state * 1664525u + 1013904223u;
+        return static_cast<float>(state >> 8) / static_cast<float>(1u << 24);
+    };
+    float x = 20, y = 20;
+    for (int k = 0; k < 4000; ++k) {
+        const float length = k % 3 == 0 ? 0.01f + next() * 0.2f : next() * 3;
+        const float angle = next() * 6.2831853f;
+        x = std::fmod(x + std::cos(angle) * length + kSize, kSize);
+        y = std::fmod(y + std::sin(angle) * length + kSize, kSize);
+        fixedgl::Vertex v{};
+        v.position[0] = x / kSize * 2 - 1, v.position[1] = y / kSize * 2 - 1, v.position[3] = 1;
+        v.colour[0] = v.colour[1] = v.colour[2] = 1.0f / 64, v.colour[3] = 1;
+        strip.push_back(v);
+    }
+    std::vector<fixedgl::ClipVertex> runs;
+    fixedgl::appendLineRuns(GL_LINE_STRIP, strip.data(), static_cast<uint32_t>(strip.size()),
+                            fixedgl::identityMatrix(), runs);
+    const std::string skip = "if (zr_expand.y < 0.5) {";
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE);
+    for (float width : {1.0f, 1.5f, 2.0f, 3.0f}) {
+        clear();
+        drawWidened(runs, true, width, 0, 2);
+        const std::vector<uint8_t> skipped = readPixelsRgba(0, 0, kSize, kSize);
+        clear();
+        drawWidened(runs, true, width, 0, 2, [&skip](std::string& text) {
+            const size_t at = text.find(skip);
+            ASSERT_NE(at, std::string::npos) << "the stage no longer skips by this test";
+            text.replace(at, skip.size(), "if (false) {");
+        });
+        const std::vector<uint8_t> all = readPixelsRgba(0, 0, kSize, kSize);
+        int lit = 0, differ = 0;
+        for (size_t p = 0; p < all.size(); p += 4) {
+            lit += all[p] > 0;
+            differ += all[p] != skipped[p];
+        }
+        EXPECT_GT(lit, 500) << "width " << width;
+        EXPECT_EQ(differ, 0) << "width " << width << ": " << differ << " of " << lit << " pixels differ";
     }
 }
 
