@@ -33,8 +33,6 @@ linux_build() {
   # The same build folder and build type as ./run.sh, which then has nothing to rebuild.
   cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZUR_WINDOWS_BUILD_DIR="$PWD/build-win" >/dev/null
   cmake --build build -j"$(nproc)"
-  # The Debian package from this build, which the DebianPackage tests unpack and run.
-  if ! $quick; then tools/debian/package.sh build/package; fi
 }
 
 linux_tests() {
@@ -65,48 +63,59 @@ developer_configuration() {
 # them where one alone would leave one idle (a test program that runs alone, Wine's
 # and Chromium's waits, links); each has a log of its own in build/test-logs/.
 linux_lane() {
+  stage "Debian packages of the tests, Windows and browser builds" later_packages
+  # The Debian package from the Linux build, which the DebianPackage tests unpack and run.
+  stage "Debian package" tools/debian/package.sh build/package
   stage "Linux tests" linux_tests "${ctest_args[@]}"
   stage "Developer configuration" developer_configuration "${ctest_args[@]}"
   stage "Sanitizer builds and tests" tools/test/sanitizers.sh "${ctest_args[@]}"
 }
 windows_and_browser_lane() {
-  stage "Debian packages of the Windows and browser builds" windows_web_packages
+  wait_for_later_packages || { echo "The later packages were not installed: see build/test-logs/later-packages.log"; return 1; }
   stage "Windows cross-build and zip" tools/windows/package.sh build-win/package
   stage "Windows tests under Wine" tools/windows/test.sh build-win build "${ctest_args[@]}"
   stage "Browser build and checks in Chromium" tools/web/test.sh build
 }
 
-# The Windows and browser builds' packages (Wine, MinGW, Emscripten, Chromium) are
-# installed while the Linux build compiles, which mostly waits on the processor
-# where the installs wait on the network and the disk; their lane waits for them.
-windows_web_packages_pid=""
-start_windows_web_packages() {
+# The packages the build does not need (the tests' tools; Wine, MinGW, Emscripten,
+# Chromium) are installed while the Linux build compiles, which mostly waits on
+# the processor where the installs wait on the network and the disk; the lanes
+# wait for them.
+later_packages_pid=""
+start_later_packages() {
   mkdir -p build/test-logs
-  rm -f build/test-logs/windows-web-packages.status
+  rm -f build/test-logs/later-packages.status
   (
     start=$SECONDS status=0
-    tools/setup/install-deps.sh --windows-web || status=$?
+    tools/setup/install-deps.sh --tests --windows-web || status=$?
     echo "(took $((SECONDS - start)) s)"
-    echo "$status" >build/test-logs/windows-web-packages.status
-  ) >build/test-logs/windows-web-packages.log 2>&1 &
-  windows_web_packages_pid=$!
+    echo "$status" >build/test-logs/later-packages.status
+  ) >build/test-logs/later-packages.log 2>&1 &
+  later_packages_pid=$!
   # A run that stops early still lets the installs finish: dpkg stopped halfway
   # would have to be repaired by hand before the next run.
-  trap 'wait "$windows_web_packages_pid" 2>/dev/null || true; stage_report' EXIT
+  trap 'wait "$later_packages_pid" 2>/dev/null || true; stage_report' EXIT
 }
-windows_web_packages() {
-  # The lane is a subshell, not the installs' parent: wait for the process to end.
-  tail --pid="$windows_web_packages_pid" -f /dev/null
-  cat build/test-logs/windows-web-packages.log
-  return "$(cat build/test-logs/windows-web-packages.status 2>/dev/null || echo 1)"
+wait_for_later_packages() {
+  # A lane is a subshell, not the installs' parent: it waits for the process to end.
+  tail --pid="$later_packages_pid" -f /dev/null
+  return "$(cat build/test-logs/later-packages.status 2>/dev/null || echo 1)"
+}
+later_packages() {
+  local status=0
+  wait_for_later_packages || status=$?
+  cat build/test-logs/later-packages.log
+  return $status
 }
 
 ctest_args=("$@")
-stage "Debian packages the Linux build and tests need" tools/setup/install-deps.sh
-if ! $quick; then start_windows_web_packages; fi
-stage "Linux build" linux_build
 if $quick; then
+  stage "Debian packages of the Linux build and tests" tools/setup/install-deps.sh --build --tests
+  stage "Linux build" linux_build
   stage "Linux tests" linux_tests "$@"
   exit 0
 fi
+stage "Debian packages of the Linux build" tools/setup/install-deps.sh --build
+start_later_packages
+stage "Linux build" linux_build
 lanes build/test-logs linux_lane windows_and_browser_lane

@@ -10,7 +10,7 @@
 set -euo pipefail
 out="$(realpath -m "${1:?usage: tools/debian/package.sh OUTDIR}")"
 cd "$(dirname "$0")/../.."
-tools/setup/install-deps.sh
+tools/setup/install-deps.sh --build --tests
 [ -f build/CMakeCache.txt ] || cmake -S . -B build >/dev/null # configured once: the lanes of ./test.sh share it
 cmake --build build -j2 --target zoduv assets assetgen
 

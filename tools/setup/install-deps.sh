@@ -1,19 +1,26 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the show, its tools and its tests need, when any
-# is missing (apt-get as root, through sudo otherwise).
-#   tools/setup/install-deps.sh                 the Linux build and its tests (packages.txt)
-#   tools/setup/install-deps.sh --windows-web   the Windows and browser builds and their
-#                                               tests (packages-windows-web.txt), and npm
-#                                               when no npm is at hand
-#   tools/setup/install-deps.sh --all           both
+# is missing (apt-get as root, through sudo otherwise), in one apt-get run.
+#   tools/setup/install-deps.sh [LIST...]
+# the LISTs, any of (with none, --build):
+#   --build         the Linux build of the show and what it runs with (packages.txt)
+#   --tests         what the Linux tests and the Debian package call (packages-tests.txt)
+#   --windows-web   the Windows and browser builds and their tests
+#                   (packages-windows-web.txt), and npm when no npm is at hand
+#   --all           all three
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-case "${1:-}" in
-  "") lists=(packages.txt) ;;
-  --windows-web) lists=(packages-windows-web.txt) ;;
-  --all) lists=(packages.txt packages-windows-web.txt) ;;
-  *) echo "usage: tools/setup/install-deps.sh [--windows-web | --all]" >&2; exit 2 ;;
-esac
+lists=()
+for option in "$@"; do
+  case "$option" in
+    --build) lists+=(packages.txt) ;;
+    --tests) lists+=(packages-tests.txt) ;;
+    --windows-web) lists+=(packages-windows-web.txt) ;;
+    --all) lists+=(packages.txt packages-tests.txt packages-windows-web.txt) ;;
+    *) echo "usage: tools/setup/install-deps.sh [--build] [--tests] [--windows-web] [--all]" >&2; exit 2 ;;
+  esac
+done
+[ ${#lists[@]} -gt 0 ] || lists=(packages.txt)
 wanted=()
 for list in "${lists[@]}"; do
   mapfile -t -O ${#wanted[@]} wanted < <(grep -v -E '^\s*(#|$)' "$here/$list")
