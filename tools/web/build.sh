@@ -11,7 +11,9 @@ show="$(realpath "${2:?usage: tools/web/build.sh BUILDDIR SHOWDIR}")"
 cd "$(dirname "$0")/../.."
 # Debian's emcc needs Debian's JavaScript modules (acorn) on node's path.
 export NODE_PATH="${NODE_PATH:-/usr/share/nodejs}"
-emcmake cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+# A library's files are compiled a batch at a time (a unity build): half the
+# processor time, the same page.
+emcmake cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_UNITY_BUILD=ON >/dev/null
 cmake --build "$build" -j2 --target zoduv
 
 site="$build/site"
