@@ -11,7 +11,7 @@
 set -euo pipefail
 out="$(realpath -m "${1:?usage: tools/web/package.sh OUTDIR}")"
 cd "$(dirname "$0")/../.."
-tools/setup/install-deps.sh --all
+tools/setup/install-deps.sh --build --windows-web
 [ -f build/CMakeCache.txt ] || cmake -S . -B build >/dev/null # configured once: the lanes of ./test.sh share it
 cmake --build build -j"$(nproc)" --target assets
 tools/web/build.sh build-web build/show
